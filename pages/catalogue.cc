@@ -1,0 +1,37 @@
+#include "pages/catalogue.h"
+
+#include <array>
+#include <utility>
+
+#include "calc/fuc.h"
+#include "pages/shell/copyright.h"
+#include "pages/shell/index.h"
+#include "pages/shell/main.h"
+
+namespace sheetora {
+namespace {
+
+template <typename T>
+std::unique_ptr<Page> Make() {
+  return std::make_unique<T>();
+}
+
+using Factory = std::unique_ptr<Page> (*)();
+
+constexpr std::array kClasses = {
+    std::pair<std::string_view, Factory>{"Sheetora.Class54", &Make<Class54>},
+    std::pair<std::string_view, Factory>{"Sheetora.Class55", &Make<Class55>},
+    std::pair<std::string_view, Factory>{"Sheetora.Class57", &Make<Class57>},
+    std::pair<std::string_view, Factory>{"Sheetora.Class59", &Make<Class59>},
+};
+
+}  // namespace
+
+std::unique_ptr<Page> CreatePage(std::string_view class_name) {
+  for (const auto& [name, make] : kClasses) {
+    if (name == class_name) return make();
+  }
+  return nullptr;
+}
+
+}  // namespace sheetora

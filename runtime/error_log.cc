@@ -1,0 +1,47 @@
+#include "runtime/error_log.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <string>
+
+#include "runtime/page_context.h"
+
+namespace sheetora {
+
+std::filesystem::path LibraryFolder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&LibraryFolder), &info) == 0 || info.dli_fname == nullptr) {
+    return {};
+  }
+  std::error_code ec;
+  auto path = std::filesystem::canonical(info.dli_fname, ec);
+  return ec ? std::filesystem::path(info.dli_fname).parent_path() : path.parent_path();
+}
+
+void WriteErrorLog(std::string_view text) {
+  // The host logs its own faults after the page object, and with it the page context, is gone.
+  const Server* server = CurrentPageContext().server;
+  if (server == nullptr) server = CurrentObjectContext().server;
+  std::filesystem::path folder =
+      server && !server->log_dir.empty() ? server->log_dir : LibraryFolder();
+
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+
+  std::string line = stamp;
+  line.append("    ").append(text).append("\r\n");
+
+  const int fd = ::open((folder / kErrorLogName).c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
+  ::close(fd);
+}
+
+}  // namespace sheetora

@@ -1,0 +1,89 @@
+// The host objects of one request, as the pages use them: request, response and server.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace sheetora {
+
+/// What the client sent: form fields (already decoded to UTF-8) and cookies with their subkeys.
+class Request {
+ public:
+  /// A field posted twice keeps both values, joined by ", ".
+  void AddFormField(std::string name, std::string value);
+  void AddCookieSubkey(std::string cookie, std::string subkey, std::string value);
+
+  /// The posted field's text, or nothing when the field was not posted.
+  std::optional<std::string> Form(std::string_view name) const;
+  /// The subkey's text; empty when the cookie or the subkey is absent.
+  std::string CookieSubkey(std::string_view cookie, std::string_view subkey) const;
+
+ private:
+  std::map<std::string, std::string, std::less<>> form_;
+  std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>> cookies_;
+};
+
+/// A cookie made of subkeys, sent as name=k1=v1&k2=v2 with an expiry date.
+struct ResponseCookie {
+  std::vector<std::pair<std::string, std::string>> subkeys;  // in the order first set
+  std::optional<std::chrono::sys_days> expires;
+};
+
+/// The response body (UTF-8 text) and cookies. After End() further writes are dropped.
+class Response {
+ public:
+  void Write(std::string_view text) {
+    if (!ended_) body_.append(text);
+  }
+  void End() { ended_ = true; }
+  bool ended() const { return ended_; }
+  const std::string& body() const { return body_; }
+
+  void SetCookieSubkey(const std::string& cookie, const std::string& subkey, std::string value);
+  void SetCookieExpires(const std::string& cookie, std::chrono::sys_days date);
+  const std::map<std::string, ResponseCookie>& cookies() const { return cookies_; }
+
+ private:
+  std::string body_;
+  bool ended_ = false;
+  std::map<std::string, ResponseCookie> cookies_;
+};
+
+/// Per-host settings that pages can see or change for their own request.
+struct Server {
+  /// Seconds the page may run; pages raise it before long searches.
+  int script_timeout = 90;
+  /// Folder of the error log; empty means the folder that holds the page library.
+  std::filesystem::path log_dir;
+};
+
+/// The host's objects for the request served on this thread. The host owns them.
+struct ObjectContext {
+  Request* request = nullptr;
+  Response* response = nullptr;
+  Server* server = nullptr;
+};
+
+/// Installs an object context for the calling thread for its lifetime (the host's side of
+/// "get object context"); page objects created meanwhile take these objects.
+class ObjectContextScope {
+ public:
+  explicit ObjectContextScope(const ObjectContext& objects);
+  ~ObjectContextScope();
+  ObjectContextScope(const ObjectContextScope&) = delete;
+  ObjectContextScope& operator=(const ObjectContextScope&) = delete;
+
+ private:
+  ObjectContext previous_;
+};
+
+/// The object context installed on this thread; all fields null when none is.
+ObjectContext CurrentObjectContext();
+
+}  // namespace sheetora

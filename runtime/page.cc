@@ -1,0 +1,145 @@
+#include "runtime/page.h"
+
+#include <cstdio>
+
+#include "runtime/error_log.h"
+#include "runtime/errors.h"
+#include "runtime/page_context.h"
+
+namespace sheetora {
+namespace {
+
+Response& ContextResponse() {
+  Response* response = CurrentPageContext().response;
+  if (response == nullptr) throw RuntimeError::ObjectRequired();
+  return *response;
+}
+
+const Request& ContextRequest() {
+  const Request* request = CurrentPageContext().request;
+  if (request == nullptr) throw RuntimeError::ObjectRequired();
+  return *request;
+}
+
+}  // namespace
+
+Page::Page(std::string_view page_name) : page_name_(page_name) { AcquirePageContext(); }
+
+Page::~Page() { ReleasePageContext(); }
+
+void Page::Trap(std::string_view method) const {
+  std::string line = "\\Sheetora_Web\\";
+  line.append(page_name_).append(", ").append(method).append(": ");
+  try {
+    throw;
+  } catch (const PageEnd&) {
+    throw;
+  } catch (const std::exception& e) {
+    line.append(e.what());
+  } catch (...) {
+    line.append("Unknown error");
+  }
+  WriteErrorLog(line);
+}
+
+Value Page::errmsg(const Value& msg) try {
+  static constexpr std::string_view kTemplate =
+      "<script language=\"javascript\">\r\nalert(\"错误\")\r\nwindow.history.back(-1)\r\n"
+      "</script>";
+  static constexpr std::string_view kPlaceholder = "错误";
+  const std::string text = EscapeScriptString(msg.Text());
+  // The template holds the placeholder once; the inserted text is never scanned again.
+  std::string script(kTemplate);
+  script.replace(script.find(kPlaceholder), kPlaceholder.size(), text);
+  Write(script);
+  EndResponse();
+  throw PageEnd{};
+} catch (...) {
+  Trap("errmsg");
+  return {};
+}
+
+void Page::Write(const Value& v) const { ContextResponse().Write(v.Text()); }
+
+void Page::Write(std::string_view text) const { ContextResponse().Write(text); }
+
+void Page::WriteHtml(std::string_view block) const {
+  Response& response = ContextResponse();
+  std::string text;
+  text.reserve(block.size() + block.size() / 16);
+  for (const char c : block) {
+    if (c == '\n') text.push_back('\r');
+    text.push_back(c);
+  }
+  response.Write(text);
+}
+
+void Page::EndResponse() const { ContextResponse().End(); }
+
+Value Page::FormItem(std::string_view name) const {
+  auto field = ContextRequest().Form(name);
+  return field ? Value(std::move(*field)) : Value();
+}
+
+Value Page::CookieSubkey(std::string_view cookie, std::string_view subkey) const {
+  return Value(ContextRequest().CookieSubkey(cookie, subkey));
+}
+
+void Page::SetCookieSubkey(const std::string& cookie, const std::string& subkey,
+                           const Value& value) const {
+  ContextResponse().SetCookieSubkey(cookie, subkey, value.Text());
+}
+
+void Page::SetCookieExpires(const std::string& cookie, std::chrono::sys_days date) const {
+  ContextResponse().SetCookieExpires(cookie, date);
+}
+
+void Page::SetScriptTimeout(int seconds) const {
+  Server* server = CurrentPageContext().server;
+  if (server == nullptr) throw RuntimeError::ObjectRequired();
+  server->script_timeout = seconds;
+}
+
+std::string EscapeScriptString(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '\'': out += "\\'"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '<': out += "\\x3C"; break;
+      case '>': out += "\\x3E"; break;
+      case '&': out += "\\x26"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(c));
+          out += buf;
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  return out;
+}
+
+std::string EscapeHtmlAttribute(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace sheetora

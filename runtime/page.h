@@ -1,0 +1,67 @@
+// The base of every page class: page context lifecycle, host operations, the error trap, errmsg.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "runtime/value.h"
+
+namespace sheetora {
+
+/// One page object serves one request on one thread. Creation takes the thread's installed host
+/// objects into the page context; destruction drops them.
+///
+/// Every public page method is a function-try-block whose handler calls Trap(), so a run-time
+/// error is logged and the method returns normally, while PageEnd climbs up to the host.
+class Page {
+ public:
+  virtual ~Page();
+  Page(const Page&) = delete;
+  Page& operator=(const Page&) = delete;
+
+  /// The entry method: writes the whole page.
+  virtual void AllTORVA() = 0;
+
+  /// Shows msg in a browser alert, steps the frame back one page, ends the response and throws
+  /// PageEnd. The message is escaped for the script string, so the alert shows it as text.
+  Value errmsg(const Value& msg);
+
+  /// The page's name as the error log spells it ("PinBan", "fuc", "index", ...).
+  std::string_view page_name() const { return page_name_; }
+
+ protected:
+  explicit Page(std::string_view page_name);
+
+  /// For the handler of a function-try-block only: rethrows PageEnd, and logs any other error as
+  /// "\Sheetora_Web\<page>, <method>: <description>" so that the method can return normally.
+  void Trap(std::string_view method) const;
+
+  // Host operations, through this thread's page context. Each fails with a run-time error when
+  // the host object it needs is missing.
+  void Write(const Value& v) const;
+  void Write(std::string_view text) const;
+  void Write(const char* text) const { Write(std::string_view(text)); }
+  void Write(const std::string& text) const { Write(std::string_view(text)); }
+  /// Writes a block of static HTML whose lines end in LF as lines ending in CR LF.
+  void WriteHtml(std::string_view block) const;
+  void EndResponse() const;
+  /// The posted field as a string, or empty when it was not posted.
+  Value FormItem(std::string_view name) const;
+  Value CookieSubkey(std::string_view cookie, std::string_view subkey) const;
+  void SetCookieSubkey(const std::string& cookie, const std::string& subkey, const Value& value) const;
+  void SetCookieExpires(const std::string& cookie, std::chrono::sys_days date) const;
+  void SetScriptTimeout(int seconds) const;
+
+ private:
+  std::string page_name_;
+};
+
+/// Escapes text for a double- or single-quoted script string literal inside an HTML script
+/// element: nothing in it can end the string, the line or the element.
+std::string EscapeScriptString(std::string_view text);
+
+/// Escapes text for an HTML attribute value in double quotes.
+std::string EscapeHtmlAttribute(std::string_view text);
+
+}  // namespace sheetora

@@ -1,0 +1,56 @@
+#include "tests/support/page_harness.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "runtime/error_log.h"
+
+namespace sheetora::testing {
+
+PageHarness::PageHarness() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "sheetora-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  log_dir_ = pattern;
+}
+
+PageHarness::~PageHarness() {
+  std::error_code ec;
+  std::filesystem::remove_all(log_dir_, ec);
+}
+
+PageOutcome PageHarness::Run(std::string_view class_name, const Fields& form,
+                             const std::vector<CookieSubkey>& cookies) {
+  Request request;
+  for (const auto& [name, value] : form) request.AddFormField(name, value);
+  for (const auto& c : cookies) request.AddCookieSubkey(c.cookie, c.subkey, c.value);
+  Server server;
+  server.log_dir = log_dir_;
+  return RunPage(class_name, request, server);
+}
+
+std::string PageHarness::Html(std::string_view class_name, const Fields& form,
+                              const std::vector<CookieSubkey>& cookies) {
+  return Run(class_name, form, cookies).response.body();
+}
+
+std::string PageHarness::LogText() const {
+  std::ifstream in(log_dir_ / kErrorLogName, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> PageHarness::LogLines() const {
+  std::vector<std::string> lines;
+  std::istringstream in(LogText());
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto blanks = line.find("    ");
+    lines.push_back(blanks == std::string::npos ? line : line.substr(blanks + 4));
+  }
+  return lines;
+}
+
+}  // namespace sheetora::testing

@@ -1,0 +1,44 @@
+// Runs page objects in-process for a given form and cookie, and reads back bytes and log lines.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/page_runner.h"
+
+namespace sheetora::testing {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+struct CookieSubkey {
+  std::string cookie, subkey, value;
+};
+
+/// Each harness logs to a folder of its own, removed with it.
+class PageHarness {
+ public:
+  PageHarness();
+  ~PageHarness();
+  PageHarness(const PageHarness&) = delete;
+  PageHarness& operator=(const PageHarness&) = delete;
+
+  /// Runs the page class ("Sheetora.Class61") for a post of these fields and cookies.
+  PageOutcome Run(std::string_view class_name, const Fields& form = {},
+                  const std::vector<CookieSubkey>& cookies = {});
+  /// The body (UTF-8) of a run.
+  std::string Html(std::string_view class_name, const Fields& form = {},
+                   const std::vector<CookieSubkey>& cookies = {});
+
+  /// The log lines written so far, each without its date, time and four blanks, and without CR LF.
+  std::vector<std::string> LogLines() const;
+  /// The raw log file content.
+  std::string LogText() const;
+  const std::filesystem::path& log_dir() const { return log_dir_; }
+
+ private:
+  std::filesystem::path log_dir_;
+};
+
+}  // namespace sheetora::testing
