@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what building, serving and testing need on a fresh Debian 12 machine (run as root).
+set -euo pipefail
+packages=(build-essential cmake pkg-config libmicrohttpd-dev libgtest-dev libgmock-dev
+          libbenchmark-dev)
+if [[ "${1:-}" == "--test" ]]; then
+  packages+=(clang libclang-rt-14-dev libfuzzer-14-dev wrk nginx-light chromium nodejs npm curl)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
