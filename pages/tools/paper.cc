@@ -82,8 +82,9 @@ void Class60::AllTORVA() try {
     M2Price = PiecePrice / PaperM2;
   }
 
-  // A value cell is escaped because the given price is posted text. That text has served as a
-  // number by now, so whatever the clerk typed reads exactly as typed.
+  // The given price is posted text written back into the page, so value cells are escaped. Text
+  // that got through the arithmetic holds only digits, signs, points, exponents and blanks, so the
+  // price still reads exactly as typed.
   const auto row = [this](std::string_view label_cell, std::string_view label,
                           std::string_view value_cell, const Value& value) {
     Write("<tr>\r\n");
