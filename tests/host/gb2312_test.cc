@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace sheetora {
@@ -59,6 +60,24 @@ TEST(Utf8ToGb2312, FindsTheFirstNonAsciiCharacterAtEveryOffset) {
       const std::string a(before, 'a'), b(after, 'b');
       EXPECT_EQ(Utf8ToGb2312(a + "中" + b), a + "\xD6\xD0" + b) << before << ' ' << after;
     }
+  }
+}
+
+// Text converts piece by piece: no character is lost or doubled where the fast paths hand over,
+// and references that outgrow the input get room.
+TEST(Utf8ToGb2312, ConvertsTextAsTheSumOfItsCharacters) {
+  const std::string pieces[] = {"a",  "<td></td>\r\n", "中", "：", "·", "😀",
+                                "€", "體",            "é",  "\xFF", "\x80"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    std::string text, expected;
+    const int count = std::uniform_int_distribution<int>(0, 80)(random);
+    for (int k = 0; k < count; ++k) {
+      const std::string& piece = pieces[random() % std::size(pieces)];
+      text += piece;
+      expected += Utf8ToGb2312(piece);
+    }
+    ASSERT_EQ(Utf8ToGb2312(text), expected) << text;
   }
 }
 

@@ -32,10 +32,10 @@ class EchoPage : public Page {
 
 class HostTest : public ::testing::Test {
  protected:
-  void Start(RequestHandler handler = ServeSitePage) {
+  void Start(RequestHandler handler = ServeSitePage, unsigned threads = 2) {
     HttpServerOptions options;
     options.port = 0;
-    options.threads = 2;
+    options.threads = threads;
     options.log_dir = harness_.log_dir();
     options.handler = std::move(handler);
     server_ = std::make_unique<HttpServer>(std::move(options));
@@ -297,6 +297,30 @@ TEST_F(HostTest, ConcurrentRequestsEachGetTheirOwnPage) {
   }
   for (auto& client : clients) client.join();
   for (const std::string& w : wrong) EXPECT_EQ(w, "");
+}
+
+// Requests that become ready together while the worker is busy, as under a load test. With
+// epoll, 128 ready connections (a full batch of events) stalled the worker until the time-out.
+TEST_F(HostTest, AnswersManyRequestsReadyAtOnce) {
+  Start(
+      [](std::string_view path, Request&, Server&) {
+        if (path == "/slow") std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return PageOutcome{};
+      },
+      1);
+  constexpr int count = 128;
+  std::vector<std::unique_ptr<HttpConnection>> connections;
+  for (int i = 0; i < count; ++i) {
+    connections.push_back(std::make_unique<HttpConnection>(server_->port()));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // all accepted and idle
+  HttpConnection slow(server_->port());
+  slow.Send(GetRequest("/slow"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (auto& connection : connections) connection->Send(GetRequest("/"));
+  int answered = slow.Receive().status == 200;
+  for (auto& connection : connections) answered += connection->Receive().status == 200;
+  EXPECT_EQ(answered, count + 1);
 }
 
 // Random bytes, cut-off requests and malformed lines: whatever comes, the host answers the
