@@ -38,7 +38,7 @@ free_port() {
   local port
   while :; do
     port=$((20000 + RANDOM % 20000))
-    ss -Htln "sport = :$port" | grep -q . || { echo "$port"; return; }
+    (: >"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
   done
 }
 nginx_port=$(free_port)

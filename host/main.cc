@@ -100,7 +100,10 @@ int main(int argc, char** argv) {
   }
 
   // Blocked before the server starts its threads, which inherit the mask, so that the stop
-  // signals wait for sigwait below instead of ending the process.
+  // signals wait for sigwait below instead of ending the process. A shell starts background
+  // jobs with SIGINT ignored, and an ignored signal never reaches sigwait.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGINT);
