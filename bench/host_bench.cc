@@ -19,7 +19,8 @@ std::string MainPageBody() {
 // A result page is mostly cells of an ASCII table.
 std::string TableCells(std::size_t bytes) {
   std::string text;
-  while (text.size() < bytes) text += "<td width=\"24\" height=\"31\" bgcolor=\"#FFFFFF\"></td>\r\n";
+  while (text.size() < bytes)
+    text += "<td width=\"24\" height=\"31\" bgcolor=\"#FFFFFF\"></td>\r\n";
   return text;
 }
 
@@ -48,7 +49,8 @@ void BM_ServeMainPage(benchmark::State& state) {
   for (auto _ : state) {
     Request request;
     Server server;
-    benchmark::DoNotOptimize(Utf8ToGb2312(ServeSitePage("/Main.asp", request, server).response.body()));
+    benchmark::DoNotOptimize(
+        Utf8ToGb2312(ServeSitePage("/Main.asp", request, server).response.body()));
   }
 }
 BENCHMARK(BM_ServeMainPage);

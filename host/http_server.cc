@@ -189,8 +189,8 @@ MHD_Result Begin(const HttpServerOptions& options, MHD_Connection* connection,
   }
   auto exchange = std::make_unique<Exchange>();
   if (IsFormBody(connection)) {
-    exchange->form.reset(MHD_create_post_processor(connection, kFormParserBufferBytes,
-                                                   &OnFormData, exchange.get()));
+    exchange->form.reset(
+        MHD_create_post_processor(connection, kFormParserBufferBytes, &OnFormData, exchange.get()));
   }
   *request_slot = exchange.release();  // OnRequestDone takes it back
   return MHD_YES;
@@ -285,14 +285,12 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   daemon_.reset(MHD_start_daemon(
       flags, options_.port, nullptr, nullptr, &OnRequest, const_cast<HttpServerOptions*>(&options_),
       MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
-      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
-      MHD_OPTION_THREAD_POOL_SIZE, std::max(options_.threads, 1u),
-      MHD_OPTION_CONNECTION_LIMIT, options_.connection_limit,
+      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_THREAD_POOL_SIZE,
+      std::max(options_.threads, 1u), MHD_OPTION_CONNECTION_LIMIT, options_.connection_limit,
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.per_ip_connection_limit,
       MHD_OPTION_CONNECTION_TIMEOUT, options_.connection_timeout_seconds,
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connection_memory_limit,
-      MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, nullptr,
-      MHD_OPTION_END));
+      MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, nullptr, MHD_OPTION_END));
   if (!daemon_) {
     throw std::runtime_error("cannot listen on " + options_.bind + " port " +
                              std::to_string(options_.port));

@@ -1,10 +1,9 @@
 // The sheetora-host program itself: options, start-up line, serving, and stopping on a signal.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -70,7 +69,8 @@ class HostProgram {
   std::string RestOfOutput() {
     std::string text;
     char buffer[4096];
-    for (ssize_t got; (got = read(output_fd_, buffer, sizeof buffer)) > 0;) text.append(buffer, got);
+    for (ssize_t got; (got = read(output_fd_, buffer, sizeof buffer)) > 0;)
+      text.append(buffer, got);
     return text;
   }
 
@@ -102,9 +102,13 @@ TEST(HostProgram, ExplainsItsOptions) {
   EXPECT_NE(help.RestOfOutput().find("--per-ip-limit"), std::string::npos);
   EXPECT_EQ(help.Wait(), 0);
 
-  for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
-           {"--port", "70000"}, {"--threads", "0"}, {"--port"}, {"--colour", "red"},
-           {"--log-dir", "/no/such/folder"}, {"--per-ip-limit=x"}}) {
+  for (const std::vector<std::string>& wrong :
+       std::vector<std::vector<std::string>>{{"--port", "70000"},
+                                             {"--threads", "0"},
+                                             {"--port"},
+                                             {"--colour", "red"},
+                                             {"--log-dir", "/no/such/folder"},
+                                             {"--per-ip-limit=x"}}) {
     HostProgram host(wrong);
     EXPECT_EQ(host.FirstLine().rfind("sheetora-host: ", 0), 0u) << wrong[0];
     EXPECT_EQ(host.Wait(), 2) << wrong[0];
