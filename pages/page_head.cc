@@ -2,16 +2,6 @@
 
 namespace sheetora {
 
-std::string CrLf(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (const char c : text) {
-    if (c == '\n') out.push_back('\r');
-    out.push_back(c);
-  }
-  return out;
-}
-
 std::string TransitionalDoctype() {
   return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
          "\"http://www.w3.org/TR/html4/loose.dtd\">\r\n";

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/page.h"  // CrLf
+
 namespace sheetora {
 
 /// Product name and version, the title of the shell pages and the end of every tool title.
@@ -33,7 +35,5 @@ std::string TransitionalDoctype();
 std::string FrameGuardScript(std::string_view statement);
 /// The whole head, from the document type to the body start tag, CR LF ended.
 std::string StandardHead(const PageHead& head);
-/// Text with every LF turned into CR LF.
-std::string CrLf(std::string_view text);
 
 }  // namespace sheetora

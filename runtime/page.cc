@@ -63,16 +63,7 @@ void Page::Write(const Value& v) const { ContextResponse().Write(v.Text()); }
 
 void Page::Write(std::string_view text) const { ContextResponse().Write(text); }
 
-void Page::WriteHtml(std::string_view block) const {
-  Response& response = ContextResponse();
-  std::string text;
-  text.reserve(block.size() + block.size() / 16);
-  for (const char c : block) {
-    if (c == '\n') text.push_back('\r');
-    text.push_back(c);
-  }
-  response.Write(text);
-}
+void Page::WriteHtml(std::string_view block) const { ContextResponse().Write(CrLf(block)); }
 
 void Page::EndResponse() const { ContextResponse().End(); }
 
@@ -98,6 +89,17 @@ void Page::SetScriptTimeout(int seconds) const {
   Server* server = CurrentPageContext().server;
   if (server == nullptr) throw RuntimeError::ObjectRequired();
   server->script_timeout = seconds;
+}
+
+std::string CrLf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t lf; (lf = text.find('\n')) != std::string_view::npos;) {
+    out.append(text.substr(0, lf)).append("\r\n");
+    text.remove_prefix(lf + 1);
+  }
+  out.append(text);
+  return out;
 }
 
 std::string EscapeScriptString(std::string_view text) {

@@ -57,6 +57,9 @@ class Page {
   std::string page_name_;
 };
 
+/// Text with every LF turned into CR LF: static HTML is written in the source with LF line ends.
+std::string CrLf(std::string_view text);
+
 /// Escapes text for a double- or single-quoted script string literal inside an HTML script
 /// element: nothing in it can end the string, the line or the element.
 std::string EscapeScriptString(std::string_view text);
