@@ -8,8 +8,8 @@
 namespace sheetora {
 namespace {
 
-void PostImposition(benchmark::State& state, const char* PaperL, const char* PaperW,
-                    const char* PL, const char* PW, const char* PaiLie) {
+void PostImposition(benchmark::State& state, const char* PaperL, const char* PaperW, const char* PL,
+                    const char* PW, const char* PaiLie) {
   Server server;
   server.log_dir = std::filesystem::temp_directory_path();
   std::size_t bytes = 0;

@@ -251,12 +251,14 @@ void Class61::WriteResult() {
   // The included shared functions' line end, then three empty lines, lead the document.
   WriteIncludedFuc();
   Write("\r\n\r\n\r\n");
-  Write(StandardHead({.title = "拼版工具--" + std::string(kProductTitle), .extra_head = kPrintStyle}));
+  Write(StandardHead(
+      {.title = "拼版工具--" + std::string(kProductTitle), .extra_head = kPrintStyle}));
   Write("<!--include file=\"CopyRight.asp\"-->\r\n");
   if (Submitted()) {
     // The WebBrowser control is gone from today's browsers, so each button falls back to the
     // browser's own print dialog, which also previews.
-    WriteHtml(R"(<OBJECT  id=WebBrowser  classid=CLSID:8856F961-340A-11D0-A96B-00C04FD705A2  height=0  width=0 VIEWASTEXT>
+    WriteHtml(
+        R"(<OBJECT  id=WebBrowser  classid=CLSID:8856F961-340A-11D0-A96B-00C04FD705A2  height=0  width=0 VIEWASTEXT>
 </OBJECT>
 <table width="550" height="33" border="1" cellpadding="5" cellspacing="0" borderColorLight=#cccccc borderColorDark=#ffffff>
 	<tr>

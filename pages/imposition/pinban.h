@@ -48,7 +48,7 @@ class Class61 final : public SharedFunctions {
   Value LastPiece;               // non-empty blocks of the chosen mixed layout
   Value Pic;                     // 2 two blocks, 4 four blocks, empty a single block
   Value LastPaperL, LastPaperW;  // the sheet as the layout lies on it
-  Value LastTabW, LastTabH, LastLTabRow, LastLTabCol;  // single block
+  Value LastTabW, LastTabH, LastLTabRow, LastLTabCol;            // single block
   Value LastTopTabW, LastTopTabH, LastTopTabCol, LastTopTabRow;  // two blocks, upper band
   Value LastBotTabW, LastBotTabH, LastBotTabCol, LastBotTabRow;  // two blocks, lower band
   Value Lastokax, Lastokay;  // four blocks: left column width, left upper block height

@@ -26,7 +26,7 @@ struct Form {
   std::optional<std::string> Submit = "查看开版拼版图";
 
   Fields fields() const {
-    Fields f = {{"PaperL", PaperL}, {"PaperW", PaperW}, {"PL", PL},
+    Fields f = {{"PaperL", PaperL}, {"PaperW", PaperW},     {"PL", PL},
                 {"PW", PW},         {"BigSmall", BigSmall}, {"PaiLie", PaiLie}};
     if (FanBan) f.emplace_back("FanBan", *FanBan);
     if (Submit) f.emplace_back("Submit", *Submit);
@@ -53,9 +53,7 @@ std::string Utilisation(const std::string& html) {
   return Between(html, "<th width=\"84\">", "</th>");
 }
 // The sheet frame's start tag.
-std::string Frame(const std::string& html) {
-  return Between(html, "<br>\r\n", "\r\n");
-}
+std::string Frame(const std::string& html) { return Between(html, "<br>\r\n", "\r\n"); }
 
 std::size_t Count(const std::string& html, std::string_view what) {
   std::size_t n = 0;
@@ -179,7 +177,8 @@ TEST_F(ImpositionPage, WithoutSubmitOnlyTheHeadIsWrittenAndTheCookieStillIs) {
   const PageOutcome outcome = Post({.PaiLie = "MaxP", .Submit = std::nullopt});
   const std::string& html = outcome.response.body();
   EXPECT_TRUE(html.starts_with("\r\n\r\n\r\n\r\n<!DOCTYPE"));
-  EXPECT_TRUE(html.ends_with(CrLf(R"(<body oncopy='return false' onbeforecopy='return false' onmouseup='return false'>
+  EXPECT_TRUE(html.ends_with(
+      CrLf(R"(<body oncopy='return false' onbeforecopy='return false' onmouseup='return false'>
 <!--include file="CopyRight.asp"-->
 </body>
 </html>
@@ -225,8 +224,11 @@ TEST_F(ImpositionPage, InputErrorsAlertAndStopWithoutLogging) {
       {{.BigSmall = ""}, "填写错误!", false},
       {{.BigSmall = "0"}, "填写错误!", false},
       {{.PaperW = "abc", .PL = "x"},
-       "请检查所填写项目是否为数字!  错误代码:PaperW  错误输入:abc", false},
-      {{.BigSmall = "1.2x"}, "请检查所填写项目是否为数字!  错误代码:BigSmall  错误输入:1.2x", false},
+       "请检查所填写项目是否为数字!  错误代码:PaperW  错误输入:abc",
+       false},
+      {{.BigSmall = "1.2x"},
+       "请检查所填写项目是否为数字!  错误代码:BigSmall  错误输入:1.2x",
+       false},
       // A size below 1 passes the first check and floors to 0.
       {{.PW = "0.5"}, "填写有误!", true},
       {{.PL = "-210"}, "填写有误!", true},
@@ -266,13 +268,17 @@ TEST_F(ImpositionPage, ModesOnTheWorkedExample) {
       {{.PaiLie = "HSP"}, "25", "85.52%", "5行5列"},
       {{.PL = "300", .PW = "200", .PaiLie = "HSP"}, "10", "69.82%", "2行5列"},  // vertical wins
       {{.PaperL = "400", .PaperW = "400", .PL = "200", .PW = "100", .PaiLie = "HSP"},
-       "8", "100.00%", "4行2列"},  // a tie goes to the horizontal grid
+       "8",
+       "100.00%",
+       "4行2列"},  // a tie goes to the horizontal grid
       {{.PaiLie = "HP", .FanBan = "2"}, "20", "68.42%", "4行5列"},
       {{.PaiLie = "HP", .FanBan = "3"}, "20", "68.42%", "5行4列"},
       {{.PaiLie = "SP", .FanBan = "2"}, "14", "47.89%", "2行7列"},
       {{.PaiLie = "SP", .FanBan = "3"}, "18", "61.58%", "3行6列"},
       {{.PL = "600", .PW = "300", .PaiLie = "HSP", .FanBan = "3"}, "2", "41.89%", "1行2列"},
-      {{.PL = "100", .PW = "100", .PaiLie = "MaxP", .FanBan = std::nullopt}, "70", "81.45%",
+      {{.PL = "100", .PW = "100", .PaiLie = "MaxP", .FanBan = std::nullopt},
+       "70",
+       "81.45%",
        "7行10列"},
   };
   for (const auto& c : cases) {
@@ -525,9 +531,8 @@ TEST_F(ImpositionPage, DivisionByZeroInASearchIsLoggedUnderThePage) {
   t.PaperW = Value(787);
   t.PL = Value(0.4);
   t.PW = Value(0.4);
-  page.PinBanTwo(t.PaperL, t.PaperW, t.PL, t.PW, t.KNum, t.okay, t.TopTabW, t.TopTabH,
-                 t.TopTabCol, t.TopTabRow, t.BotTabW, t.BotTabH, t.BotTabCol, t.BotTabRow,
-                 t.okPiece);
+  page.PinBanTwo(t.PaperL, t.PaperW, t.PL, t.PW, t.KNum, t.okay, t.TopTabW, t.TopTabH, t.TopTabCol,
+                 t.TopTabRow, t.BotTabW, t.BotTabH, t.BotTabCol, t.BotTabRow, t.okPiece);
   EXPECT_EQ(harness_.LogLines(),
             (std::vector<std::string>{"\\Sheetora_Web\\PinBan, PinBan: Division by zero",
                                       "\\Sheetora_Web\\PinBan, PinBanTwo: Division by zero"}));
@@ -537,9 +542,9 @@ TEST_F(ImpositionPage, SearchesDrawAtThePageScale) {
   Class61& page = NewPage();
   page.Para = Value(4);
   TwoBlockSlot& t = page.T1;
-  page.PinBanTwo(Value(100), Value(70), Value(20), Value(10), t.KNum, t.okay, t.TopTabW,
-                 t.TopTabH, t.TopTabCol, t.TopTabRow, t.BotTabW, t.BotTabH, t.BotTabCol,
-                 t.BotTabRow, t.okPiece);
+  page.PinBanTwo(Value(100), Value(70), Value(20), Value(10), t.KNum, t.okay, t.TopTabW, t.TopTabH,
+                 t.TopTabCol, t.TopTabRow, t.BotTabW, t.BotTabH, t.BotTabCol, t.BotTabRow,
+                 t.okPiece);
   EXPECT_EQ(t.KNum.Text(), "35");
   EXPECT_EQ(t.TopTabW.Text() + "x" + t.TopTabH.Text(), "400x40");
   EXPECT_EQ(t.BotTabW.Text() + "x" + t.BotTabH.Text(), "400x240");
