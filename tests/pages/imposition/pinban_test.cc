@@ -254,6 +254,15 @@ TEST_F(ImpositionPage, ProductChecksLetAnEvenNumberOfNegativesThrough) {
   EXPECT_EQ(Ups(Html({.PL = "1092", .PW = "787"})), "1");
 }
 
+TEST_F(ImpositionPage, RunTimeErrorIsLoggedAndEndsThePageQuietly) {
+  // The grid count of a sheet beyond the whole-number range overflows before anything is written.
+  const PageOutcome outcome = Post({.PaperL = "3000000000"});
+  EXPECT_EQ(outcome.status, 200);
+  EXPECT_EQ(outcome.response.body(), "");
+  EXPECT_EQ(harness_.LogLines(),
+            std::vector<std::string>{"\\Sheetora_Web\\PinBan, AllTORVA: Overflow"});
+}
+
 TEST_F(ImpositionPage, ModesOnTheWorkedExample) {
   struct Case {
     Form form;
