@@ -50,6 +50,9 @@ export async function startHost() {
   const child = spawn(hostBinary, ['--bind', '127.0.0.1', '--port', String(port), '--log-dir', logDir], {
     stdio: ['ignore', 'ignore', 'inherit'],
   });
+  // A runner that dies without `after` must not leave the host behind.
+  const killOnExit = () => child.kill('SIGKILL');
+  process.once('exit', killOnExit);
   try {
     await waitUntilListening(port, child, 10_000);
   } catch (e) {
@@ -61,6 +64,7 @@ export async function startHost() {
     url: (pagePath = '') => `http://127.0.0.1:${port}/${pagePath}`,
     logDir,
     async stop() {
+      process.off('exit', killOnExit);
       if (child.exitCode === null) {
         const exited = new Promise((resolve) => child.once('exit', resolve));
         child.kill('SIGTERM');
