@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the release build, the site in headless Chromium against
 # the release host, the same C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, and
-# the brief benchmark runs that keep the benchmarks working.
+# the brief benchmark runs that keep the benchmarks working. Timings are printed, never judged.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --test
@@ -22,3 +22,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=a
   -DSHEETORA_BUILD_BENCH=OFF
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== brief load test of the page host (timings are informative only)"
+bench/wrk_main.sh build 1 64
