@@ -102,12 +102,12 @@ describe('paper form', () => {
     const form = await openPaperForm(page);
     const main = mainFrame(page);
     const row = form.locator('#CustomTR');
-    const spec = form.locator('[name="PaperSpec"]');
+    const sheetSize = form.locator('[name="PaperSpec"]');
     assert.ok(!(await row.isVisible()));
-    await spec.selectOption('0');
+    await sheetSize.selectOption('0');
     assert.ok(await row.isVisible());
     await form.locator('[name="CustomL"]').fill('x');
-    await spec.selectOption('787*1092');
+    await sheetSize.selectOption('787*1092');
     assert.ok(!(await row.isVisible()));
 
     // With a listed size, whatever the hidden custom boxes hold is posted unchecked.
@@ -116,7 +116,7 @@ describe('paper form', () => {
     assert.equal(field(fields, 'CustomL'), 'x');
     assert.equal(field(fields, 'PaperSpec'), '787*1092');
 
-    await spec.selectOption('0');
+    await sheetSize.selectOption('0');
     for (const [l, w] of [['', '700'], ['1000', ''], ['x', '700'], ['1000', 'mm']]) {
       await form.locator('[name="CustomL"]').fill(l);
       await form.locator('[name="CustomW"]').fill(w);
