@@ -128,12 +128,12 @@ void AssignTwoBlockLayout(TwoBlockResult& r, double y, TwoBlockCounts n, const L
 //   T(a, b) = F_a(b) + best(a),
 //   F_a(b)  = a*b + floor(i/PW) * floor((PaperW - b*PW) / PL)         (left column)
 //   best(a) = max over c of floor(R/PW)*c + floor(R/PL)*floor((PaperW - c*PL) / PW), R = PaperL - i
-// Both maximisations are MaxLinearFloor. Across rows: written as a loss against the sheet's
-// area, F_a is a minimum of functions affine in a wherever a mod (PW / gcd) is fixed, or wherever
-// floor(a*PL / PW) is fixed; so is best(a) with floor(R / PW) fixed. The row total is therefore
-// convex along each residue class of a, and along each stretch of a where both floors stay, and
-// on such a group the first row with the group's largest total is one of its two ends. The search
-// evaluates the ends of whichever grouping has fewer of them.
+// Both maximisations are MaxLinearFloor. Across rows: for a fixed height b and split c the count
+// is affine in a wherever floor(a*PL / PW) and floor((PaperL - a*PL) / PW) are: along a residue
+// class of a modulo PW / gcd(PL, PW), and along a stretch of a where both floors stay. A row's
+// total, the largest of such counts, is therefore convex along each such group, and the first
+// row of a group that reaches the group's largest total is one of the group's two ends. The
+// search evaluates the ends of whichever grouping has fewer: at most about sqrt(8 * PaperL) rows.
 class FourBlockFast {
  public:
   FourBlockFast(i64 L, i64 W, i64 p, i64 q)
@@ -141,9 +141,9 @@ class FourBlockFast {
 
   struct Row {
     i128 total = 0;
-    i64 b = 1;          // first best height of the left upper block, in pieces
-    i64 c = 0;          // first best split of the right column, in pieces; 0 if it holds none
-    int blocks = 0;     // non-empty blocks of the row's best layout
+    i64 b = 1;       // first best height of the left upper block, in pieces
+    i64 c = 0;       // first best split of the right column, in pieces; 0 if it holds none
+    int blocks = 0;  // non-empty blocks of the row's best layout
   };
 
   Row Evaluate(i64 a, i64 b_fixed = 0) const {
@@ -273,7 +273,9 @@ i64 FirstRoundedBandMax(i64 cols_top, i64 cols_bot, i64 W, i64 p, i64 q, i64 hei
     const i64 last_step = (heights - first) / period;
     const auto m_at = [&](i64 k) { return first + k * period; };
     const auto top_at = [&](i64 k) { return static_cast<i128>(cols_top) * m_at(k); };
-    const auto bot_at = [&](i64 k) { return static_cast<i128>(cols_bot) * (first_rows - k * rows_drop); };
+    const auto bot_at = [&](i64 k) {
+      return static_cast<i128>(cols_bot) * (first_rows - k * rows_drop);
+    };
     const auto scan = [&](i64 from, i64 to) {
       for (i64 k = from; k <= to; ++k) {
         const double sum = static_cast<double>(m_at(k)) * top_cols +
@@ -302,7 +304,8 @@ i64 FirstRoundedBandMax(i64 cols_top, i64 cols_bot, i64 W, i64 p, i64 q, i64 hei
         const auto follow = [&](i128 value, i128 step, bool rising) {
           if (step == 0 || (!rising && value < exact_limit)) return;
           if (value < exact_limit) {
-            end = static_cast<i64>(std::min<i128>(end, k + (exact_limit - value + step - 1) / step - 1));
+            end = static_cast<i64>(
+                std::min<i128>(end, k + (exact_limit - value + step - 1) / step - 1));
             return;
           }
           const int e = Binade(value);
@@ -399,7 +402,8 @@ FourBlockResult SearchFourBlocksFast(const LayoutSizes& s, const LayoutScale& sc
     // length, and where a split carried from no improvement counts from 0. Without splits the
     // right column counts nothing and PaperL is not yet known to fit an integer.
     if (splits_run) {
-      const FourBlockFast::Row first = FourBlockFast(static_cast<i64>(L), Wi, pi, qi).Evaluate(1, 1);
+      const FourBlockFast::Row first =
+          FourBlockFast(static_cast<i64>(L), Wi, pi, qi).Evaluate(1, 1);
       AssignFourBlockLayout(r, ToDouble(first.total), first.blocks, p, q,
                             static_cast<double>(first.c * pi), s, scale);
     } else {
@@ -457,8 +461,8 @@ TwoBlockResult SearchTwoBlocksFast(const LayoutSizes& s, const LayoutScale& scal
   // The band totals cols_top*m + cols_bot*floor((PaperW - m*PW) / PL) for m = 1..heights are
   // exact in doubles below 2^53; beyond, the page's sums round, and only a scan in the same
   // double steps finds the same first maximum.
-  const i128 bound = static_cast<i128>(cols_top) * heights +
-                     static_cast<i128>(cols_bot) * ((Wi - qi) / pi);
+  const i128 bound =
+      static_cast<i128>(cols_top) * heights + static_cast<i128>(cols_bot) * ((Wi - qi) / pi);
   const LinearFloorMax best = MaxLinearFloor(cols_top, cols_bot, Wi - qi, qi, pi, heights - 1);
   if (cols_top + best.value == 0) return r;
   const i64 best_m = bound < (i128{1} << 53)
