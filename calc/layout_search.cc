@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <numeric>
+#include <utility>
 
 #include "calc/linear_floor.h"
 #include "runtime/value.h"
@@ -129,11 +130,13 @@ void AssignTwoBlockLayout(TwoBlockResult& r, double y, TwoBlockCounts n, const L
 //   F_a(b)  = a*b + floor(i/PW) * floor((PaperW - b*PW) / PL)         (left column)
 //   best(a) = max over c of floor(R/PW)*c + floor(R/PL)*floor((PaperW - c*PL) / PW), R = PaperL - i
 // Both maximisations are MaxLinearFloor. Across rows: for a fixed height b and split c the count
-// is affine in a wherever floor(a*PL / PW) and floor((PaperL - a*PL) / PW) are: along a residue
-// class of a modulo PW / gcd(PL, PW), and along a stretch of a where both floors stay. A row's
-// total, the largest of such counts, is therefore convex along each such group, and the first
-// row of a group that reaches the group's largest total is one of the group's two ends. The
-// search evaluates the ends of whichever grouping has fewer: at most about sqrt(8 * PaperL) rows.
+// is affine in a along any arithmetic progression of widths on which floor(a*PL / PW) and
+// floor((PaperL - a*PL) / PW) are affine, that is, where each floor's carry stays the same from
+// step to step. A row's total, the largest of such counts, is convex along such a group, so the
+// first row of a group that reaches the group's largest total is one of the group's two ends.
+// With a step from the continued fraction of PL / PW the carries rarely change: the groups are
+// few (whole residue classes when the step is PW / gcd(PL, PW)), and only their ends are
+// evaluated.
 class FourBlockFast {
  public:
   FourBlockFast(i64 L, i64 W, i64 p, i64 q)
@@ -177,6 +180,34 @@ class FourBlockFast {
     return row;
   }
 
+  /// The step of the groups of rows that BestRow walks, or 0 to evaluate every row. The steps
+  /// tried are the denominators of the continued fraction of PL / PW, from 1 (consecutive
+  /// widths) to PW / gcd (whole residue classes): a step d makes about d classes, each broken
+  /// wherever a floor's carry changes, about every PW / min(d*PL mod PW, -d*PL mod PW) steps.
+  i64 GroupStep(i64 last_row) const {
+    i64 best_step = 0;
+    double best_cost = static_cast<double>(last_row);
+    const double floors = splits_ > 0 ? 2 : 1;
+    i64 num = q_, den = p_ % q_, step = 1, previous = 0;
+    while (step <= last_row) {
+      const i64 drift = step * p_ % q_;
+      const double breaks = static_cast<double>(last_row) * floors *
+                            static_cast<double>(std::min(drift, q_ - drift)) /
+                            static_cast<double>(q_);
+      const double cost = 2 * (static_cast<double>(step) + breaks);
+      if (cost < best_cost) {
+        best_cost = cost;
+        best_step = step;
+      }
+      if (den == 0) break;
+      const i64 quotient = num / den;
+      num %= den;
+      std::swap(num, den);
+      previous = std::exchange(step, quotient * step + previous);
+    }
+    return best_step;
+  }
+
   /// The first row a in [1, last_row] with the largest total.
   i64 BestRow(i64 last_row) const {
     i64 best_a = 0;
@@ -188,27 +219,28 @@ class FourBlockFast {
         best_a = a;
       }
     };
-    const i64 classes = q_ / std::gcd(p_, q_);
-    const i128 class_ends = 2 * static_cast<i128>(std::min(classes, last_row));
-    const i128 stretch_ends =
-        2 * (static_cast<i128>(last_row) * p_ / q_ + (splits_ > 0 ? L_ / q_ : 0) + 1);
-    if (last_row <= std::min(class_ends, stretch_ends)) {
+    const i64 step = GroupStep(last_row);
+    if (step == 0) {
       for (i64 a = 1; a <= last_row; ++a) consider(a);
-    } else if (class_ends <= stretch_ends) {
-      for (i64 r = 1; r <= std::min(classes, last_row); ++r) {
-        consider(r);
-        consider(r + (last_row - r) / classes * classes);
-      }
-    } else {
-      for (i64 a = 1; a <= last_row;) {
-        // The next row where floor(a*PL / PW) or floor((PaperL - a*PL) / PW) changes.
-        const i64 u = a * p_ / q_;
-        i64 next = ((u + 1) * q_ + p_ - 1) / p_;
-        if (splits_ > 0) next = std::min(next, (L_ - (L_ - a * p_) / q_ * q_) / p_ + 1);
-        const i64 end = std::min(next - 1, last_row);
+      return best_a;
+    }
+    // Walk each residue class of widths modulo `step` in groups along which neither floor
+    // changes its carry: a*PL mod PW moves by `drift` per step, PaperL - a*PL mod PW against it.
+    const i64 drift = step * p_ % q_;
+    for (i64 first = 1; first <= std::min(step, last_row); ++first) {
+      for (i64 a = first; a <= last_row;) {
+        i64 steps = (last_row - a) / step;
+        if (drift != 0) {
+          const i64 w = a * p_ % q_;
+          steps = std::min(steps, w + drift < q_ ? (q_ - 1 - w) / drift : w / (q_ - drift));
+          if (splits_ > 0) {
+            const i64 r = (L_ - a * p_) % q_;
+            steps = std::min(steps, r >= drift ? r / drift : (drift - r - 1) / (q_ - drift) + 1);
+          }
+        }
         consider(a);
-        consider(end);
-        a = end + 1;
+        consider(a + steps * step);
+        a += (steps + 1) * step;
       }
     }
     return best_a;
