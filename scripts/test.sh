@@ -17,6 +17,10 @@ echo "== browser tests: headless Chromium against build/sheetora-host"
 (cd tests/browser && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund &&
   node --test --test-concurrency=1)
 
+echo "== benchmarks, briefly: they must run, their timings never fail"
+build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
+  --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=address,undefined \
   -DSHEETORA_BUILD_BENCH=OFF
