@@ -63,9 +63,9 @@ class PaperPage : public ::testing::Test {
 };
 
 // The menu's default post, with a grammage typed and the tonne price chosen.
-Fields TonPricePost(std::string weight, std::string spec, std::string price) {
+Fields TonPricePost(std::string weight, std::string sheet_size, std::string price) {
   return {{"PaperWeight", std::move(weight)},
-          {"PaperSpec", std::move(spec)},
+          {"PaperSpec", std::move(sheet_size)},
           {"CustomL", ""},
           {"CustomW", ""},
           {"PPriceType", "TonPrice"},
