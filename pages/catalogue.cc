@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "calc/fuc.h"
+#include "pages/imposition/pinban.h"
 #include "pages/shell/copyright.h"
 #include "pages/shell/index.h"
 #include "pages/shell/main.h"
@@ -23,6 +24,7 @@ constexpr std::array kClasses = {
     std::pair<std::string_view, Factory>{"Sheetora.Class55", &Make<Class55>},
     std::pair<std::string_view, Factory>{"Sheetora.Class57", &Make<Class57>},
     std::pair<std::string_view, Factory>{"Sheetora.Class59", &Make<Class59>},
+    std::pair<std::string_view, Factory>{"Sheetora.Class61", &Make<Class61>},
 };
 
 }  // namespace
