@@ -7,6 +7,7 @@
 #include "pages/imposition/pinban.h"
 #include "pages/shell/copyright.h"
 #include "pages/shell/index.h"
+#include "pages/shell/left.h"
 #include "pages/shell/main.h"
 
 namespace sheetora {
@@ -23,6 +24,7 @@ constexpr std::array kClasses = {
     std::pair<std::string_view, Factory>{"Sheetora.Class54", &Make<Class54>},
     std::pair<std::string_view, Factory>{"Sheetora.Class55", &Make<Class55>},
     std::pair<std::string_view, Factory>{"Sheetora.Class57", &Make<Class57>},
+    std::pair<std::string_view, Factory>{"Sheetora.Class58", &Make<Class58>},
     std::pair<std::string_view, Factory>{"Sheetora.Class59", &Make<Class59>},
     std::pair<std::string_view, Factory>{"Sheetora.Class61", &Make<Class61>},
 };
