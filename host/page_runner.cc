@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "host/routing_table.h"
 #include "pages/catalogue.h"
 #include "runtime/error_log.h"
 #include "runtime/errors.h"
@@ -36,6 +37,11 @@ PageOutcome RunPage(std::string_view class_name, Request& request, Server& serve
   WriteErrorLog(line);
   outcome.status = 500;
   return outcome;
+}
+
+PageOutcome ServeSitePage(std::string_view url_path, Request& request, Server& server) {
+  if (const auto class_name = FindPageClass(url_path)) return RunPage(*class_name, request, server);
+  return {.status = 404};
 }
 
 }  // namespace sheetora

@@ -17,4 +17,8 @@ struct PageOutcome {
 /// else that escapes the page is logged and answered with a 500.
 PageOutcome RunPage(std::string_view class_name, Request& request, Server& server);
 
+/// Answers a request for a URL path of the site: the page that the routing table names runs;
+/// any other path is a 404.
+PageOutcome ServeSitePage(std::string_view url_path, Request& request, Server& server);
+
 }  // namespace sheetora

@@ -1,0 +1,183 @@
+#include "host/gb2312.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace sheetora {
+namespace {
+
+/// One conversion descriptor of the system's converter. A descriptor is not thread-safe, so each
+/// conversion opens its own; opening one costs well under a microsecond.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd_ != kNone) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  /// Converts from the front of `in` into [out, out + room), advancing all three. Returns 0 when
+  /// `in` is used up, E2BIG when the room is, and otherwise an error with `in` starting at the
+  /// byte that starts no valid sequence (EILSEQ whenever the converter could not be opened).
+  int Convert(std::string_view& in, char*& out, std::size_t& room) {
+    if (cd_ == kNone) return EILSEQ;
+    char* source = const_cast<char*>(in.data());  // iconv only reads through this pointer
+    std::size_t left = in.size();
+    const std::size_t result = iconv(cd_, &source, &left, &out, &room);
+    const int error = result == static_cast<std::size_t>(-1) ? errno : 0;
+    in.remove_prefix(in.size() - left);
+    return error;
+  }
+
+ private:
+  static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+  iconv_t cd_;
+};
+
+/// The GB2312 code (lead byte high) of each BMP code point, 0 where GB2312 has none. Built once,
+/// on first use, from the system's GB2312 decoder: GB2312 maps one to one, so the table gives
+/// exactly the encoder's answers. Without a system converter the table stays empty, and every
+/// non-ASCII character is sent as a character reference instead.
+using Gb2312Table = std::array<std::uint16_t, 0x10000>;
+
+const Gb2312Table& EncodingTable() {
+  static const std::unique_ptr<const Gb2312Table> table = [] {
+    auto built = std::make_unique<Gb2312Table>();
+    Converter converter("UTF-32LE", "GB2312");
+    for (unsigned lead = 0xA1; lead <= 0xF7; ++lead) {
+      for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
+        const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        std::string_view in(code, 2);
+        unsigned char utf32[4];
+        char* out = reinterpret_cast<char*>(utf32);
+        std::size_t room = sizeof utf32;
+        if (converter.Convert(in, out, room) != 0 || room != 0) continue;
+        const char32_t code_point = utf32[0] | utf32[1] << 8 | utf32[2] << 16 | utf32[3] << 24;
+        if (code_point < built->size()) (*built)[code_point] = lead << 8 | trail;
+      }
+    }
+    return built;
+  }();
+  return *table;
+}
+
+/// The end of the run of ASCII bytes that starts at `from`. Result pages are mostly ASCII table
+/// cells, so the run is scanned eight bytes at a time.
+std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080;
+  std::size_t i = from;
+  for (std::uint64_t word; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & kHighBits) break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
+struct DecodedCharacter {
+  char32_t code_point;
+  std::size_t length;  // bytes used
+};
+
+/// The well-formed UTF-8 sequence at the front of `text` (which starts with a non-ASCII byte), or
+/// U+FFFD for its first byte alone: overlong forms, surrogates, code points past U+10FFFF and
+/// truncated sequences are not well formed.
+DecodedCharacter DecodeUtf8(std::string_view text) {
+  constexpr DecodedCharacter kInvalid{0xFFFD, 1};
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(0);
+  std::size_t length;
+  char32_t code_point;
+  unsigned char second_min = 0x80, second_max = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code_point = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code_point = lead & 0x0F;
+    if (lead == 0xE0) second_min = 0xA0;
+    if (lead == 0xED) second_max = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code_point = lead & 0x07;
+    if (lead == 0xF0) second_min = 0x90;
+    if (lead == 0xF4) second_max = 0x8F;
+  } else {
+    return kInvalid;
+  }
+  if (text.size() < length) return kInvalid;
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned char next = byte(k);
+    if (next < (k == 1 ? second_min : 0x80) || next > (k == 1 ? second_max : 0xBF)) {
+      return kInvalid;
+    }
+    code_point = code_point << 6 | (next & 0x3F);
+  }
+  return {code_point, length};
+}
+
+void AppendCharacterReference(std::string& out, char32_t code_point) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, std::uint32_t{code_point}).ptr;
+  out.append("&#").append(digits, end).push_back(';');
+}
+
+}  // namespace
+
+std::string Utf8ToGb2312(std::string_view utf8) {
+  const Gb2312Table& table = EncodingTable();
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const std::size_t ascii_end = AsciiRunEnd(utf8, i);
+    out.append(utf8, i, ascii_end - i);
+    i = ascii_end;
+    if (i == utf8.size()) break;
+    const auto [code_point, length] = DecodeUtf8(utf8.substr(i));
+    i += length;
+    const std::uint16_t code = code_point < table.size() ? table[code_point] : 0;
+    if (code != 0) {
+      out.push_back(static_cast<char>(code >> 8));
+      out.push_back(static_cast<char>(code & 0xFF));
+    } else {
+      AppendCharacterReference(out, code_point);
+    }
+  }
+  return out;
+}
+
+std::string Gb18030ToUtf8(std::string_view bytes) {
+  if (AsciiRunEnd(bytes, 0) == bytes.size()) return std::string(bytes);
+  Converter converter("UTF-8", "GB18030");
+  std::string out;
+  out.reserve(bytes.size() * 3 / 2);
+  char buffer[1024];
+  std::string_view rest = bytes;
+  while (!rest.empty()) {
+    char* cursor = buffer;
+    std::size_t room = sizeof buffer;
+    const int error = converter.Convert(rest, cursor, room);
+    out.append(buffer, cursor);
+    if (error == 0) break;
+    if (error == E2BIG) continue;
+    // The front byte starts no valid sequence (or, at the end, an unfinished one).
+    const unsigned char front = static_cast<unsigned char>(rest.front());
+    if (front < 0x80) {
+      out.push_back(static_cast<char>(front));
+    } else {
+      out.append(front == 0x80 ? "\u20AC" : "\uFFFD");  // GBK's one-byte euro sign
+    }
+    rest.remove_prefix(1);
+  }
+  return out;
+}
+
+}  // namespace sheetora

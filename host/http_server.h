@@ -1,0 +1,63 @@
+// The page host's HTTP side: a libmicrohttpd daemon that turns requests into page runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "host/page_runner.h"
+
+struct MHD_Daemon;
+
+namespace sheetora {
+
+/// Answers one request whose body has been read in full. Called on a worker thread, which serves
+/// the request from start to end; a status other than 200 is sent with a short body of its own.
+using RequestHandler =
+    std::function<PageOutcome(std::string_view url_path, Request& request, Server& server)>;
+
+struct HttpServerOptions {
+  std::string bind = "127.0.0.1";  ///< numeric address or host name to listen on
+  std::uint16_t port = 8080;       ///< 0 picks a free port: see HttpServer::port()
+  unsigned threads = 1;            ///< worker threads, each with its own share of connections
+  /// A reverse proxy brings every client from one address, so this is not a per-user bound.
+  unsigned per_ip_connection_limit = 512;
+  unsigned connection_limit = 1000;
+  unsigned connection_timeout_seconds = 20;  ///< idle or stalled connections close after this
+  std::size_t max_body_bytes = 64 * 1024;    ///< larger bodies are refused
+  std::size_t connection_memory_limit = 32 * 1024;  ///< bounds request line and headers
+  std::filesystem::path log_dir;  ///< folder of the error log; empty: the page library's folder
+  RequestHandler handler = ServeSitePage;
+};
+
+/// Serves HTTP on threads of its own from construction until destruction. Each response carries
+/// the body converted to GB2312 once, the page's cookies and the framing headers; a body over
+/// the limit is refused with 413 when its length is declared, and by closing the connection when
+/// a chunked body runs past it; nothing a client sends brings the host down.
+class HttpServer {
+ public:
+  /// Starts listening; throws std::runtime_error when it cannot (bad address, port in use).
+  explicit HttpServer(HttpServerOptions options);
+  /// Stops listening and closes every connection, after the requests being run have finished.
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  /// The port listened on (the free port picked when the options asked for port 0).
+  std::uint16_t port() const { return port_; }
+
+ private:
+  struct DaemonStop {
+    void operator()(MHD_Daemon* daemon) const;
+  };
+
+  const HttpServerOptions options_;  // the daemon's callbacks read these
+  std::unique_ptr<MHD_Daemon, DaemonStop> daemon_;
+  std::uint16_t port_ = 0;
+};
+
+}  // namespace sheetora

@@ -1,0 +1,125 @@
+// sheetora-host: serves the site's pages over HTTP until SIGINT or SIGTERM.
+#include <signal.h>
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "host/http_server.h"
+
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: sheetora-host [options]
+Serves the site's pages over HTTP until it receives SIGINT or SIGTERM.
+  --bind ADDRESS      address to listen on (default 127.0.0.1)
+  --port N            port to listen on (default 8080; 0 picks a free one)
+  --threads N         worker threads (default: the number of cores)
+  --log-dir FOLDER    folder of the error log QuennetLog.Log (default: the folder that holds
+                      libsheetora.so)
+  --per-ip-limit N    connections at once from one address (default 512); behind a reverse
+                      proxy every client comes from the proxy's address
+  --help              show this text
+)";
+
+struct CommandLine {
+  sheetora::HttpServerOptions server;
+  bool help = false;
+};
+
+unsigned ParseNumber(std::string_view option, std::string_view text, unsigned min, unsigned max) {
+  unsigned number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size() || number < min || number > max) {
+    throw std::invalid_argument(std::string(option) + " wants a whole number from " +
+                                std::to_string(min) + " to " + std::to_string(max));
+  }
+  return number;
+}
+
+/// Options take their value as the next argument or after "=".
+CommandLine ParseCommandLine(int argc, char** argv) {
+  CommandLine command;
+  command.server.threads = std::max(1u, std::thread::hardware_concurrency());
+  for (int i = 1; i < argc; ++i) {
+    std::string_view option = argv[i];
+    if (option == "--help" || option == "-h") {
+      command.help = true;
+      continue;
+    }
+    std::string_view value;
+    bool has_value = false;
+    if (const auto eq = option.find('='); eq != std::string_view::npos) {
+      value = option.substr(eq + 1);
+      option = option.substr(0, eq);
+      has_value = true;
+    }
+    const auto take_value = [&] {
+      if (has_value) return value;
+      if (i + 1 == argc) throw std::invalid_argument(std::string(option) + " wants a value");
+      return std::string_view(argv[++i]);
+    };
+    if (option == "--bind") {
+      command.server.bind = take_value();
+    } else if (option == "--port") {
+      command.server.port = ParseNumber(option, take_value(), 0, 65535);
+    } else if (option == "--threads") {
+      command.server.threads = ParseNumber(option, take_value(), 1, 1024);
+    } else if (option == "--per-ip-limit") {
+      command.server.per_ip_connection_limit = ParseNumber(option, take_value(), 1, 1000000);
+    } else if (option == "--log-dir") {
+      command.server.log_dir = take_value();
+      if (!std::filesystem::is_directory(command.server.log_dir)) {
+        throw std::invalid_argument("--log-dir: no such folder: " +
+                                    command.server.log_dir.string());
+      }
+    } else {
+      throw std::invalid_argument("unknown option " + std::string(option));
+    }
+  }
+  return command;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine command;
+  try {
+    command = ParseCommandLine(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "sheetora-host: " << e.what() << "\n\n" << kUsage;
+    return 2;
+  }
+  if (command.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+
+  // Blocked before the server starts its threads, which inherit the mask, so that the stop
+  // signals wait for sigwait below instead of ending the process.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  // A client that hangs up while its answer is sent must not end the process.
+  signal(SIGPIPE, SIG_IGN);
+
+  try {
+    const sheetora::HttpServer server(command.server);
+    const std::string& bind = command.server.bind;
+    const bool ipv6 = bind.find(':') != std::string::npos;
+    std::cout << "serving on http://" << (ipv6 ? "[" + bind + "]" : bind) << ':' << server.port()
+              << '/' << std::endl;
+    int received = 0;
+    sigwait(&stop_signals, &received);
+  } catch (const std::exception& e) {
+    std::cerr << "sheetora-host: " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
