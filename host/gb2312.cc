@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace sheetora {
 namespace {
@@ -41,26 +42,33 @@ class Converter {
   iconv_t cd_;
 };
 
+/// The character of one code, or nothing when the converter has none for it.
+std::optional<char32_t> DecodeOne(Converter& converter, std::string_view code) {
+  unsigned char utf32[4];
+  char* out = reinterpret_cast<char*>(utf32);
+  std::size_t room = sizeof utf32;
+  if (converter.Convert(code, out, room) != 0 || room != 0) return std::nullopt;
+  return utf32[0] | utf32[1] << 8 | utf32[2] << 16 | utf32[3] << 24;
+}
+
 /// The GB2312 code (lead byte high) of each BMP code point, 0 where GB2312 has none. Built once,
-/// on first use, from the system's GB2312 decoder: GB2312 maps one to one, so the table gives
-/// exactly the encoder's answers. Without a system converter the table stays empty, and every
-/// non-ASCII character is sent as a character reference instead.
+/// on first use, from the system's converters. Browsers read a page declared GB2312 with the
+/// GBK table, whose characters for two codes differ from the system's GB2312 table (A1A4 is
+/// U+00B7, A1AA is U+2014), so each code of GB2312 maps from the character that browsers show
+/// for it, as GB18030 (a superset of GBK) gives it. Without system converters the table stays
+/// empty, and every non-ASCII character is sent as a character reference instead.
 using Gb2312Table = std::array<std::uint16_t, 0x10000>;
 
 const Gb2312Table& EncodingTable() {
   static const std::unique_ptr<const Gb2312Table> table = [] {
     auto built = std::make_unique<Gb2312Table>();
-    Converter converter("UTF-32LE", "GB2312");
+    Converter gb2312("UTF-32LE", "GB2312"), gb18030("UTF-32LE", "GB18030");
     for (unsigned lead = 0xA1; lead <= 0xF7; ++lead) {
       for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
         const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        std::string_view in(code, 2);
-        unsigned char utf32[4];
-        char* out = reinterpret_cast<char*>(utf32);
-        std::size_t room = sizeof utf32;
-        if (converter.Convert(in, out, room) != 0 || room != 0) continue;
-        const char32_t code_point = utf32[0] | utf32[1] << 8 | utf32[2] << 16 | utf32[3] << 24;
-        if (code_point < built->size()) (*built)[code_point] = lead << 8 | trail;
+        if (!DecodeOne(gb2312, {code, 2})) continue;
+        const auto shown = DecodeOne(gb18030, {code, 2});
+        if (shown && *shown < built->size()) (*built)[*shown] = lead << 8 | trail;
       }
     }
     return built;

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/gb2312.h"
 #include "host/page_runner.h"
 
 namespace sheetora::testing {
@@ -15,6 +16,9 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 struct CookieSubkey {
   std::string cookie, subkey, value;
 };
+
+/// The bytes the host sends for a page body: the page's UTF-8 text in GB2312.
+inline std::string Gb2312(std::string_view html) { return Utf8ToGb2312(html); }
 
 /// Each harness logs to a folder of its own, removed with it.
 class PageHarness {
