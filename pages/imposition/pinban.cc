@@ -29,9 +29,9 @@ std::chrono::sys_days LocalToday() {
 
 // A share written with exactly two decimals and "%"; a zero share never shows as "-0.00".
 std::string Percent(const Value& share) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", share.ToDouble());
-  std::string out = text;
+  const double d = share.ToDouble();
+  std::string out(std::snprintf(nullptr, 0, "%.2f", d), '\0');
+  std::snprintf(out.data(), out.size() + 1, "%.2f", d);
   if (out == "-0.00") out = "0.00";
   return out + "%";
 }

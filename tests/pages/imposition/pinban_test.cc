@@ -223,12 +223,10 @@ TEST_F(ImpositionPage, InputErrorsAlertAndStopWithoutLogging) {
       {{.PW = "   "}, "填写错误!", false},
       {{.BigSmall = ""}, "填写错误!", false},
       {{.BigSmall = "0"}, "填写错误!", false},
-      {{.PaperW = "abc", .PL = "x"},
-       "请检查所填写项目是否为数字!  错误代码:PaperW  错误输入:abc",
-       false},
-      {{.BigSmall = "1.2x"},
-       "请检查所填写项目是否为数字!  错误代码:BigSmall  错误输入:1.2x",
-       false},
+      // clang-format off
+      {{.PaperW = "abc", .PL = "x"}, "请检查所填写项目是否为数字!  错误代码:PaperW  错误输入:abc", false},
+      {{.BigSmall = "1.2x"}, "请检查所填写项目是否为数字!  错误代码:BigSmall  错误输入:1.2x", false},
+      // clang-format on
       // A size below 1 passes the first check and floors to 0.
       {{.PW = "0.5"}, "填写有误!", true},
       {{.PL = "-210"}, "填写有误!", true},
@@ -256,6 +254,15 @@ TEST_F(ImpositionPage, ProductChecksLetAnEvenNumberOfNegativesThrough) {
   EXPECT_EQ(Ups(Html({.PL = "1092", .PW = "787"})), "1");
 }
 
+TEST_F(ImpositionPage, RunTimeErrorIsLoggedAndEndsThePageQuietly) {
+  // The grid count of a sheet beyond the whole-number range overflows before anything is written.
+  const PageOutcome outcome = Post({.PaperL = "3000000000"});
+  EXPECT_EQ(outcome.status, 200);
+  EXPECT_EQ(outcome.response.body(), "");
+  EXPECT_EQ(harness_.LogLines(),
+            std::vector<std::string>{"\\Sheetora_Web\\PinBan, AllTORVA: Overflow"});
+}
+
 TEST_F(ImpositionPage, ModesOnTheWorkedExample) {
   struct Case {
     Form form;
@@ -263,23 +270,20 @@ TEST_F(ImpositionPage, ModesOnTheWorkedExample) {
     const char* utilisation;
     const char* title;  // the single block's rows and columns
   } cases[] = {
+      // clang-format off
       {{.PaiLie = "HP"}, "25", "85.52%", "5行5列"},
       {{.PaiLie = "SP"}, "21", "71.84%", "3行7列"},
       {{.PaiLie = "HSP"}, "25", "85.52%", "5行5列"},
       {{.PL = "300", .PW = "200", .PaiLie = "HSP"}, "10", "69.82%", "2行5列"},  // vertical wins
-      {{.PaperL = "400", .PaperW = "400", .PL = "200", .PW = "100", .PaiLie = "HSP"},
-       "8",
-       "100.00%",
-       "4行2列"},  // a tie goes to the horizontal grid
+      // A tie goes to the horizontal grid.
+      {{.PaperL = "400", .PaperW = "400", .PL = "200", .PW = "100", .PaiLie = "HSP"}, "8", "100.00%", "4行2列"},
       {{.PaiLie = "HP", .FanBan = "2"}, "20", "68.42%", "4行5列"},
       {{.PaiLie = "HP", .FanBan = "3"}, "20", "68.42%", "5行4列"},
       {{.PaiLie = "SP", .FanBan = "2"}, "14", "47.89%", "2行7列"},
       {{.PaiLie = "SP", .FanBan = "3"}, "18", "61.58%", "3行6列"},
       {{.PL = "600", .PW = "300", .PaiLie = "HSP", .FanBan = "3"}, "2", "41.89%", "1行2列"},
-      {{.PL = "100", .PW = "100", .PaiLie = "MaxP", .FanBan = std::nullopt},
-       "70",
-       "81.45%",
-       "7行10列"},
+      {{.PL = "100", .PW = "100", .PaiLie = "MaxP"}, "70", "81.45%", "7行10列"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     const std::string html = Html(c.form);
