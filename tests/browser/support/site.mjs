@@ -1,0 +1,141 @@
+// A real sheetora-host on a loopback port and a headless Chromium with a fresh profile, for the
+// browser tests. Each test file starts one of each in `before` and stops them in `after`.
+import { spawn } from 'node:child_process';
+import { existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+import net from 'node:net';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const repoRoot = path.resolve(here, '../../..');
+const screenshotDir = path.resolve(here, '../screenshots');
+
+/// The host binary: $SHEETORA_HOST, or the release build of this tree.
+const hostBinary = process.env.SHEETORA_HOST ?? path.join(repoRoot, 'build/sheetora-host');
+
+async function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = net.createServer();
+    server.once('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+async function waitUntilListening(port, child, deadlineMs) {
+  const deadline = Date.now() + deadlineMs;
+  while (Date.now() < deadline) {
+    if (child.exitCode !== null) throw new Error(`sheetora-host exited with ${child.exitCode}`);
+    const open = await new Promise((resolve) => {
+      const socket = net.connect(port, '127.0.0.1');
+      socket.once('connect', () => socket.end(() => resolve(true)));
+      socket.once('error', () => resolve(false));
+    });
+    if (open) return;
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+  throw new Error('sheetora-host did not start listening');
+}
+
+/// Starts the host with a log folder of its own. `stop()` ends it (SIGTERM, then SIGKILL) and
+/// removes the folder; `log()` is the error log's content so far.
+export async function startHost() {
+  if (!existsSync(hostBinary)) throw new Error(`no host binary at ${hostBinary}: build first`);
+  const logDir = mkdtempSync(path.join(tmpdir(), 'sheetora-browser-log-'));
+  const port = await freePort();
+  const child = spawn(hostBinary, ['--bind', '127.0.0.1', '--port', String(port), '--log-dir', logDir], {
+    stdio: ['ignore', 'ignore', 'inherit'],
+  });
+  // A runner that dies without `after` must not leave the host behind.
+  const killOnExit = () => child.kill('SIGKILL');
+  process.once('exit', killOnExit);
+  try {
+    await waitUntilListening(port, child, 10_000);
+  } catch (e) {
+    child.kill('SIGKILL');
+    rmSync(logDir, { recursive: true, force: true });
+    throw e;
+  }
+  return {
+    url: (pagePath = '') => `http://127.0.0.1:${port}/${pagePath}`,
+    logDir,
+    async stop() {
+      process.off('exit', killOnExit);
+      if (child.exitCode === null) {
+        const exited = new Promise((resolve) => child.once('exit', resolve));
+        child.kill('SIGTERM');
+        const timer = setTimeout(() => child.kill('SIGKILL'), 5_000);
+        await exited;
+        clearTimeout(timer);
+      }
+      rmSync(logDir, { recursive: true, force: true });
+    },
+  };
+}
+
+/// Headless Chromium of the system, with a new profile that is removed on close.
+export async function launchBrowser() {
+  const profile = mkdtempSync(path.join(tmpdir(), 'sheetora-browser-profile-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: process.env.SHEETORA_CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    viewport: { width: 1000, height: 700 },
+    args: [
+      '--headless',
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-quic',
+      '--no-first-run',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+    ],
+  });
+  // Fail fast: every step here takes well under a second.
+  context.setDefaultTimeout(10_000);
+  return {
+    context,
+    async close() {
+      await context.close();
+      rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+/// Saves a screenshot of the page under screenshots/ (git-ignored).
+export async function screenshot(page, name) {
+  mkdirSync(screenshotDir, { recursive: true });
+  const file = path.join(screenshotDir, `${name.replace(/[^\w.-]+/g, '_')}.png`);
+  await page.screenshot({ path: file }).catch(() => {});
+  return file;
+}
+
+/// Saves a named screenshot only when SHEETORA_SCREENSHOTS is set: pictures for a person to look at.
+export async function keepScreenshot(page, name) {
+  if (process.env.SHEETORA_SCREENSHOTS) await screenshot(page, name);
+}
+
+/// Wraps a test body that gets a fresh tab with no cookies; on failure the tab is photographed
+/// into screenshots/ before the error is passed on.
+export function withPage(browser, body) {
+  return async (t) => {
+    await browser().context.clearCookies();
+    const page = await browser().context.newPage();
+    const errors = [];
+    page.on('pageerror', (e) => errors.push(e));
+    try {
+      await body(page, t);
+      if (errors.length) throw new Error(`script errors in the page: ${errors.join('; ')}`);
+    } catch (e) {
+      const file = await screenshot(page, `failed-${t.name}`);
+      e.message += ` (screenshot: ${file})`;
+      throw e;
+    } finally {
+      await page.close();
+    }
+  };
+}
