@@ -15,6 +15,7 @@ build=${SHEETORA_BUILD:-build}
 threads=$(nproc)
 
 work=$(mktemp -d /tmp/sheetora-load.XXXXXX)
+chmod 755 "$work"  # nginx's workers run as another user
 host_pid="" nginx_pid=""
 cleanup() {
   [[ -n $host_pid ]] && kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null
