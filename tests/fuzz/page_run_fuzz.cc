@@ -1,7 +1,6 @@
 // A whole page run for every routed page, from fuzzed form fields and cookie subkeys: no crash,
 // no escape to the host, no echoed markup, and only the page's own log lines.
 #include <fuzzer/FuzzedDataProvider.h>
-
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -27,18 +26,29 @@ using sheetora::Request;
 
 // Every field and cookie subkey some page reads.
 constexpr std::array<std::string_view, 18> kFieldNames = {
-    "PaperL",     "PaperW",  "PL",       "PW",         "BigSmall",   "PaiLie",
+    "PaperL",     "PaperW",  "PL",          "PW",        "BigSmall", "PaiLie",
     "FanBan",     "Submit",  "PaperWeight", "PaperSpec", "CustomL",  "CustomW",
     "PPriceType", "M2Price", "PiecePrice",  "ReamPrice", "TonPrice", "PaperPNum"};
 
 // Values the forms post, so that runs reach past the input checks.
 constexpr std::array<std::string_view, 26> kValues = {
-    "1092", "787", "210", "140", "100", "1", "1.2", "0.833333333333333", "MaxP", "HP", "SP",
-    "HSP", "2", "3", "0", "889*1194", "TonPrice", "M2Price", "PiecePrice", "ReamPrice", "6000",
-    "157", "2147483647", "-7", "1E+308", "\xe6\x9f\xa5\xe7\x9c\x8b\xe5\xbc\x80\xe7\x89\x88"};
+    "1092",       "787",
+    "210",        "140",
+    "100",        "1",
+    "1.2",        "0.833333333333333",
+    "MaxP",       "HP",
+    "SP",         "HSP",
+    "2",          "3",
+    "0",          "889*1194",
+    "TonPrice",   "M2Price",
+    "PiecePrice", "ReamPrice",
+    "6000",       "157",
+    "2147483647", "-7",
+    "1E+308",     "\xe6\x9f\xa5\xe7\x9c\x8b\xe5\xbc\x80\xe7\x89\x88"};
 
 std::string Pick(FuzzedDataProvider& in, auto& table, std::size_t max_length) {
-  if (in.ConsumeBool()) return std::string(table[in.ConsumeIntegralInRange<std::size_t>(0, table.size() - 1)]);
+  if (in.ConsumeBool())
+    return std::string(table[in.ConsumeIntegralInRange<std::size_t>(0, table.size() - 1)]);
   return in.ConsumeRandomLengthString(max_length);
 }
 
@@ -56,7 +66,8 @@ std::string TakeLog() {
 void CheckNoEchoedMarkup(std::string_view body) {
   FUZZ_CHECK(body.find("<xss") == std::string_view::npos);
   for (std::string_view quoted : {"\"xss", "'xss"}) {
-    for (auto at = body.find(quoted); at != std::string_view::npos; at = body.find(quoted, at + 1)) {
+    for (auto at = body.find(quoted); at != std::string_view::npos;
+         at = body.find(quoted, at + 1)) {
       FUZZ_CHECK(at > 0 && body[at - 1] == '\\');  // only inside an escaped script string
     }
   }

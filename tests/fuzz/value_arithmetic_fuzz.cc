@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto y = static_cast<std::int64_t>(b.ToDouble());
     for (const auto& [r, exact] : {std::pair{a + b, x + y}, {a - b, x - y}, {a * b, x * y}}) {
       FUZZ_CHECK(r.ToDouble() == static_cast<double>(exact));
-      FUZZ_CHECK((r.kind() == Value::Kind::kInteger) == (exact == static_cast<std::int32_t>(exact)));
+      FUZZ_CHECK((r.kind() == Value::Kind::kInteger) ==
+                 (exact == static_cast<std::int32_t>(exact)));
     }
   }
 

@@ -6,17 +6,14 @@
 #include <vector>
 
 #include "host/http_server.h"
+#include "tests/support/http_client.h"
 #include "tests/support/page_harness.h"
-#include "tests/support/raw_client.h"
 
 namespace sheetora {
 namespace {
 
-using testing::BodyOf;
-using testing::BrowserRequest;
-using testing::HeaderOf;
-using testing::RawConnection;
-using testing::StatusOf;
+using testing::HttpConnection;
+using testing::PostRequest;
 
 // Eight clients post to the real host at once, each on its own kept-alive connection, each with
 // pieces of its own size; every other post fails inside the page and is logged. Every client
@@ -30,7 +27,7 @@ TEST(HostConcurrency, ConcurrentRequestsGetOnlyTheirOwnResponsesAndLogLines) {
   std::vector<std::thread> clients;
   for (int c = 0; c < kClients; ++c) {
     clients.emplace_back([&, c] {
-      RawConnection connection(host.port());
+      HttpConnection connection(host.port());
       const int piece = 100 + c;  // 1092 \ piece columns of 787 \ 100 rows in one grid
       const std::string ups = std::to_string((1092 / piece) * (787 / 100));
       const std::string form = "PaperL=1092&PaperW=787&PL=" + std::to_string(piece) +
@@ -40,14 +37,14 @@ TEST(HostConcurrency, ConcurrentRequestsGetOnlyTheirOwnResponsesAndLogLines) {
                                   "&PW=100&BigSmall=1&PaiLie=HP&FanBan=1&Submit=x";
       for (int i = 0; i < kRounds; ++i) {
         const bool fail = i % 2 == 1;
-        connection.Send(BrowserRequest("/PinBan.asp", fail ? failing : form));
-        const std::string response = connection.ReadResponse();
-        const std::string cookie = HeaderOf(response, "Set-Cookie");
-        const bool ok = StatusOf(response) == 200 &&
-                        cookie.find("&PL=" + std::to_string(piece) + "&") != std::string::npos &&
-                        (fail ? BodyOf(response).empty()
-                              : BodyOf(response).find("<th width=\"70\">" + ups + "</th>") !=
-                                    std::string_view::npos);
+        connection.Send(PostRequest("/PinBan.asp", fail ? failing : form));
+        const auto reply = connection.Receive();
+        const bool ok =
+            reply.status == 200 &&
+            reply.Header("set-cookie").value_or("").find("&PL=" + std::to_string(piece) + "&") !=
+                std::string::npos &&
+            (fail ? reply.body.empty()
+                  : reply.body.find("<th width=\"70\">" + ups + "</th>") != std::string::npos);
         if (!ok) ++wrong;
       }
     });

@@ -28,11 +28,11 @@ const std::string kSubmit = "查看开版拼版图";
 // A valid post for each page that reads one, so that the hostile field is the only fault.
 Fields ValidForm(std::string_view class_name) {
   if (class_name == "Sheetora.Class61") {
-    return {{"PaperL", "1092"}, {"PaperW", "787"},    {"PL", "210"},     {"PW", "140"},
-            {"BigSmall", "1"},  {"PaiLie", "MaxP"},   {"Submit", kSubmit}};
+    return {{"PaperL", "1092"}, {"PaperW", "787"},  {"PL", "210"},      {"PW", "140"},
+            {"BigSmall", "1"},  {"PaiLie", "MaxP"}, {"Submit", kSubmit}};
   }
   if (class_name == "Sheetora.Class60") {
-    return {{"PaperWeight", "157"}, {"PaperSpec", "889*1194"}, {"CustomL", "1000"},
+    return {{"PaperWeight", "157"}, {"PaperSpec", "889*1194"},  {"CustomL", "1000"},
             {"CustomW", "700"},     {"PPriceType", "TonPrice"}, {"TonPrice", "6000"}};
   }
   if (class_name == "Sheetora.Class63") return {{"PaperWeight", "80"}, {"PaperPNum", "200"}};
@@ -41,9 +41,9 @@ Fields ValidForm(std::string_view class_name) {
 
 // Every field some page reads.
 constexpr std::array<std::string_view, 18> kFields = {
-    "PaperL",      "PaperW",    "PL",      "PW",      "BigSmall",   "PaiLie",
-    "FanBan",      "Submit",    "PaperWeight", "PaperSpec", "CustomL", "CustomW",
-    "PPriceType",  "M2Price",   "PiecePrice", "ReamPrice", "TonPrice", "PaperPNum"};
+    "PaperL",     "PaperW",  "PL",          "PW",        "BigSmall", "PaiLie",
+    "FanBan",     "Submit",  "PaperWeight", "PaperSpec", "CustomL",  "CustomW",
+    "PPriceType", "M2Price", "PiecePrice",  "ReamPrice", "TonPrice", "PaperPNum"};
 
 const std::vector<std::string>& HostileValues() {
   static const std::vector<std::string> values = {
@@ -92,7 +92,7 @@ struct PageRun {
 };
 
 PageRun RunOnce(std::string_view class_name, const Fields& form,
-            const std::vector<CookieSubkey>& cookies = {}) {
+                const std::vector<CookieSubkey>& cookies = {}) {
   PageHarness harness;
   const auto start = Clock::now();
   auto outcome = harness.Run(class_name, form, cookies);
@@ -159,19 +159,27 @@ TEST(HostileInput, HugeSizesInEveryModeAnswerWithinTheBudget) {
     const char *paper_l, *paper_w, *pl, *pw;
   };
   const Sizes sizes[] = {
-      {"2147483647", "2147483647", "1", "1"},          {"2147483647", "1", "1", "1"},
-      {"2147483647", "2147483646", "3", "2"},          {"2147483647", "2147483647", "65537", "65521"},
-      {"2147483647", "2147483647", "2147483647", "1"}, {"2147483648", "787", "210", "140"},
-      {"1092", "787", "1", "1"},                       {"99999", "99998", "7", "5"},
+      {"2147483647", "2147483647", "1", "1"},
+      {"2147483647", "1", "1", "1"},
+      {"2147483647", "2147483646", "3", "2"},
+      {"2147483647", "2147483647", "65537", "65521"},
+      {"2147483647", "2147483647", "2147483647", "1"},
+      {"2147483648", "787", "210", "140"},
+      {"1092", "787", "1", "1"},
+      {"99999", "99998", "7", "5"},
   };
   for (const Sizes& s : sizes) {
     for (const char* mode : {"HP", "SP", "HSP", "MaxP"}) {
       for (const char* plate : {"1", "2", "3"}) {
         if (std::string_view(mode) == "MaxP" && std::string_view(plate) != "1") continue;
-        const PageRun run = RunOnce("Sheetora.Class61",
-                                {{"PaperL", s.paper_l}, {"PaperW", s.paper_w}, {"PL", s.pl},
-                                 {"PW", s.pw}, {"BigSmall", "1"}, {"PaiLie", mode},
-                                 {"FanBan", plate}, {"Submit", kSubmit}});
+        const PageRun run = RunOnce("Sheetora.Class61", {{"PaperL", s.paper_l},
+                                                         {"PaperW", s.paper_w},
+                                                         {"PL", s.pl},
+                                                         {"PW", s.pw},
+                                                         {"BigSmall", "1"},
+                                                         {"PaiLie", mode},
+                                                         {"FanBan", plate},
+                                                         {"Submit", kSubmit}});
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(run.took).count();
         std::cout << "[ time     ] " << s.paper_l << " x " << s.paper_w << ", " << s.pl << " x "
                   << s.pw << ", " << mode << " " << plate << ": " << ms << " ms, "

@@ -14,7 +14,8 @@ namespace {
 // A line of its own for each writer and count; some lines are long enough to need several pages
 // of the kernel's buffer, where a writer that wrote in pieces would interleave.
 std::string LineText(int writer, int count) {
-  std::string text = "\\Sheetora_Web\\W" + std::to_string(writer) + ", L" + std::to_string(count) + ": ";
+  std::string text =
+      "\\Sheetora_Web\\W" + std::to_string(writer) + ", L" + std::to_string(count) + ": ";
   text.append(count % 10 == 0 ? 9000 : count % 97, static_cast<char>('a' + writer));
   return text;
 }
