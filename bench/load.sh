@@ -24,7 +24,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+# A loopback port that nothing listens on.
+free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
+}
 wait_port() {
   for _ in $(seq 100); do
     curl -s -o /dev/null "http://127.0.0.1:$1/" && return 0

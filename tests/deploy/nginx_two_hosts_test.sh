@@ -42,7 +42,11 @@ start_host a
 pid_a=$started_pid port_a=$started_port
 start_host b
 pid_b=$started_pid port_b=$started_port
-proxy_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+# A loopback port that nothing listens on, for the proxy.
+while :; do
+  proxy_port=$((20000 + RANDOM % 40000))
+  (exec 3<>"/dev/tcp/127.0.0.1/$proxy_port") 2>/dev/null || break
+done
 
 # The deployment file as shipped, with the test's ports.
 sed -e "s|listen 80;|listen 127.0.0.1:$proxy_port;|" \
