@@ -85,15 +85,14 @@ std::string FormatSetCookie(std::string_view name, const ResponseCookie& cookie)
 std::string HttpDate(std::chrono::sys_days date) {
   static constexpr std::array<const char*, 7> kWeekdays = {"Sun", "Mon", "Tue", "Wed",
                                                            "Thu", "Fri", "Sat"};
-  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr",
-                                                          "May", "Jun", "Jul", "Aug",
-                                                          "Sep", "Oct", "Nov", "Dec"};
+  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const std::chrono::year_month_day ymd(date);
   const std::chrono::weekday weekday(date);
   char text[40];
-  std::snprintf(text, sizeof text, "%s, %02u %s %04d 00:00:00 GMT",
-                kWeekdays[weekday.c_encoding()], static_cast<unsigned>(ymd.day()),
-                kMonths[static_cast<unsigned>(ymd.month()) - 1], static_cast<int>(ymd.year()));
+  std::snprintf(text, sizeof text, "%s, %02u %s %04d 00:00:00 GMT", kWeekdays[weekday.c_encoding()],
+                static_cast<unsigned>(ymd.day()), kMonths[static_cast<unsigned>(ymd.month()) - 1],
+                static_cast<int>(ymd.year()));
   return text;
 }
 

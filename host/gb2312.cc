@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -131,34 +132,63 @@ DecodedCharacter DecodeUtf8(std::string_view text) {
   return {code_point, length};
 }
 
-void AppendCharacterReference(std::string& out, char32_t code_point) {
-  char digits[16];
-  const auto end = std::to_chars(digits, digits + sizeof digits, std::uint32_t{code_point}).ptr;
-  out.append("&#").append(digits, end).push_back(';');
+/// Writes "&#N;" at `out` and returns its end.
+char* WriteCharacterReference(char* out, char32_t code_point) {
+  *out++ = '&';
+  *out++ = '#';
+  out = std::to_chars(out, out + 7, std::uint32_t{code_point}).ptr;
+  *out++ = ';';
+  return out;
 }
 
 }  // namespace
 
 std::string Utf8ToGb2312(std::string_view utf8) {
   const Gb2312Table& table = EncodingTable();
-  std::string out;
-  out.reserve(utf8.size());
+  // A character that GB2312 has takes no more bytes than in UTF-8, so the output keeps room for
+  // the rest of the input as long as no reference is written; a reference grows it when needed.
+  std::string out(utf8.size(), '\0');
+  char* end = out.data();
   std::size_t i = 0;
   while (i < utf8.size()) {
     const std::size_t ascii_end = AsciiRunEnd(utf8, i);
-    out.append(utf8, i, ascii_end - i);
+    end = std::copy(utf8.data() + i, utf8.data() + ascii_end, end);
     i = ascii_end;
     if (i == utf8.size()) break;
+    // Chinese text: runs of three-byte sequences whose lead byte allows any continuation bytes.
+    while (i + 3 <= utf8.size()) {
+      const auto lead = static_cast<unsigned char>(utf8[i]);
+      const auto second = static_cast<unsigned char>(utf8[i + 1]);
+      const auto third = static_cast<unsigned char>(utf8[i + 2]);
+      if (lead < 0xE1 || lead > 0xEF || lead == 0xED || (second & 0xC0) != 0x80 ||
+          (third & 0xC0) != 0x80) {
+        break;
+      }
+      const std::uint16_t code = table[(lead & 0x0F) << 12 | (second & 0x3F) << 6 | (third & 0x3F)];
+      if (code == 0) break;
+      *end++ = static_cast<char>(code >> 8);
+      *end++ = static_cast<char>(code & 0xFF);
+      i += 3;
+    }
+    if (i == utf8.size() || static_cast<unsigned char>(utf8[i]) < 0x80) continue;
     const auto [code_point, length] = DecodeUtf8(utf8.substr(i));
     i += length;
     const std::uint16_t code = code_point < table.size() ? table[code_point] : 0;
     if (code != 0) {
-      out.push_back(static_cast<char>(code >> 8));
-      out.push_back(static_cast<char>(code & 0xFF));
-    } else {
-      AppendCharacterReference(out, code_point);
+      *end++ = static_cast<char>(code >> 8);
+      *end++ = static_cast<char>(code & 0xFF);
+      continue;
     }
+    constexpr std::size_t kLongestReference = 10;  // "&#1114111;"
+    const std::size_t used = end - out.data();
+    const std::size_t needed = used + kLongestReference + (utf8.size() - i);
+    if (needed > out.size()) {
+      out.resize(std::max(needed, 2 * out.size()));
+      end = out.data() + used;
+    }
+    end = WriteCharacterReference(end, code_point);
   }
+  out.resize(end - out.data());
   return out;
 }
 

@@ -1,5 +1,6 @@
 // sheetora-host: serves the site's pages over HTTP until SIGINT or SIGTERM.
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <charconv>
@@ -100,7 +101,10 @@ int main(int argc, char** argv) {
   }
 
   // Blocked before the server starts its threads, which inherit the mask, so that the stop
-  // signals wait for sigwait below instead of ending the process.
+  // signals wait for sigwait below instead of ending the process. A shell starts background
+  // jobs with SIGINT ignored, and an ignored signal never reaches sigwait.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGINT);
@@ -108,6 +112,13 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   // A client that hangs up while its answer is sent must not end the process.
   signal(SIGPIPE, SIG_IGN);
+  // Each connection holds a descriptor, and the usual soft limit of 1024 is no more than the
+  // connection limit: take what the hard limit allows.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   try {
     const sheetora::HttpServer server(command.server);

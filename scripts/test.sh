@@ -2,7 +2,8 @@
 # Builds everything and runs every test: the release build (with the hostile-client tests and two
 # hosts behind nginx), a brief load test, the site in headless Chromium against the release host,
 # the same C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, the concurrency tests
-# under ThreadSanitizer, and brief runs of the fuzz targets.
+# under ThreadSanitizer, and brief runs of the fuzz targets and benchmarks. Timings are printed,
+# never judged; the load test fails only on errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --test
@@ -26,6 +27,9 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=a
   -DSHEETORA_BUILD_BENCH=OFF
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== brief load test of the page host (timings are informative only)"
+bench/wrk_main.sh build 1 64
 
 echo "== ThreadSanitizer build: the concurrency tests"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=thread \

@@ -50,7 +50,8 @@ TEST(SetCookie, WritesSubkeysInOrderWithExpiryAndPath) {
             "PinBan=PaperL=1092&PaperW=787&PL=210&PW=140; "
             "expires=Thu, 02 Dec 2027 00:00:00 GMT; path=/");
   cookie.expires.reset();
-  EXPECT_EQ(FormatSetCookie("PinBan", cookie), "PinBan=PaperL=1092&PaperW=787&PL=210&PW=140; path=/");
+  EXPECT_EQ(FormatSetCookie("PinBan", cookie),
+            "PinBan=PaperL=1092&PaperW=787&PL=210&PW=140; path=/");
 }
 
 TEST(SetCookie, EscapesWhatWouldBreakTheHeaderOrTheSubkeys) {

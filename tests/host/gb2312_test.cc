@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace sheetora {
@@ -18,7 +19,7 @@ TEST(Utf8ToGb2312, EncodesEachGb2312CharacterAsItsTwoBytes) {
       {"中文", "\xD6\xD0\xCE\xC4"},
       {"\u3000\u3000if", "\xA1\xA1\xA1\xA1if"},  // the frame guard's ideographic spaces
       {"开版：", "\xBF\xAA\xB0\xE6\xA3\xBA"},
-      {"é", "\xA8\xA6"},  // the pinyin letters of row 8
+      {"é", "\xA8\xA6"},                    // the pinyin letters of row 8
       {"·——", "\xA1\xA4\xA1\xAA\xA1\xAA"},  // as browsers read these two codes
   };
   for (const auto& [input, expected] : cases) EXPECT_EQ(Utf8ToGb2312(input), expected) << input;
@@ -44,10 +45,10 @@ TEST(Utf8ToGb2312, ReplacesEachByteOfMalformedUtf8) {
       {"\x80", bad(1)},
       {"\xFF", bad(1)},
       {"a\xE4\xB8", std::string("a").append(bad(2))},  // cut short at the end
-      {"\xE4\xB8z", bad(2) + "z"},           // cut short by ASCII
-      {"\xC0\xAF", bad(2)},                  // an overlong "/"
-      {"\xED\xA0\x80", bad(3)},             // a surrogate
-      {"\xF4\x90\x80\x80x", bad(4) + "x"},  // past U+10FFFF
+      {"\xE4\xB8z", bad(2) + "z"},                     // cut short by ASCII
+      {"\xC0\xAF", bad(2)},                            // an overlong "/"
+      {"\xED\xA0\x80", bad(3)},                        // a surrogate
+      {"\xF4\x90\x80\x80x", bad(4) + "x"},             // past U+10FFFF
       {"\xF0\x9F\x98\x80", "&#128512;"},
   };
   for (const auto& [input, expected] : cases) EXPECT_EQ(Utf8ToGb2312(input), expected);
@@ -62,15 +63,33 @@ TEST(Utf8ToGb2312, FindsTheFirstNonAsciiCharacterAtEveryOffset) {
   }
 }
 
+// Text converts piece by piece: no character is lost or doubled where the fast paths hand over,
+// and references that outgrow the input get room.
+TEST(Utf8ToGb2312, ConvertsTextAsTheSumOfItsCharacters) {
+  const std::string pieces[] = {"a", "<td></td>\r\n", "中",  "：", "·", "😀", "€", "體",
+                                "é", "\xFF",          "\x80"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    std::string text, expected;
+    const int count = std::uniform_int_distribution<int>(0, 80)(random);
+    for (int k = 0; k < count; ++k) {
+      const std::string& piece = pieces[random() % std::size(pieces)];
+      text += piece;
+      expected += Utf8ToGb2312(piece);
+    }
+    ASSERT_EQ(Utf8ToGb2312(text), expected) << text;
+  }
+}
+
 TEST(Gb18030ToUtf8, DecodesWhatBrowsersPostForAGb2312Page) {
   const Case cases[] = {
       {"", ""},
       {"PaperL 1092", "PaperL 1092"},
       {"\xD6\xD0\xCE\xC4", "中文"},
-      {"\x81\x40", "丂"},                       // GBK beyond GB2312
-      {"\x80", "€"},                             // GBK's one-byte euro sign
-      {"\xA2\xE3", "€"},                         // the euro sign of GB18030
-      {"\x81\x30\x81\x30", "\u0080"},            // four-byte codes
+      {"\x81\x40", "丂"},              // GBK beyond GB2312
+      {"\x80", "€"},                   // GBK's one-byte euro sign
+      {"\xA2\xE3", "€"},               // the euro sign of GB18030
+      {"\x81\x30\x81\x30", "\u0080"},  // four-byte codes
       {"\x90\x30\x81\x30", "\U00010000"},
   };
   for (const auto& [input, expected] : cases) EXPECT_EQ(Gb18030ToUtf8(input), expected) << input;
@@ -80,9 +99,9 @@ TEST(Gb18030ToUtf8, ReplacesEachByteThatStartsNoValidSequence) {
   const std::string bad = "\uFFFD";
   const Case cases[] = {
       {"\xFF", bad},
-      {"a\x81", "a" + bad},                        // a lead byte at the end
-      {"\x81 z", bad + " z"},                      // a lead byte before ASCII keeps the ASCII
-      {"\x81\x30\x81", bad + "0" + bad},           // a four-byte code cut short
+      {"a\x81", "a" + bad},               // a lead byte at the end
+      {"\x81 z", bad + " z"},             // a lead byte before ASCII keeps the ASCII
+      {"\x81\x30\x81", bad + "0" + bad},  // a four-byte code cut short
       {"\xD6\xD0\xFF\xCE\xC4", "中" + bad + "文"},
   };
   for (const auto& [input, expected] : cases) EXPECT_EQ(Gb18030ToUtf8(input), expected);

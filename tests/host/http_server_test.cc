@@ -32,10 +32,10 @@ class EchoPage : public Page {
 
 class HostTest : public ::testing::Test {
  protected:
-  void Start(RequestHandler handler = ServeSitePage) {
+  void Start(RequestHandler handler = ServeSitePage, unsigned threads = 2) {
     HttpServerOptions options;
     options.port = 0;
-    options.threads = 2;
+    options.threads = threads;
     options.log_dir = harness_.log_dir();
     options.handler = std::move(handler);
     server_ = std::make_unique<HttpServer>(std::move(options));
@@ -84,10 +84,8 @@ class HostTest : public ::testing::Test {
 TEST_F(HostTest, ServesThePagesAsGb2312WithTheFramingHeaders) {
   Start();
   const std::pair<const char*, const char*> pages[] = {
-      {"/", "Sheetora.Class57"},
-      {"/index.asp", "Sheetora.Class57"},
-      {"/Main.asp", "Sheetora.Class59"},
-      {"/CopyRight.asp", "Sheetora.Class54"},
+      {"/", "Sheetora.Class57"},         {"/index.asp", "Sheetora.Class57"},
+      {"/Main.asp", "Sheetora.Class59"}, {"/CopyRight.asp", "Sheetora.Class54"},
       {"/mAIN.aSP", "Sheetora.Class59"},
   };
   for (const auto& [path, class_name] : pages) {
@@ -167,7 +165,8 @@ TEST_F(HostTest, ReadsFieldsOnlyFromUrlencodedBodies) {
     EXPECT_EQ(Recorded().Form("PaperL"), std::nullopt) << type;
   }
   ASSERT_EQ(Exchange("POST / HTTP/1.1\r\nHost: a\r\nContent-Type: Application/X-WWW-Form-Urlencoded"
-                     "; charset=GBK\r\nContent-Length: 8\r\n\r\n" + body)
+                     "; charset=GBK\r\nContent-Length: 8\r\n\r\n" +
+                     body)
                 .status,
             200);
   EXPECT_EQ(Recorded().Form("PaperL"), "1");
@@ -180,8 +179,9 @@ TEST_F(HostTest, FormFieldsDoNotDependOnHowTheBodyArrives) {
   for (std::size_t cut = 0; cut <= body.size(); ++cut) {
     HttpConnection connection(server_->port());
     const std::string first = body.substr(0, cut), second = body.substr(cut);
-    std::string chunked = "POST / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n"
-                          "Content-Type: application/x-www-form-urlencoded\r\n\r\n";
+    std::string chunked =
+        "POST / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n"
+        "Content-Type: application/x-www-form-urlencoded\r\n\r\n";
     connection.Send(chunked);
     for (const std::string& piece : {first, second}) {
       if (piece.empty()) continue;
@@ -212,8 +212,8 @@ TEST_F(HostTest, ReadsCookieSubkeysAndSendsResponseCookies) {
     outcome.response.SetCookieSubkey("Other", "k", "中");
     return outcome;
   });
-  const HttpReply reply = Exchange(GetRequest(
-      "/", "Cookie: PinBan=PaperL=1092&PL=%D6%D0; bare; Other=k=v\r\n"));
+  const HttpReply reply =
+      Exchange(GetRequest("/", "Cookie: PinBan=PaperL=1092&PL=%D6%D0; bare; Other=k=v\r\n"));
   const Request request = Recorded();
   EXPECT_EQ(request.CookieSubkey("PinBan", "PaperL"), "1092");
   EXPECT_EQ(request.CookieSubkey("PinBan", "PL"), "中");
@@ -241,8 +241,9 @@ TEST_F(HostTest, RefusesBodiesOverTheLimit) {
 
   // A chunked body that runs past the limit loses its connection and runs no page.
   HttpConnection connection(server_->port());
-  connection.Send("POST /x HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n"
-                  "Content-Type: application/x-www-form-urlencoded\r\n\r\n");
+  connection.Send(
+      "POST /x HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n"
+      "Content-Type: application/x-www-form-urlencoded\r\n\r\n");
   const std::string chunk = "2000\r\n" + std::string(0x2000, 'y') + "\r\n";
   for (int i = 0; i < 9 && connection.Send(chunk); ++i) {
   }
@@ -297,6 +298,30 @@ TEST_F(HostTest, ConcurrentRequestsEachGetTheirOwnPage) {
   }
   for (auto& client : clients) client.join();
   for (const std::string& w : wrong) EXPECT_EQ(w, "");
+}
+
+// Requests that become ready together while the worker is busy, as under a load test. With
+// epoll, 128 ready connections (a full batch of events) stalled the worker until the time-out.
+TEST_F(HostTest, AnswersManyRequestsReadyAtOnce) {
+  Start(
+      [](std::string_view path, Request&, Server&) {
+        if (path == "/slow") std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return PageOutcome{};
+      },
+      1);
+  constexpr int count = 128;
+  std::vector<std::unique_ptr<HttpConnection>> connections;
+  for (int i = 0; i < count; ++i) {
+    connections.push_back(std::make_unique<HttpConnection>(server_->port()));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // all accepted and idle
+  HttpConnection slow(server_->port());
+  slow.Send(GetRequest("/slow"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (auto& connection : connections) connection->Send(GetRequest("/"));
+  int answered = slow.Receive().status == 200;
+  for (auto& connection : connections) answered += connection->Receive().status == 200;
+  EXPECT_EQ(answered, count + 1);
 }
 
 // Random bytes, cut-off requests and malformed lines: whatever comes, the host answers the

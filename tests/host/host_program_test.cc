@@ -1,0 +1,125 @@
+// The sheetora-host program itself: options, start-up line, serving, and stopping on a signal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/http_client.h"
+#include "tests/support/page_harness.h"
+
+extern char** environ;
+
+namespace sheetora {
+namespace {
+
+/// The program running with the given arguments, its standard output and error in one pipe.
+class HostProgram {
+ public:
+  explicit HostProgram(std::vector<std::string> args) {
+    args.insert(args.begin(), SHEETORA_HOST_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+    const int failed = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_fds[1]);
+    output_fd_ = pipe_fds[0];
+    if (failed != 0) throw std::runtime_error("cannot start the host program");
+  }
+  ~HostProgram() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    close(output_fd_);
+  }
+
+  /// The first line the program writes.
+  std::string FirstLine() {
+    std::string line;
+    char c;
+    while (read(output_fd_, &c, 1) == 1 && c != '\n') line.push_back(c);
+    return line;
+  }
+
+  /// Sends the signal and returns the exit status (-1 when the program did not exit normally).
+  int Stop(int signal_number) {
+    kill(pid_, signal_number);
+    return Wait();
+  }
+
+  int Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string RestOfOutput() {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = read(output_fd_, buffer, sizeof buffer)) > 0;)
+      text.append(buffer, got);
+    return text;
+  }
+
+ private:
+  pid_t pid_ = 0;
+  int output_fd_ = -1;
+};
+
+TEST(HostProgram, ServesOnTheFreePortItPrintsAndStopsCleanlyOnEitherSignal) {
+  testing::PageHarness harness;
+  for (const int signal_number : {SIGTERM, SIGINT}) {
+    HostProgram host({"--port", "0", "--threads=2", "--log-dir", harness.log_dir().string()});
+    constexpr std::string_view kStart = "serving on http://127.0.0.1:";
+    const std::string line = host.FirstLine();
+    ASSERT_TRUE(line.starts_with(kStart) && line.ends_with('/')) << line;
+    const int port = std::stoi(line.substr(kStart.size()));
+    ASSERT_EQ(line, std::string(kStart) + std::to_string(port) + "/");
+    ASSERT_GT(port, 0);
+    testing::HttpConnection connection(port);
+    connection.Send(testing::GetRequest("/Main.asp"));
+    EXPECT_EQ(connection.Receive().body, testing::Gb2312(harness.Html("Sheetora.Class59")));
+    EXPECT_EQ(host.Stop(signal_number), 0);
+  }
+}
+
+TEST(HostProgram, ExplainsItsOptions) {
+  HostProgram help({"--help"});
+  EXPECT_EQ(help.FirstLine(), "Usage: sheetora-host [options]");
+  EXPECT_NE(help.RestOfOutput().find("--per-ip-limit"), std::string::npos);
+  EXPECT_EQ(help.Wait(), 0);
+
+  for (const std::vector<std::string>& wrong :
+       std::vector<std::vector<std::string>>{{"--port", "70000"},
+                                             {"--threads", "0"},
+                                             {"--port"},
+                                             {"--colour", "red"},
+                                             {"--log-dir", "/no/such/folder"},
+                                             {"--per-ip-limit=x"}}) {
+    HostProgram host(wrong);
+    EXPECT_EQ(host.FirstLine().rfind("sheetora-host: ", 0), 0u) << wrong[0];
+    EXPECT_EQ(host.Wait(), 2) << wrong[0];
+  }
+}
+
+TEST(HostProgram, ReportsAnAddressItCannotListenOn) {
+  HostProgram host({"--bind", "203.0.113.9", "--port", "0"});
+  EXPECT_EQ(host.Wait(), 1);
+  EXPECT_NE(host.RestOfOutput().find("sheetora-host: cannot listen"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sheetora
