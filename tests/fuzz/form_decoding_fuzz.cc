@@ -24,18 +24,20 @@ std::mutex recorded_mutex;
 Request recorded;  // the request the host handed to the page, copied by the handler
 
 struct Host {
-  sheetora::HttpServer server{{.port = 0,
-                               .threads = 1,
-                               .handler = [](std::string_view, Request& request, sheetora::Server&) {
-                                 const std::lock_guard lock(recorded_mutex);
-                                 recorded = request;
-                                 return sheetora::PageOutcome{};
-                               }}};
+  sheetora::HttpServer server{
+      {.port = 0,
+       .threads = 1,
+       .handler = [](std::string_view, Request& request, sheetora::Server&) {
+         const std::lock_guard lock(recorded_mutex);
+         recorded = request;
+         return sheetora::PageOutcome{};
+       }}};
   std::unique_ptr<sheetora::testing::HttpConnection> connection;
 
   sheetora::testing::HttpReply Post(const std::string& body) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-      if (!connection) connection = std::make_unique<sheetora::testing::HttpConnection>(server.port());
+      if (!connection)
+        connection = std::make_unique<sheetora::testing::HttpConnection>(server.port());
       if (connection->Send(sheetora::testing::PostRequest("/x", body))) {
         auto reply = connection->Receive();
         if (reply.status != 0) return reply;
@@ -54,8 +56,8 @@ Host* host = nullptr;
 void AppendEncoded(std::string& body, unsigned char byte, FuzzedDataProvider& in) {
   static constexpr char kUpper[] = "0123456789ABCDEF";
   static constexpr char kLower[] = "0123456789abcdef";
-  const bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-                     (byte >= '0' && byte <= '9');
+  const bool plain =
+      (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9');
   const int choice = in.ConsumeIntegralInRange(0, 3);
   if (plain || (byte >= 0x80 && choice == 0)) {
     body.push_back(static_cast<char>(byte));

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -62,13 +63,13 @@ std::string TakeLog() {
   return text;
 }
 
-// Markup typed into a field comes back as text: no tag opens and no quoted value is left early.
+// Markup typed into a field comes back as text: no tag opens, and no quote typed inside a value
+// ends it early (escaped, it shows as &quot; in HTML or \" in a script string).
 void CheckNoEchoedMarkup(std::string_view body) {
-  FUZZ_CHECK(body.find("<xss") == std::string_view::npos);
-  for (std::string_view quoted : {"\"xss", "'xss"}) {
-    for (auto at = body.find(quoted); at != std::string_view::npos;
-         at = body.find(quoted, at + 1)) {
-      FUZZ_CHECK(at > 0 && body[at - 1] == '\\');  // only inside an escaped script string
+  for (std::string_view marker : {"<xss", "Q\"xss", "Q'xss"}) {
+    if (const auto at = body.find(marker); at != std::string_view::npos) {
+      std::fprintf(stderr, "echoed: ...%.*s...\n", 100, body.data() + (at < 50 ? 0 : at - 50));
+      FUZZ_CHECK(false);
     }
   }
 }
