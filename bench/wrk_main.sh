@@ -78,15 +78,33 @@ for _ in $(seq 50); do
 done
 cmp -s "$work/www/Main.asp" "$work/nginx.body" || { echo "nginx did not serve the page" >&2; exit 1; }
 
+# CPU time (clock ticks) used so far by a process and its children's threads.
+cpu_ticks() {
+  local total=0 pid
+  for pid in "$@" $(pgrep -P "$1" || true); do
+    total=$((total + $(awk '{ print $14 + $15 }' "/proc/$pid/stat")))
+  done
+  echo "$total"
+}
+# Prints requests/s and the server's CPU time per request in microseconds. On a shared machine
+# the second figure is the steadier one.
 measure() {
-  wrk -t"$wrk_threads" -c"$connections" -d"${seconds}s" "$1" | tee "$work/wrk.out" >&2
-  awk '/^Requests\/sec:/ { print $2 }' "$work/wrk.out"
+  local url=$1 before after
+  shift
+  before=$(cpu_ticks "$@")
+  wrk -t"$wrk_threads" -c"$connections" -d"${seconds}s" "$url" | tee "$work/wrk.out" >&2
+  after=$(cpu_ticks "$@")
+  awk -v ticks=$((after - before)) -v hz="$(getconf CLK_TCK)" '
+    /requests in/ { requests = $1 }
+    /^Requests\/sec:/ { rate = $2 }
+    END { printf "%s %.1f\n", rate, ticks * 1e6 / hz / requests }' "$work/wrk.out"
 }
 echo "Main.asp, $(stat -c %s "$work/www/Main.asp") bytes; $connections connections, ${seconds}s each;" \
-  "host threads $host_threads, wrk threads $wrk_threads, $(nproc) cores" >&2
+  "host threads $host_threads, nginx workers $(nproc), wrk threads $wrk_threads, $(nproc) cores" >&2
 echo "== sheetora-host" >&2
-host_rate=$(measure "$host_url")
+read -r host_rate host_cpu < <(measure "$host_url" "$host_pid")
 echo "== nginx (static file)" >&2
-nginx_rate=$(measure "$nginx_url")
-awk -v h="$host_rate" -v n="$nginx_rate" \
-  'BEGIN { printf "requests/s: sheetora-host %.0f, nginx %.0f, ratio host/nginx %.2f\n", h, n, h / n }'
+read -r nginx_rate nginx_cpu < <(measure "$nginx_url" "$nginx_pid")
+awk -v h="$host_rate" -v n="$nginx_rate" -v hc="$host_cpu" -v nc="$nginx_cpu" 'BEGIN {
+  printf "requests/s: sheetora-host %.0f, nginx %.0f, ratio host/nginx %.2f\n", h, n, h / n
+  printf "CPU us per request: sheetora-host %.1f, nginx %.1f\n", hc, nc }'

@@ -33,6 +33,8 @@ std::string DecodeCookiePart(std::string_view text) {
   return Gb18030ToUtf8(bytes);
 }
 
+/// Appends the text's GB2312 bytes, percent-encoded except letters, digits and "-._~": nothing
+/// in it can end the cookie or split its subkeys.
 void AppendCookiePart(std::string& out, std::string_view utf8) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (const char c : Utf8ToGb2312(utf8)) {

@@ -282,15 +282,24 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   // which a load test or any client with 128 connections reaches easily.
   unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ERROR_LOG;
   if (address.family == AF_INET6) flags |= MHD_USE_IPv6;
+  // One thread is the daemon's own thread, no pool; the daemon warns when given a pool of one.
+  const MHD_OptionItem pool[] = {
+      {options_.threads > 1 ? MHD_OPTION_THREAD_POOL_SIZE : MHD_OPTION_END, options_.threads,
+       nullptr},
+      {MHD_OPTION_END, 0, nullptr}};
+  // clang-format off
   daemon_.reset(MHD_start_daemon(
       flags, options_.port, nullptr, nullptr, &OnRequest, const_cast<HttpServerOptions*>(&options_),
       MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
-      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_THREAD_POOL_SIZE,
-      std::max(options_.threads, 1u), MHD_OPTION_CONNECTION_LIMIT, options_.connection_limit,
+      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
+      MHD_OPTION_ARRAY, pool,
+      MHD_OPTION_CONNECTION_LIMIT, options_.connection_limit,
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.per_ip_connection_limit,
       MHD_OPTION_CONNECTION_TIMEOUT, options_.connection_timeout_seconds,
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connection_memory_limit,
-      MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, nullptr, MHD_OPTION_END));
+      MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, nullptr,
+      MHD_OPTION_END));
+  // clang-format on
   if (!daemon_) {
     throw std::runtime_error("cannot listen on " + options_.bind + " port " +
                              std::to_string(options_.port));

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake pkg-config libmicrohttpd-dev libgtest-dev libgmock-dev
           libbenchmark-dev)
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(clang libclang-rt-14-dev libfuzzer-14-dev wrk nginx-light chromium nodejs npm curl)
+  packages+=(clang libclang-rt-14-dev libfuzzer-14-dev wrk nginx-light procps chromium nodejs npm curl)
 fi
 missing=()
 for p in "${packages[@]}"; do

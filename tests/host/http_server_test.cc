@@ -34,10 +34,13 @@ class HostTest : public ::testing::Test {
  protected:
   void Start(RequestHandler handler = ServeSitePage, unsigned threads = 2) {
     HttpServerOptions options;
-    options.port = 0;
     options.threads = threads;
-    options.log_dir = harness_.log_dir();
     options.handler = std::move(handler);
+    Start(std::move(options));
+  }
+  void Start(HttpServerOptions options) {
+    options.port = 0;
+    options.log_dir = harness_.log_dir();
     server_ = std::make_unique<HttpServer>(std::move(options));
   }
 
@@ -250,6 +253,15 @@ TEST_F(HostTest, RefusesBodiesOverTheLimit) {
   connection.Send("0\r\n\r\n");
   EXPECT_EQ(connection.Receive().status, 0);
   EXPECT_EQ(Recorded().Form("n")->size(), 64 * 1024 - 2);
+}
+
+TEST_F(HostTest, LimitsConnectionsFromOneAddress) {
+  Start(HttpServerOptions{.per_ip_connection_limit = 2});
+  HttpConnection first(server_->port()), second(server_->port()), third(server_->port());
+  third.Send(GetRequest("/Main.asp"));
+  EXPECT_EQ(third.Receive().status, 0);
+  second.Send(GetRequest("/Main.asp"));
+  EXPECT_EQ(second.Receive().status, 200);
 }
 
 TEST_F(HostTest, RefusesOversizedHeadersAndKeepsServing) {
