@@ -20,11 +20,11 @@ class SharedFunctions : public Page {
   /// Four-block search: the best layout of two columns of two blocks each, orientations alternating
   /// diagonally. Sets KNum always, the other outputs only when a layout is found.
   Value PinBan(const Value& PaperL, const Value& PaperW, const Value& PL, const Value& PW,
-               Value& KNum, Value& okax, Value& okay,                                   //
-               Value& LTTabW, Value& LTTabH, Value& LTTabCol, Value& LTTabRow,         //
-               Value& LBTabW, Value& LBTabH, Value& LBTabCol, Value& LBTabRow,         //
-               Value& RTTabW, Value& RTTabH, Value& RTTabCol, Value& RTTabRow,         //
-               Value& RBTabW, Value& RBTabH, Value& RBTabCol, Value& RBTabRow,         //
+               Value& KNum, Value& okax, Value& okay,                           //
+               Value& LTTabW, Value& LTTabH, Value& LTTabCol, Value& LTTabRow,  //
+               Value& LBTabW, Value& LBTabH, Value& LBTabCol, Value& LBTabRow,  //
+               Value& RTTabW, Value& RTTabH, Value& RTTabCol, Value& RTTabRow,  //
+               Value& RBTabW, Value& RBTabH, Value& RBTabCol, Value& RBTabRow,  //
                Value& okPiece);
   /// Two-block search: an upper band of lengthwise pieces over a lower band of turned ones.
   /// okay is passed along and left unchanged.

@@ -40,12 +40,11 @@ void AssignOutputs(const Output (&outputs)[N], int written) {
 }  // namespace
 
 Value SharedFunctions::PinBan(const Value& PaperL, const Value& PaperW, const Value& PL,
-                              const Value& PW, Value& KNum, Value& okax, Value& okay,
-                              Value& LTTabW, Value& LTTabH, Value& LTTabCol, Value& LTTabRow,
-                              Value& LBTabW, Value& LBTabH, Value& LBTabCol, Value& LBTabRow,
-                              Value& RTTabW, Value& RTTabH, Value& RTTabCol, Value& RTTabRow,
-                              Value& RBTabW, Value& RBTabH, Value& RBTabCol, Value& RBTabRow,
-                              Value& okPiece) try {
+                              const Value& PW, Value& KNum, Value& okax, Value& okay, Value& LTTabW,
+                              Value& LTTabH, Value& LTTabCol, Value& LTTabRow, Value& LBTabW,
+                              Value& LBTabH, Value& LBTabCol, Value& LBTabRow, Value& RTTabW,
+                              Value& RTTabH, Value& RTTabCol, Value& RTTabRow, Value& RBTabW,
+                              Value& RBTabH, Value& RBTabCol, Value& RBTabRow, Value& okPiece) try {
   KNum = Value(0);
   // The sheet's width and the piece's width are first read by the loop over heights, which runs
   // only when the loop over column widths does.
@@ -56,12 +55,15 @@ Value SharedFunctions::PinBan(const Value& PaperL, const Value& PaperW, const Va
   const FourBlockResult r = SearchFourBlocks(sizes, ScaleOf(DrawingScale()));
   if (r.written > 0) KNum = Value(r.KNum);
   const Output outputs[] = {
-      {&okPiece, r.okPiece, true},     {&okax, r.okax, false},          {&okay, r.okay, false},
-      {&LTTabCol, r.LT.TabCol, false}, {&LTTabRow, r.LT.TabRow, false}, {&LTTabW, r.LT.TabW, false},
-      {&LTTabH, r.LT.TabH, false},     {&LBTabCol, r.LB.TabCol, true},  {&LBTabRow, r.LB.TabRow, true},
-      {&LBTabW, r.LB.TabW, false},     {&LBTabH, r.LB.TabH, false},     {&RTTabCol, r.RT.TabCol, true},
-      {&RTTabRow, r.RT.TabRow, true},  {&RTTabW, r.RT.TabW, false},     {&RTTabH, r.RT.TabH, false},
-      {&RBTabCol, r.RB.TabCol, true},  {&RBTabRow, r.RB.TabRow, true},  {&RBTabW, r.RB.TabW, false},
+      {&okPiece, r.okPiece, true},     {&okax, r.okax, false},
+      {&okay, r.okay, false},          {&LTTabCol, r.LT.TabCol, false},
+      {&LTTabRow, r.LT.TabRow, false}, {&LTTabW, r.LT.TabW, false},
+      {&LTTabH, r.LT.TabH, false},     {&LBTabCol, r.LB.TabCol, true},
+      {&LBTabRow, r.LB.TabRow, true},  {&LBTabW, r.LB.TabW, false},
+      {&LBTabH, r.LB.TabH, false},     {&RTTabCol, r.RT.TabCol, true},
+      {&RTTabRow, r.RT.TabRow, true},  {&RTTabW, r.RT.TabW, false},
+      {&RTTabH, r.RT.TabH, false},     {&RBTabCol, r.RB.TabCol, true},
+      {&RBTabRow, r.RB.TabRow, true},  {&RBTabW, r.RB.TabW, false},
       {&RBTabH, r.RB.TabH, false},
   };
   AssignOutputs(outputs, r.written);
@@ -74,9 +76,9 @@ Value SharedFunctions::PinBan(const Value& PaperL, const Value& PaperW, const Va
 
 Value SharedFunctions::PinBanTwo(const Value& PaperL, const Value& PaperW, const Value& PL,
                                  const Value& PW, Value& KNum, Value& /*okay: not used*/,
-                                 Value& TopTabW, Value& TopTabH, Value& TopTabCol,
-                                 Value& TopTabRow, Value& BotTabW, Value& BotTabH,
-                                 Value& BotTabCol, Value& BotTabRow, Value& okPiece) try {
+                                 Value& TopTabW, Value& TopTabH, Value& TopTabCol, Value& TopTabRow,
+                                 Value& BotTabW, Value& BotTabH, Value& BotTabCol, Value& BotTabRow,
+                                 Value& okPiece) try {
   KNum = Value(0);
   // The sheet's length and the piece's length are first read inside the loop over heights.
   LayoutSizes sizes{0, PaperW.ToDouble(), 0, PW.ToDouble()};
@@ -126,9 +128,9 @@ Value SharedFunctions::DrawTab(const Value& TabW, const Value& TabH, const Value
   static constexpr std::string_view kRowStart = "<tr bgcolor=#FFFFFF>\r\n";
   static constexpr std::string_view kCell = "<td><img width=0 height=0></td>";
   static constexpr std::string_view kRowEnd = "</tr>\r\n";
-  const std::string head = "<table width=" + TabW.Text() + " height=" + TabH.Text() +
-                           " border=0 cellpadding=0 cellspacing=1 bgcolor=#333333 title=" +
-                           tooltip + ">\r\n";
+  const std::string head =
+      "<table width=" + TabW.Text() + " height=" + TabH.Text() +
+      " border=0 cellpadding=0 cellspacing=1 bgcolor=#333333 title=" + tooltip + ">\r\n";
   const double row_bytes = static_cast<double>(kRowStart.size() + kRowEnd.size()) +
                            std::max(cols, 0.0) * static_cast<double>(kCell.size());
   const double bytes = static_cast<double>(head.size()) + std::max(rows, 0.0) * row_bytes + 10;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <numeric>
+#include <utility>
 
 #include "calc/linear_floor.h"
 #include "runtime/value.h"
@@ -128,12 +129,14 @@ void AssignTwoBlockLayout(TwoBlockResult& r, double y, TwoBlockCounts n, const L
 //   T(a, b) = F_a(b) + best(a),
 //   F_a(b)  = a*b + floor(i/PW) * floor((PaperW - b*PW) / PL)         (left column)
 //   best(a) = max over c of floor(R/PW)*c + floor(R/PL)*floor((PaperW - c*PL) / PW), R = PaperL - i
-// Both maximisations are MaxLinearFloor. Across rows: written as a loss against the sheet's
-// area, F_a is a minimum of functions affine in a wherever a mod (PW / gcd) is fixed, or wherever
-// floor(a*PL / PW) is fixed; so is best(a) with floor(R / PW) fixed. The row total is therefore
-// convex along each residue class of a, and along each stretch of a where both floors stay, and
-// on such a group the first row with the group's largest total is one of its two ends. The search
-// evaluates the ends of whichever grouping has fewer of them.
+// Both maximisations are MaxLinearFloor. Across rows: for a fixed height b and split c the count
+// is affine in a along any arithmetic progression of widths on which floor(a*PL / PW) and
+// floor((PaperL - a*PL) / PW) are affine, that is, where each floor's carry stays the same from
+// step to step. A row's total, the largest of such counts, is convex along such a group, so the
+// first row of a group that reaches the group's largest total is one of the group's two ends.
+// With a step from the continued fraction of PL / PW the carries rarely change: the groups are
+// few (whole residue classes when the step is PW / gcd(PL, PW)), and only their ends are
+// evaluated.
 class FourBlockFast {
  public:
   FourBlockFast(i64 L, i64 W, i64 p, i64 q)
@@ -141,9 +144,9 @@ class FourBlockFast {
 
   struct Row {
     i128 total = 0;
-    i64 b = 1;          // first best height of the left upper block, in pieces
-    i64 c = 0;          // first best split of the right column, in pieces; 0 if it holds none
-    int blocks = 0;     // non-empty blocks of the row's best layout
+    i64 b = 1;       // first best height of the left upper block, in pieces
+    i64 c = 0;       // first best split of the right column, in pieces; 0 if it holds none
+    int blocks = 0;  // non-empty blocks of the row's best layout
   };
 
   Row Evaluate(i64 a, i64 b_fixed = 0) const {
@@ -177,6 +180,34 @@ class FourBlockFast {
     return row;
   }
 
+  /// The step of the groups of rows that BestRow walks, or 0 to evaluate every row. The steps
+  /// tried are the denominators of the continued fraction of PL / PW, from 1 (consecutive
+  /// widths) to PW / gcd (whole residue classes): a step d makes about d classes, each broken
+  /// wherever a floor's carry changes, about every PW / min(d*PL mod PW, -d*PL mod PW) steps.
+  i64 GroupStep(i64 last_row) const {
+    i64 best_step = 0;
+    double best_cost = static_cast<double>(last_row);
+    const double floors = splits_ > 0 ? 2 : 1;
+    i64 num = q_, den = p_ % q_, step = 1, previous = 0;
+    while (step <= last_row) {
+      const i64 drift = step * p_ % q_;
+      const double breaks = static_cast<double>(last_row) * floors *
+                            static_cast<double>(std::min(drift, q_ - drift)) /
+                            static_cast<double>(q_);
+      const double cost = 2 * (static_cast<double>(step) + breaks);
+      if (cost < best_cost) {
+        best_cost = cost;
+        best_step = step;
+      }
+      if (den == 0) break;
+      const i64 quotient = num / den;
+      num %= den;
+      std::swap(num, den);
+      previous = std::exchange(step, quotient * step + previous);
+    }
+    return best_step;
+  }
+
   /// The first row a in [1, last_row] with the largest total.
   i64 BestRow(i64 last_row) const {
     i64 best_a = 0;
@@ -188,27 +219,28 @@ class FourBlockFast {
         best_a = a;
       }
     };
-    const i64 classes = q_ / std::gcd(p_, q_);
-    const i128 class_ends = 2 * static_cast<i128>(std::min(classes, last_row));
-    const i128 stretch_ends =
-        2 * (static_cast<i128>(last_row) * p_ / q_ + (splits_ > 0 ? L_ / q_ : 0) + 1);
-    if (last_row <= std::min(class_ends, stretch_ends)) {
+    const i64 step = GroupStep(last_row);
+    if (step == 0) {
       for (i64 a = 1; a <= last_row; ++a) consider(a);
-    } else if (class_ends <= stretch_ends) {
-      for (i64 r = 1; r <= std::min(classes, last_row); ++r) {
-        consider(r);
-        consider(r + (last_row - r) / classes * classes);
-      }
-    } else {
-      for (i64 a = 1; a <= last_row;) {
-        // The next row where floor(a*PL / PW) or floor((PaperL - a*PL) / PW) changes.
-        const i64 u = a * p_ / q_;
-        i64 next = ((u + 1) * q_ + p_ - 1) / p_;
-        if (splits_ > 0) next = std::min(next, (L_ - (L_ - a * p_) / q_ * q_) / p_ + 1);
-        const i64 end = std::min(next - 1, last_row);
+      return best_a;
+    }
+    // Walk each residue class of widths modulo `step` in groups along which neither floor
+    // changes its carry: a*PL mod PW moves by `drift` per step, PaperL - a*PL mod PW against it.
+    const i64 drift = step * p_ % q_;
+    for (i64 first = 1; first <= std::min(step, last_row); ++first) {
+      for (i64 a = first; a <= last_row;) {
+        i64 steps = (last_row - a) / step;
+        if (drift != 0) {
+          const i64 w = a * p_ % q_;
+          steps = std::min(steps, w + drift < q_ ? (q_ - 1 - w) / drift : w / (q_ - drift));
+          if (splits_ > 0) {
+            const i64 r = (L_ - a * p_) % q_;
+            steps = std::min(steps, r >= drift ? r / drift : (drift - r - 1) / (q_ - drift) + 1);
+          }
+        }
         consider(a);
-        consider(end);
-        a = end + 1;
+        consider(a + steps * step);
+        a += (steps + 1) * step;
       }
     }
     return best_a;
@@ -273,7 +305,9 @@ i64 FirstRoundedBandMax(i64 cols_top, i64 cols_bot, i64 W, i64 p, i64 q, i64 hei
     const i64 last_step = (heights - first) / period;
     const auto m_at = [&](i64 k) { return first + k * period; };
     const auto top_at = [&](i64 k) { return static_cast<i128>(cols_top) * m_at(k); };
-    const auto bot_at = [&](i64 k) { return static_cast<i128>(cols_bot) * (first_rows - k * rows_drop); };
+    const auto bot_at = [&](i64 k) {
+      return static_cast<i128>(cols_bot) * (first_rows - k * rows_drop);
+    };
     const auto scan = [&](i64 from, i64 to) {
       for (i64 k = from; k <= to; ++k) {
         const double sum = static_cast<double>(m_at(k)) * top_cols +
@@ -302,7 +336,8 @@ i64 FirstRoundedBandMax(i64 cols_top, i64 cols_bot, i64 W, i64 p, i64 q, i64 hei
         const auto follow = [&](i128 value, i128 step, bool rising) {
           if (step == 0 || (!rising && value < exact_limit)) return;
           if (value < exact_limit) {
-            end = static_cast<i64>(std::min<i128>(end, k + (exact_limit - value + step - 1) / step - 1));
+            end = static_cast<i64>(
+                std::min<i128>(end, k + (exact_limit - value + step - 1) / step - 1));
             return;
           }
           const int e = Binade(value);
@@ -399,7 +434,8 @@ FourBlockResult SearchFourBlocksFast(const LayoutSizes& s, const LayoutScale& sc
     // length, and where a split carried from no improvement counts from 0. Without splits the
     // right column counts nothing and PaperL is not yet known to fit an integer.
     if (splits_run) {
-      const FourBlockFast::Row first = FourBlockFast(static_cast<i64>(L), Wi, pi, qi).Evaluate(1, 1);
+      const FourBlockFast::Row first =
+          FourBlockFast(static_cast<i64>(L), Wi, pi, qi).Evaluate(1, 1);
       AssignFourBlockLayout(r, ToDouble(first.total), first.blocks, p, q,
                             static_cast<double>(first.c * pi), s, scale);
     } else {
@@ -457,8 +493,8 @@ TwoBlockResult SearchTwoBlocksFast(const LayoutSizes& s, const LayoutScale& scal
   // The band totals cols_top*m + cols_bot*floor((PaperW - m*PW) / PL) for m = 1..heights are
   // exact in doubles below 2^53; beyond, the page's sums round, and only a scan in the same
   // double steps finds the same first maximum.
-  const i128 bound = static_cast<i128>(cols_top) * heights +
-                     static_cast<i128>(cols_bot) * ((Wi - qi) / pi);
+  const i128 bound =
+      static_cast<i128>(cols_top) * heights + static_cast<i128>(cols_bot) * ((Wi - qi) / pi);
   const LinearFloorMax best = MaxLinearFloor(cols_top, cols_bot, Wi - qi, qi, pi, heights - 1);
   if (cols_top + best.value == 0) return r;
   const i64 best_m = bound < (i128{1} << 53)

@@ -39,8 +39,6 @@ struct FourBlockResult {
   LayoutBlock LT, LB, RT, RB;
   int written = 0;
   std::optional<RuntimeError> error;
-
-  bool found() const { return written == kOutputs; }
 };
 
 /// What the two-block search leaves in its outputs; `written` counts, in assignment order,
@@ -53,8 +51,6 @@ struct TwoBlockResult {
   double okPiece = 0;
   int written = 0;
   std::optional<RuntimeError> error;
-
-  bool found() const { return written == kOutputs; }
 };
 
 /// Whether a counting loop from `start` to `end` in steps of `step` runs at all. A step that is
@@ -77,14 +73,16 @@ bool FastSearchApplies(const LayoutSizes& sizes, const LayoutScale& scale);
 FourBlockResult SearchFourBlocks(const LayoutSizes& sizes, const LayoutScale& scale);
 /// The loops as written, one step at a time, in page-value arithmetic.
 FourBlockResult SearchFourBlocksLiteral(const LayoutSizes& sizes, const LayoutScale& scale);
-/// The same result in about the square root of the sheet's length; requires FastSearchApplies.
+/// The same result from a few exact maximisations for each of at most about sqrt(8 * PaperL)
+/// left-column widths; requires FastSearchApplies.
 FourBlockResult SearchFourBlocksFast(const LayoutSizes& sizes, const LayoutScale& scale);
 
 /// The two-block search: an upper band y high (multiples of PW) of lengthwise pieces over a
 /// lower band of turned pieces; the smallest y with the most pieces wins.
 TwoBlockResult SearchTwoBlocks(const LayoutSizes& sizes, const LayoutScale& scale);
 TwoBlockResult SearchTwoBlocksLiteral(const LayoutSizes& sizes, const LayoutScale& scale);
-/// Requires FastSearchApplies.
+/// The same result from one exact maximisation (or, where the page's sums round, a scan of the
+/// few heights that can win); requires FastSearchApplies.
 TwoBlockResult SearchTwoBlocksFast(const LayoutSizes& sizes, const LayoutScale& scale);
 
 }  // namespace sheetora

@@ -14,6 +14,10 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== benchmarks, briefly: they must run, their timings never fail"
+build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
+  --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
+
 echo "== load test, one second per kind of page: sheetora-host beside nginx serving the same bytes"
 bench/load.sh 1
 

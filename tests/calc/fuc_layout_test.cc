@@ -84,8 +84,7 @@ class LayoutFixture : public ::testing::Test {
 TEST_F(LayoutFixture, FourBlocksReportTheFirstBestLayoutAtThePageScale) {
   scale_ = Value(4.0);
   // The mixed layout at i = 20, j = 10 comes before the plain 5 x 7 grid of the same count.
-  EXPECT_EQ(FourBlocks(100, 70, 20, 10),
-            "35 20 10 80*40:1*1 80*240:2*3 320*80:8*1 320*200:4*5 4");
+  EXPECT_EQ(FourBlocks(100, 70, 20, 10), "35 20 10 80*40:1*1 80*240:2*3 320*80:8*1 320*200:4*5 4");
   // The whole sheet as the left column; the right column's split is the one last found (50).
   EXPECT_EQ(FourBlocks(100, 70, 50, 35), "4 100 70 400*280:2*2 280*0:2*0 0*200:0*1 0*0:0*0 1");
   EXPECT_EQ(FourBlocks(40, 70, 50, 35), "0 - - -*-:-*- -*-:-*- -*-:-*- -*-:-*- -");
@@ -174,9 +173,9 @@ TEST_F(LayoutFixture, DrawTabTooltipStopsAtTenThousandCells) {
 
 TEST_F(LayoutFixture, DrawTabDrawsNothingForAnEmptyBlockAndTrapsBadValues) {
   for (const Value& bad : {Value(0), Value(-3), Value(), Value(0.0)}) {
-    EXPECT_EQ(Drawn(bad, 40, 1, 2) + Drawn(80, bad, 1, 2) + Drawn(80, 40, bad, 2) +
-                  Drawn(80, 40, 1, bad),
-              "");
+    EXPECT_EQ(
+        Drawn(bad, 40, 1, 2) + Drawn(80, bad, 1, 2) + Drawn(80, 40, bad, 2) + Drawn(80, 40, 1, bad),
+        "");
   }
   EXPECT_TRUE(harness_.LogLines().empty());
   // Every test is made: text fails even where another value already rules the table out.
@@ -192,7 +191,8 @@ TEST_F(LayoutFixture, DrawTabDrawsNothingForAnEmptyBlockAndTrapsBadValues) {
 TEST(LayoutSearch, MostUpsCandidatesOfTheUsualSheet) {
   const auto candidates = [](double PL, double PW) {
     const double L = 1092, W = 787;
-    const LayoutSizes orientations[] = {{L, W, PL, PW}, {L, W, PW, PL}, {W, L, PL, PW}, {W, L, PW, PL}};
+    const LayoutSizes orientations[] = {
+        {L, W, PL, PW}, {L, W, PW, PL}, {W, L, PL, PW}, {W, L, PW, PL}};
     std::string text;
     for (const LayoutSizes& s : orientations) {
       const TwoBlockResult r = SearchTwoBlocks(s, 1.0);

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <utility>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "calc/layout_search.h"
@@ -31,9 +31,9 @@ struct Outcome {
 };
 
 Outcome OutcomeOf(const FourBlockResult& r) {
-  return {{r.KNum, r.okPiece, r.okax, r.okay, r.LT.TabCol, r.LT.TabRow, r.LT.TabW, r.LT.TabH,
-           r.LB.TabCol, r.LB.TabRow, r.LB.TabW, r.LB.TabH, r.RT.TabCol, r.RT.TabRow, r.RT.TabW,
-           r.RT.TabH, r.RB.TabCol, r.RB.TabRow, r.RB.TabW, r.RB.TabH},
+  return {{r.KNum,    r.okPiece,   r.okax,      r.okay,      r.LT.TabCol, r.LT.TabRow, r.LT.TabW,
+           r.LT.TabH, r.LB.TabCol, r.LB.TabRow, r.LB.TabW,   r.LB.TabH,   r.RT.TabCol, r.RT.TabRow,
+           r.RT.TabW, r.RT.TabH,   r.RB.TabCol, r.RB.TabRow, r.RB.TabW,   r.RB.TabH},
           r.written,
           r.error ? r.error->number() : 0};
 }
@@ -57,7 +57,8 @@ std::string Describe(const LayoutSizes& s, const LayoutScale& scale) {
 bool BothSearchesAgree(const LayoutSizes& s, const LayoutScale& scale) {
   EXPECT_TRUE(FastSearchApplies(s, scale)) << Describe(s, scale);
   const Outcome four = OutcomeOf(SearchFourBlocksLiteral(s, scale));
-  EXPECT_EQ(OutcomeOf(SearchFourBlocksFast(s, scale)), four) << "four blocks, " << Describe(s, scale);
+  EXPECT_EQ(OutcomeOf(SearchFourBlocksFast(s, scale)), four)
+      << "four blocks, " << Describe(s, scale);
   const Outcome two = OutcomeOf(SearchTwoBlocksLiteral(s, scale));
   EXPECT_EQ(OutcomeOf(SearchTwoBlocksFast(s, scale)), two) << "two blocks, " << Describe(s, scale);
   return !::testing::Test::HasFailure();
@@ -93,8 +94,8 @@ TEST(LayoutDifferential, AdversarialFamilies) {
                               {7, 60},   {1, 1},   {2, 1},     {1, 2},   {36, 24}};
   for (const auto& [L, W] : sheets) {
     // Thin pieces, pieces wider than the sheet, squares, coprime and equal sides.
-    const double pieces[][2] = {{1000, 1}, {1, 1000}, {L + 1, 1}, {1, W + 1}, {W, W},
-                                {13, 13},  {17, 13},  {2, 1},     {3, 2},     {L, W},
+    const double pieces[][2] = {{1000, 1}, {1, 1000}, {L + 1, 1}, {1, W + 1},    {W, W},
+                                {13, 13},  {17, 13},  {2, 1},     {3, 2},        {L, W},
                                 {W, L},    {L, 1},    {1, W},     {L / 2, W / 3}};
     for (const auto& [PL, PW] : pieces) {
       if (PL < 1 || PW < 1 || PL != std::floor(PL) || PW != std::floor(PW)) continue;
@@ -118,15 +119,15 @@ TEST(LayoutDifferential, AdversarialFamilies) {
 TEST(LayoutDifferential, OverflowAtEveryPlace) {
   const double big = 2147483648.0;  // 2^31
   const LayoutSizes cases[] = {
-      {3e9, 100, 150, 1},            // no splits: the first layout fails at its right column
-      {1e300, 100, 150, 1},          // likewise, for any length
-      {big + 100, 1.5e9, 1073741824, 7e8},   // the second width leaves the range
-      {big + 5, 1.2e9, 1073741823, 1e9},     // likewise, where the splits run
-      {5e9, 5e9, 1, 1},              // at once
-      {100, big + 10, 1, 2e8},       // at once: the split loop's first lower block
-      {big - 1, big + 3, 1073741824, 3e8},   // at once: the largest split
-      {big + 10, 100, 3e9, 50},      // no column fits; the bands fail at once
-      {100, 3e9, 50, big},           // at once: the piece's width
+      {3e9, 100, 150, 1},                   // no splits: the first layout fails at its right column
+      {1e300, 100, 150, 1},                 // likewise, for any length
+      {big + 100, 1.5e9, 1073741824, 7e8},  // the second width leaves the range
+      {big + 5, 1.2e9, 1073741823, 1e9},    // likewise, where the splits run
+      {5e9, 5e9, 1, 1},                     // at once
+      {100, big + 10, 1, 2e8},              // at once: the split loop's first lower block
+      {big - 1, big + 3, 1073741824, 3e8},  // at once: the largest split
+      {big + 10, 100, 3e9, 50},             // no column fits; the bands fail at once
+      {100, 3e9, 50, big},                  // at once: the piece's width
   };
   for (const LayoutSizes& s : cases) {
     ASSERT_TRUE(BothSearchesAgree(s, 0.25));
@@ -147,7 +148,8 @@ TEST(LayoutDifferential, TwoBlocksWhereSumsRound) {
   const long cases = std::max(4L, CaseCount(100000) / 25000);
   for (long n = 0; n < cases; ++n) {
     // Lengths divisible by every small side make the band totals flat in the height.
-    const double L = n % 2 == 0 ? uniform(1500000000, 2147483647) : 12 * uniform(125000000, 178956970);
+    const double L =
+        n % 2 == 0 ? uniform(1500000000, 2147483647) : 12 * uniform(125000000, 178956970);
     const LayoutSizes s{L, uniform(15000000, 20000000), uniform(1, 4), uniform(1, 4)};
     const Outcome literal = OutcomeOf(SearchTwoBlocksLiteral(s, 1.0));
     ASSERT_EQ(OutcomeOf(SearchTwoBlocksFast(s, 1.0)), literal) << Describe(s, 1.0);
