@@ -30,8 +30,8 @@ constexpr std::array kClasses = {
     std::pair<std::string_view, Factory>{"Sheetora.Class57", &Make<Class57>},
     std::pair<std::string_view, Factory>{"Sheetora.Class58", &Make<Class58>},
     std::pair<std::string_view, Factory>{"Sheetora.Class59", &Make<Class59>},
-    std::pair<std::string_view, Factory>{"Sheetora.Class61", &Make<Class61>},
     std::pair<std::string_view, Factory>{"Sheetora.Class60", &Make<Class60>},
+    std::pair<std::string_view, Factory>{"Sheetora.Class61", &Make<Class61>},
     std::pair<std::string_view, Factory>{"Sheetora.Class63", &Make<Class63>},
 };
 

@@ -65,14 +65,15 @@ describe('paper form', () => {
     await form.locator('[name="TonPrice"]').fill('6000');
     await form.locator('input[type="radio"][value="PiecePrice"]').click();
     assert.deepEqual(await enabledPrices(form), ['PiecePrice']);
-    await form.locator('[name="PiecePrice"]').fill('0.999900972');
+    await form.locator('[name="PiecePrice"]').fill('0.5');
     const fields = await post(page, 'Paper.asp', () => form.locator('input[value="开始换算"]').click());
     assert.equal(field(fields, 'PPriceType'), 'PiecePrice');
-    assert.equal(field(fields, 'PiecePrice'), '0.999900972');
+    assert.equal(field(fields, 'PiecePrice'), '0.5');
     for (const name of ['TonPrice', 'M2Price', 'ReamPrice']) assert.equal(field(fields, name), undefined);
     const rows = await paperRows(main);
-    assert.equal(rows['元/张:'], '0.999900972');
-    assert.notEqual(rows['元/吨:'], '6000');
+    assert.equal(rows['元/张:'], '0.5');
+    // 250 a ream at 12.0011884536902 reams a tonne, not the 6000 typed into the disabled box.
+    assert.match(rows['元/吨:'], /^3000\.297\d*$/);
     // The typed tonne price is still in its (disabled) box, and comes back with its radio.
     assert.equal(await form.locator('[name="TonPrice"]').inputValue(), '6000');
     await form.locator('input[type="radio"][value="TonPrice"]').click();
@@ -101,21 +102,21 @@ describe('paper form', () => {
     const form = await openPaperForm(page);
     const main = mainFrame(page);
     const row = form.locator('#CustomTR');
-    const spec = form.locator('[name="PaperSpec"]');
+    const sheetSize = form.locator('[name="PaperSpec"]');
     assert.ok(!(await row.isVisible()));
-    await spec.selectOption('0');
+    await sheetSize.selectOption('0');
     assert.ok(await row.isVisible());
-    await spec.selectOption('787*1092');
+    await form.locator('[name="CustomL"]').fill('x');
+    await sheetSize.selectOption('787*1092');
     assert.ok(!(await row.isVisible()));
 
-    // With a listed size, whatever the custom boxes hold is posted unchecked.
+    // With a listed size, whatever the hidden custom boxes hold is posted unchecked.
     await form.locator('[name="PaperWeight"]').fill('80');
-    await form.locator('[name="CustomL"]').fill('x');
     let fields = await post(page, 'Paper.asp', () => form.locator('input[value="开始换算"]').click());
     assert.equal(field(fields, 'CustomL'), 'x');
     assert.equal(field(fields, 'PaperSpec'), '787*1092');
 
-    await spec.selectOption('0');
+    await sheetSize.selectOption('0');
     for (const [l, w] of [['', '700'], ['1000', ''], ['x', '700'], ['1000', 'mm']]) {
       await form.locator('[name="CustomL"]').fill(l);
       await form.locator('[name="CustomW"]').fill(w);

@@ -2,7 +2,6 @@
 // browser tests. Each test file starts one of each in `before` and stops them in `after`.
 import { spawn } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
-import net from 'node:net';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -15,46 +14,46 @@ const screenshotDir = path.resolve(here, '../screenshots');
 /// The host binary: $SHEETORA_HOST, or the release build of this tree.
 const hostBinary = process.env.SHEETORA_HOST ?? path.join(repoRoot, 'build/sheetora-host');
 
-async function freePort() {
+/// Resolves with the port that the host announces on its standard output ("serving on
+/// http://127.0.0.1:PORT/") once it listens.
+function announcedPort(child, deadlineMs) {
   return new Promise((resolve, reject) => {
-    const server = net.createServer();
-    server.once('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
+    let seen = '';
+    const timer = setTimeout(() => fail(new Error('sheetora-host did not announce its port')), deadlineMs);
+    const onData = (chunk) => {
+      seen += chunk;
+      const match = /http:\/\/[^\s:/]+:(\d+)/.exec(seen);
+      if (match) finish(() => resolve(Number(match[1])));
+    };
+    const onExit = (code) => fail(new Error(`sheetora-host exited with ${code}: ${seen}`));
+    const finish = (settle) => {
+      clearTimeout(timer);
+      child.stdout.off('data', onData);
+      child.off('exit', onExit);
+      child.stdout.resume();  // keep draining whatever else it prints
+      settle();
+    };
+    const fail = (error) => finish(() => reject(error));
+    child.stdout.setEncoding('utf8');
+    child.stdout.on('data', onData);
+    child.once('exit', onExit);
   });
 }
 
-async function waitUntilListening(port, child, deadlineMs) {
-  const deadline = Date.now() + deadlineMs;
-  while (Date.now() < deadline) {
-    if (child.exitCode !== null) throw new Error(`sheetora-host exited with ${child.exitCode}`);
-    const open = await new Promise((resolve) => {
-      const socket = net.connect(port, '127.0.0.1');
-      socket.once('connect', () => socket.end(() => resolve(true)));
-      socket.once('error', () => resolve(false));
-    });
-    if (open) return;
-    await new Promise((resolve) => setTimeout(resolve, 50));
-  }
-  throw new Error('sheetora-host did not start listening');
-}
-
-/// Starts the host with a log folder of its own. `stop()` ends it (SIGTERM, then SIGKILL) and
-/// removes the folder; `log()` is the error log's content so far.
+/// Starts the host on a free loopback port with a log folder of its own. `stop()` ends it
+/// (SIGTERM, then SIGKILL after 5 s) and removes the folder.
 export async function startHost() {
   if (!existsSync(hostBinary)) throw new Error(`no host binary at ${hostBinary}: build first`);
   const logDir = mkdtempSync(path.join(tmpdir(), 'sheetora-browser-log-'));
-  const port = await freePort();
-  const child = spawn(hostBinary, ['--bind', '127.0.0.1', '--port', String(port), '--log-dir', logDir], {
-    stdio: ['ignore', 'ignore', 'inherit'],
+  const child = spawn(hostBinary, ['--bind', '127.0.0.1', '--port', '0', '--log-dir', logDir], {
+    stdio: ['ignore', 'pipe', 'inherit'],
   });
   // A runner that dies without `after` must not leave the host behind.
   const killOnExit = () => child.kill('SIGKILL');
   process.once('exit', killOnExit);
+  let port;
   try {
-    await waitUntilListening(port, child, 10_000);
+    port = await announcedPort(child, 10_000);
   } catch (e) {
     child.kill('SIGKILL');
     rmSync(logDir, { recursive: true, force: true });
