@@ -1,7 +1,9 @@
 // Numeric text: the one syntax every conversion uses, and the text form it reads back.
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,15 @@ using sheetora::RuntimeError;
 using sheetora::Value;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Any double's text form is printf's "%.15G" (with 0 for both zeros).
+  if (size >= sizeof(double)) {
+    double any;
+    std::memcpy(&any, data, sizeof any);
+    char expected[40] = "0";
+    if (any != 0) std::snprintf(expected, sizeof expected, "%.15G", any);
+    FUZZ_CHECK(sheetora::FormatNumber(any) == expected);
+  }
+
   const std::string text(reinterpret_cast<const char*>(data), size);
   const auto number = ParseNumber(text);
 
