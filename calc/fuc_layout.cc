@@ -18,9 +18,9 @@ LayoutScale ScaleOf(const Value& para) {
   return para.ToDouble();
 }
 
+// The page draws at most 100 x 100 cells; a table of another order of size would only exhaust
+// the host's memory.
 constexpr double kMaxTableBytes = 256 << 20;
-
-Value Count(double v) { return Value(static_cast<std::int32_t>(v)); }
 
 struct Output {
   Value* target;
@@ -33,7 +33,7 @@ template <std::size_t N>
 void AssignOutputs(const Output (&outputs)[N], int written) {
   for (int n = 0; n < written; ++n) {
     const Output& o = outputs[n];
-    *o.target = o.whole_number ? Count(o.value) : Value(o.value);
+    *o.target = o.whole_number ? Value(static_cast<std::int32_t>(o.value)) : Value(o.value);
   }
 }
 
@@ -134,8 +134,6 @@ Value SharedFunctions::DrawTab(const Value& TabW, const Value& TabH, const Value
   const double row_bytes = static_cast<double>(kRowStart.size() + kRowEnd.size()) +
                            std::max(cols, 0.0) * static_cast<double>(kCell.size());
   const double bytes = static_cast<double>(head.size()) + std::max(rows, 0.0) * row_bytes + 10;
-  // The page draws at most 100 x 100 cells; a table of another order of size would only exhaust
-  // the host's memory.
   if (bytes > kMaxTableBytes) throw RuntimeError(7, "Out of memory");
   std::string table;
   table.reserve(static_cast<std::size_t>(bytes));

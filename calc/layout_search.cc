@@ -30,13 +30,7 @@ double Checked(double d) {
 double Add(double a, double b) { return Checked(a + b); }
 double Sub(double a, double b) { return Checked(a - b); }
 double Mul(double a, double b) { return Checked(a * b); }
-double Div(double a, double b) {
-  if (b == 0) {
-    if (a == 0 || std::isnan(a)) throw RuntimeError::Overflow();
-    throw RuntimeError::DivisionByZero();
-  }
-  return Checked(a / b);
-}
+double Div(double a, double b) { return Checked(a / b); }  // b is a loop's step: above 0
 // a \ b: both operands rounded half to even into the 32-bit range, the quotient truncated.
 double WholeDiv(double a, double b) {
   const i64 x = RoundToInt32(a);
@@ -137,6 +131,9 @@ void AssignTwoBlockLayout(TwoBlockResult& r, double y, TwoBlockCounts n, const L
 // With a step from the continued fraction of PL / PW the carries rarely change: the groups are
 // few (whole residue classes when the step is PW / gcd(PL, PW)), and only their ends are
 // evaluated.
+//
+// Counts are exact integers. The page's doubles would round totals from 2^53 pieces on, but the
+// loops need more than 2^53 steps before any total gets there.
 class FourBlockFast {
  public:
   FourBlockFast(i64 L, i64 W, i64 p, i64 q)
@@ -491,8 +488,8 @@ TwoBlockResult SearchTwoBlocksFast(const LayoutSizes& s, const LayoutScale& scal
   const i64 pi = static_cast<i64>(p), qi = static_cast<i64>(q);
   const i64 cols_top = Li / pi, cols_bot = Li / qi, heights = Wi / qi;
   // The band totals cols_top*m + cols_bot*floor((PaperW - m*PW) / PL) for m = 1..heights are
-  // exact in doubles below 2^53; beyond, the page's sums round, and only a scan in the same
-  // double steps finds the same first maximum.
+  // exact in doubles below 2^53; beyond, the page's sums round, and the first rounded maximum is
+  // sought among the heights whose exact totals come close to the exact maximum.
   const i128 bound =
       static_cast<i128>(cols_top) * heights + static_cast<i128>(cols_bot) * ((Wi - qi) / pi);
   const LinearFloorMax best = MaxLinearFloor(cols_top, cols_bot, Wi - qi, qi, pi, heights - 1);
