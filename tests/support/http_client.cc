@@ -28,13 +28,21 @@ std::vector<std::string> HttpReply::Headers(std::string_view name) const {
   return values;
 }
 
-HttpConnection::HttpConnection(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+HttpConnection::HttpConnection(std::uint16_t port, const char* from)
+    : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
   if (fd_ < 0) throw std::runtime_error("socket failed");
   const timeval timeout{.tv_sec = 5, .tv_usec = 0};
   ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
   sockaddr_in address{};
   address.sin_family = AF_INET;
+  if (from != nullptr) {
+    ::inet_pton(AF_INET, from, &address.sin_addr);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      ::close(fd_);
+      throw std::runtime_error(std::string("cannot bind ") + from);
+    }
+  }
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {

@@ -26,7 +26,9 @@ struct HttpReply {
 /// hanging when the server does not answer.
 class HttpConnection {
  public:
-  explicit HttpConnection(std::uint16_t port);
+  /// Connects from the loopback address `from` when one is given (e.g. "127.0.0.2"), so that
+  /// the server sees another client address.
+  explicit HttpConnection(std::uint16_t port, const char* from = nullptr);
   ~HttpConnection();
   HttpConnection(const HttpConnection&) = delete;
   HttpConnection& operator=(const HttpConnection&) = delete;
