@@ -291,7 +291,6 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   daemon_.reset(MHD_start_daemon(
       flags, options_.port, nullptr, nullptr, &OnRequest, const_cast<HttpServerOptions*>(&options_),
       MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
-      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
       MHD_OPTION_ARRAY, pool,
       MHD_OPTION_CONNECTION_LIMIT, options_.connection_limit,
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.per_ip_connection_limit,

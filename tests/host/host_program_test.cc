@@ -121,5 +121,16 @@ TEST(HostProgram, ReportsAnAddressItCannotListenOn) {
   EXPECT_NE(host.RestOfOutput().find("sheetora-host: cannot listen"), std::string::npos);
 }
 
+// A second host started by mistake on a busy port must not quietly share it with the first.
+TEST(HostProgram, RefusesAPortThatIsAlreadyServed) {
+  testing::PageHarness harness;
+  HostProgram first({"--port", "0", "--log-dir", harness.log_dir().string()});
+  const std::string line = first.FirstLine();
+  const std::string port = line.substr(line.rfind(':') + 1, line.size() - line.rfind(':') - 2);
+  HostProgram second({"--port", port, "--log-dir", harness.log_dir().string()});
+  EXPECT_EQ(second.Wait(), 1);
+  EXPECT_NE(second.RestOfOutput().find("sheetora-host: cannot listen"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace sheetora
