@@ -51,9 +51,7 @@ Value SharedFunctions::UpNum(const Value& CNum) try {
   return {};
 }
 
-void Class55::AllTORVA() try {
-  WriteIncludedFuc();
-} catch (...) {
+void Class55::AllTORVA() try { WriteIncludedFuc(); } catch (...) {
   Trap("AllTORVA");
 }
 

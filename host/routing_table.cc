@@ -19,9 +19,8 @@ constexpr std::array<Route, 8> kRoutes = {{
 }};
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) {
-    return std::tolower(x) == std::tolower(y);
-  });
+  return std::ranges::equal(
+      a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 }  // namespace

@@ -15,9 +15,10 @@ std::string FrameGuardScript(std::string_view statement) {
 
 std::string StandardHead(const PageHead& head) {
   std::string out = TransitionalDoctype();
-  out += "<html>\r\n<head>\r\n"
-         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">\r\n"
-         "<title>";
+  out +=
+      "<html>\r\n<head>\r\n"
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">\r\n"
+      "<title>";
   out.append(head.title).append("</title>\r\n");
   if (head.close_head_after_title) out += "</head>\r\n";
   out += "<style type=\"text/css\">\r\n<!--\r\n";
@@ -26,10 +27,11 @@ std::string StandardHead(const PageHead& head) {
   if (!head.extra_head.empty()) out.append("\r\n").append(CrLf(head.extra_head));
   out += head.close_head_after_title ? "\r\n" : "</head>\r\n";
   out += FrameGuardScript(head.guard);
-  out += "<script language=\"JavaScript\">\r\n"
-         "document.oncontextmenu=new Function(\"event.returnValue=false;\");\r\n"
-         "document.onselectstart=new Function(\"event.returnValue=false;\");\r\n"
-         "</script>\r\n";
+  out +=
+      "<script language=\"JavaScript\">\r\n"
+      "document.oncontextmenu=new Function(\"event.returnValue=false;\");\r\n"
+      "document.onselectstart=new Function(\"event.returnValue=false;\");\r\n"
+      "</script>\r\n";
   out.append(head.body_tag).append("\r\n");
   return out;
 }

@@ -12,13 +12,17 @@ namespace sheetora {
 inline constexpr std::string_view kProductTitle = "KorvaneV2.0";
 
 /// Body rules of the calculator and tool pages' style sheet.
-inline constexpr std::string_view kStandardStyle = "body {\n\tbackground-color: #eeeeee;\n}\ntable{font-size:12px}\n";
+inline constexpr std::string_view kStandardStyle =
+    "body {\n\tbackground-color: #eeeeee;\n}\ntable{font-size:12px}\n";
 /// The welcome and about pages' single body rule, which also sets the text size.
-inline constexpr std::string_view kTextPageStyle = "body {\n\tbackground-color: #eeeeee;font-size:12px;\n}\n";
+inline constexpr std::string_view kTextPageStyle =
+    "body {\n\tbackground-color: #eeeeee;font-size:12px;\n}\n";
 /// The guard of every framed page: opened by itself, it sends the browser to the frameset.
-inline constexpr std::string_view kFramedGuard = "if (window == top)top.location.href = \"index.asp\";";
+inline constexpr std::string_view kFramedGuard =
+    "if (window == top)top.location.href = \"index.asp\";";
 /// Body tag that blocks copying from the page.
-inline constexpr std::string_view kNoCopyBody = "<body oncopy='return false' onbeforecopy='return false' onmouseup='return false'>";
+inline constexpr std::string_view kNoCopyBody =
+    "<body oncopy='return false' onbeforecopy='return false' onmouseup='return false'>";
 
 struct PageHead {
   std::string_view title;

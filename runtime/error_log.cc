@@ -37,8 +37,8 @@ void WriteErrorLog(std::string_view text) {
   std::string line = stamp;
   line.append("    ").append(text).append("\r\n");
 
-  const int fd = ::open((folder / kErrorLogName).c_str(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const int fd =
+      ::open((folder / kErrorLogName).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return;
   [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
   ::close(fd);

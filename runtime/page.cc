@@ -115,14 +115,30 @@ std::string EscapeScriptString(std::string_view text) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\'': out += "\\'"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '<': out += "\\x3C"; break;
-      case '>': out += "\\x3E"; break;
-      case '&': out += "\\x26"; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '<':
+        out += "\\x3C";
+        break;
+      case '>':
+        out += "\\x3E";
+        break;
+      case '&':
+        out += "\\x26";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           char buf[8];
@@ -141,12 +157,23 @@ std::string EscapeHtmlAttribute(std::string_view text) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out.push_back(c);
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;

@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh --test
 jobs=$(nproc)
 
+echo "== formatting (clang-format, .clang-format)"
+git ls-files '*.cc' '*.h' | xargs clang-format --dry-run --Werror
+
 echo "== release build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"

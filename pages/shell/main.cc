@@ -6,9 +6,10 @@ namespace sheetora {
 
 void Class59::AllTORVA() try {
   Write("\r\n");
-  Write(StandardHead({.title = kProductTitle,
-                      .style = kTextPageStyle,
-                      .guard = "if (window == top)top.location.href = \"index.asp\";//永远带着框架"}));
+  Write(StandardHead(
+      {.title = kProductTitle,
+       .style = kTextPageStyle,
+       .guard = "if (window == top)top.location.href = \"index.asp\";//永远带着框架"}));
   WriteHtml(R"(
 <table width="550" height="155" border="1" cellpadding="5" cellspacing="0" borderColorLight=#cccccc borderColorDark=#ffffff>
 <tr>

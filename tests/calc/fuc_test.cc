@@ -96,8 +96,8 @@ TEST_F(FucFixture, UpNumIsTheCeiling) {
     struct Case {
       Value in;
       const char* out;
-    } cases[] = {{Value(2.3), "3"},  {Value(2.5), "3"},    {Value(2.7), "3"},  {Value(3), "3"},
-                 {Value(-2.5), "-2"}, {Value(-2.7), "-2"}, {Value(0.0001), "1"}, {Value(4), "4"},
+    } cases[] = {{Value(2.3), "3"},   {Value(2.5), "3"},   {Value(2.7), "3"},      {Value(3), "3"},
+                 {Value(-2.5), "-2"}, {Value(-2.7), "-2"}, {Value(0.0001), "1"},   {Value(4), "4"},
                  {Value("abc"), "0"}, {Value(), "0"},      {Value("6000"), "6000"}};
     for (const auto& c : cases) EXPECT_EQ(page.UpNum(c.in).Text(), c.out) << c.in.Text();
     return 0;
@@ -107,7 +107,8 @@ TEST_F(FucFixture, UpNumIsTheCeiling) {
 TEST_F(FucFixture, UpNumOverflowIsTrappedAndLoggedUnderTheIncludingPage) {
   const Value result = OnPage([](SharedFunctions& page) { return page.UpNum(Value(3e9)); });
   EXPECT_TRUE(result.IsEmpty());
-  EXPECT_EQ(harness_.LogLines(), std::vector<std::string>{"\\Sheetora_Web\\PinBan, UpNum: Overflow"});
+  EXPECT_EQ(harness_.LogLines(),
+            std::vector<std::string>{"\\Sheetora_Web\\PinBan, UpNum: Overflow"});
 }
 
 TEST(Class55, WritesTheIncludedLineEndOnly) {

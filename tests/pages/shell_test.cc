@@ -19,8 +19,10 @@ std::string Crlf(std::string_view lf) {
 
 TEST(Frameset, IsByteExact) {
   PageHarness harness;
-  EXPECT_EQ(harness.Html("Sheetora.Class57"),
-            Crlf(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN" "http://www.w3.org/TR/html4/frameset.dtd">
+  EXPECT_EQ(
+      harness.Html("Sheetora.Class57"),
+      Crlf(
+          R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Frameset//EN" "http://www.w3.org/TR/html4/frameset.dtd">
 
 <html>
 <head>
@@ -81,7 +83,8 @@ document.onselectstart=new Function("event.returnValue=false;");
 <tr>
 <td style="line-height:1.5em ">
 )"))) << html;
-  EXPECT_NE(html.find("无需数据库支持。<br>\r\n<br>\r\n<b>关于开版拼版工具：</b><br>\r\n"), std::string::npos);
+  EXPECT_NE(html.find("无需数据库支持。<br>\r\n<br>\r\n<b>关于开版拼版工具：</b><br>\r\n"),
+            std::string::npos);
   EXPECT_NE(html.find("后续版本将推出CMYK配色。<br>\r\n<br>\r\n</td>\r\n</tr>\r\n</table>\r\n\r\n"
                       "</body>\r\n</html>\r\n"),
             std::string::npos);

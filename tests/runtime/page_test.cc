@@ -1,8 +1,7 @@
 #include "runtime/page.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <thread>
 
@@ -180,8 +179,9 @@ TEST(Errmsg, MessageIsEscapedSoTheAlertShowsItAsText) {
   PageHarness harness;
   const auto outcome = RunTrapPage(harness, "page-end", "\"</script><script>x()</script>'\\");
   const std::string& body = outcome.response.body();
-  EXPECT_NE(body.find("错误输入:\\\"\\x3C/script\\x3E\\x3Cscript\\x3Ex()\\x3C/script\\x3E\\'\\\\\")"),
-            std::string::npos)
+  EXPECT_NE(
+      body.find("错误输入:\\\"\\x3C/script\\x3E\\x3Cscript\\x3Ex()\\x3C/script\\x3E\\'\\\\\")"),
+      std::string::npos)
       << body;
   EXPECT_EQ(body.find("</script><script>"), std::string::npos);
 }
@@ -209,7 +209,9 @@ TEST(WriteHtml, EveryLineFeedBecomesCrLfAndNothingElseChanges) {
   Response response;
   const ObjectContextScope scope({&request, &response, &server});
   HtmlBlockPage().AllTORVA();
-  EXPECT_EQ(response.body(), "\r\na\r\n\r\nb\r\r\nc" "d\r\n");
+  EXPECT_EQ(response.body(),
+            "\r\na\r\n\r\nb\r\r\nc"
+            "d\r\n");
 }
 
 TEST(Escaping, ScriptAndAttributeEscapes) {

@@ -72,9 +72,9 @@ TEST(ValueIntDiv, RoundsOperandsHalfToEvenThenTruncates) {
     Value a, b;
     const char* text;
   } cases[] = {
-      {Value(1092), Value(210), "5"},   {Value(7.5), Value(2), "4"},  // 8 \ 2
-      {Value(6.5), Value(2), "3"},      {Value(-7), Value(2), "-3"},  // 6 \ 2; toward zero
-      {Value(2.5), Value(1.5), "1"},    {Value(0.4), Value(1), "0"},  // 2 \ 2; 0 \ 1
+      {Value(1092), Value(210), "5"},    {Value(7.5), Value(2), "4"},  // 8 \ 2
+      {Value(6.5), Value(2), "3"},       {Value(-7), Value(2), "-3"},  // 6 \ 2; toward zero
+      {Value(2.5), Value(1.5), "1"},     {Value(0.4), Value(1), "0"},  // 2 \ 2; 0 \ 1
       {Value("787"), Value("140"), "5"}, {Value(), Value(3), "0"},
   };
   for (const auto& c : cases) EXPECT_EQ(IntDiv(c.a, c.b).Text(), c.text);
@@ -104,7 +104,7 @@ TEST(ValueIntAndMod, FloorAndRemainder) {
 
 TEST(ValueCompare, NumbersByValueTextByBytes) {
   EXPECT_TRUE(Value(2) < Value(10.5));
-  EXPECT_TRUE(Value("10") > Value(9));  // numeric text against a number compares numbers
+  EXPECT_TRUE(Value("10") > Value(9));    // numeric text against a number compares numbers
   EXPECT_TRUE(Value("10") < Value("9"));  // two texts compare as text
   EXPECT_TRUE(Value() == Value(""));
   EXPECT_TRUE(Value() == Value(0));
@@ -118,11 +118,11 @@ TEST(ParseNumber, AcceptsThePlainSyntaxOnly) {
     const char* text;
     std::optional<double> number;
   } cases[] = {
-      {"12.5", 12.5},  {"  12.5 ", 12.5}, {"+3", 3},     {"-0", 0},      {"1e3", 1000},
-      {".5", 0.5},     {"5.", 5},         {"1E-2", .01}, {"007", 7},     {"1e-400", 0},
-      {"", {}},        {" ", {}},         {"1,000", {}}, {"$5", {}},     {"0x10", {}},
-      {"inf", {}},     {"NaN", {}},       {"1e", {}},    {"1e400", {}},  {"1.2.3", {}},
-      {"12mm", {}},    {"- 1", {}},       {".", {}},     {"１２", {}},   {"1 2", {}},
+      {"12.5", 12.5}, {"  12.5 ", 12.5}, {"+3", 3},     {"-0", 0},     {"1e3", 1000},
+      {".5", 0.5},    {"5.", 5},         {"1E-2", .01}, {"007", 7},    {"1e-400", 0},
+      {"", {}},       {" ", {}},         {"1,000", {}}, {"$5", {}},    {"0x10", {}},
+      {"inf", {}},    {"NaN", {}},       {"1e", {}},    {"1e400", {}}, {"1.2.3", {}},
+      {"12mm", {}},   {"- 1", {}},       {".", {}},     {"１２", {}},  {"1 2", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseNumber(c.text), c.number) << c.text;
 }
