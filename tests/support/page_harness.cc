@@ -35,6 +35,15 @@ std::string PageHarness::Html(std::string_view class_name, const Fields& form,
   return Run(class_name, form, cookies).response.body();
 }
 
+std::string Golden(std::string_view name) {
+  const auto path = std::filesystem::path(SHEETORA_SOURCE_DIR) / "tests" / "golden" / name;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("no golden file " + path.string());
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
 std::string PageHarness::LogText() const {
   std::ifstream in(log_dir_ / kErrorLogName, std::ios::binary);
   std::stringstream text;

@@ -20,6 +20,9 @@ struct CookieSubkey {
 /// The bytes the host sends for a page body: the page's UTF-8 text in GB2312.
 inline std::string Gb2312(std::string_view html) { return Utf8ToGb2312(html); }
 
+/// The bytes of tests/golden/<name>: a whole page exactly as the host sends it (GB2312, CR LF).
+std::string Golden(std::string_view name);
+
 /// Each harness logs to a folder of its own, removed with it.
 class PageHarness {
  public:

@@ -103,73 +103,8 @@ class ImpositionPage : public ::testing::Test {
 TEST_F(ImpositionPage, HorizontalWorkedExampleIsByteExact) {
   const PageOutcome outcome = Post({});
   EXPECT_EQ(outcome.status, 200);
-  EXPECT_EQ(outcome.response.body(), CrLf(R"(
-
-
-
-<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN" "http://www.w3.org/TR/html4/loose.dtd">
-<html>
-<head>
-<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
-<title>拼版工具--KorvaneV2.0</title>
-<style type="text/css">
-<!--
-body {
-	background-color: #eeeeee;
-}
-table{font-size:12px}
--->
-</style>
-<style media=print>
-.noPrint{display:none;}
-table{-webkit-print-color-adjust:exact;print-color-adjust:exact;}
-</style></head>
-<script language="JavaScript">
- <!--
-　　if (window == top)top.location.href = "index.asp";
-　// -->
-</script>
-<script language="JavaScript">
-document.oncontextmenu=new Function("event.returnValue=false;");
-document.onselectstart=new Function("event.returnValue=false;");
-</script>
-<body oncopy='return false' onbeforecopy='return false' onmouseup='return false'>
-<!--include file="CopyRight.asp"-->
-<OBJECT  id=WebBrowser  classid=CLSID:8856F961-340A-11D0-A96B-00C04FD705A2  height=0  width=0 VIEWASTEXT>
-</OBJECT>
-<table width="550" height="33" border="1" cellpadding="5" cellspacing="0" borderColorLight=#cccccc borderColorDark=#ffffff>
-	<tr>
-		<td align="right">开版数:</td>
-		<th width="70">25</th>
-		<th>纸张利用率:</th>
-		<th width="84">85.52%</th>
-		<th width="150" class="noPrint"><input type="button" name="Submit" value="打印" onClick="parent.mainFrame.focus();try{parent.mainFrame.document.all.WebBrowser.ExecWB(6,6);}catch(e){parent.mainFrame.print();}">
-		<input type="button" name="Submit3" value="预览" onClick="parent.mainFrame.focus();try{parent.mainFrame.document.all.WebBrowser.ExecWB(7,1);}catch(e){parent.mainFrame.print();}"></th>
-	</tr>
-</table>
-<br>
-<table width="400" height="288" border="0" cellpadding="0" title="5行5列" cellspacing="0" style="border:1px solid #ff0000" bgcolor="#FFFFFF">
-	<tr>
-		<td valign="top">
-<table width=384.615384615385 height=256.410256410256 border=0 cellpadding=0 cellspacing=1 bgcolor=#333333 title=横排5行5列
->
-<tr bgcolor=#FFFFFF>
-<td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td></tr>
-<tr bgcolor=#FFFFFF>
-<td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td></tr>
-<tr bgcolor=#FFFFFF>
-<td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td></tr>
-<tr bgcolor=#FFFFFF>
-<td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td></tr>
-<tr bgcolor=#FFFFFF>
-<td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td><td><img width=0 height=0></td></tr>
-</table>
-		</td>
-	</tr>
-</table>
-</body>
-</html>
-)"));
+  EXPECT_EQ(testing::Gb2312(outcome.response.body()),
+            testing::Golden("PinBan-HP-1092x787-210x140.golden"));
   EXPECT_TRUE(harness_.LogLines().empty());
 }
 
