@@ -25,10 +25,13 @@ cleanup() {
 trap cleanup EXIT
 
 # A loopback port that nothing listens on.
+# Below the kernel's range of ports for outgoing connections: one held by a client connection
+# passes the connect test but would make the bind fail.
 free_port() {
-  local port
+  local port low
+  low=$(cut -f1 /proc/sys/net/ipv4/ip_local_port_range)
   while :; do
-    port=$((20000 + RANDOM % 40000))
+    port=$((10000 + RANDOM % (low - 10000)))
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
   done
 }

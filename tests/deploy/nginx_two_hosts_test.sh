@@ -42,9 +42,11 @@ start_host a
 pid_a=$started_pid port_a=$started_port
 start_host b
 pid_b=$started_pid port_b=$started_port
-# A loopback port that nothing listens on, for the proxy.
+# A loopback port that nothing listens on, for the proxy. It lies below the kernel's range of
+# ports for outgoing connections, which no connect test can see and which would block the bind.
+ephemeral_low=$(cut -f1 /proc/sys/net/ipv4/ip_local_port_range)
 while :; do
-  proxy_port=$((20000 + RANDOM % 40000))
+  proxy_port=$((10000 + RANDOM % (ephemeral_low - 10000)))
   (exec 3<>"/dev/tcp/127.0.0.1/$proxy_port") 2>/dev/null || break
 done
 
