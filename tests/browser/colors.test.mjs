@@ -1,23 +1,13 @@
 // The colour mixer as the menu's colour section loads it.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
 import { mainFrame, menuFrame, openSite } from './support/frames.mjs';
-import { keepScreenshot, launchBrowser, startHost, withPage } from './support/site.mjs';
+import { keepScreenshot, useSite } from './support/site.mjs';
 
-let host;
-let browser;
-before(async () => {
-  host = await startHost();
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser?.close();
-  await host?.stop();
-});
-const it = (name, body) => test(name, withPage(() => browser, body));
+const site = useSite();
+const it = site.it;
 
 async function openMixer(page) {
-  await openSite(page, host);
+  await openSite(page, site.host);
   const main = mainFrame(page);
   await menuFrame(page).locator('th').getByText('配色工具', { exact: true }).click();
   await main.waitForURL(/\/Colors\.asp$/);

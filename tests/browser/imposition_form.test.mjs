@@ -1,21 +1,12 @@
 // The imposition form in the menu against the imposition page: plate method, zoom, the posted
 // fields, the drawing, the remembered sizes, the input alert and printing.
 import assert from 'node:assert/strict';
-import { after, before, describe, test } from 'node:test';
+import { describe } from 'node:test';
 import { alertOf, field, mainFrame, menuFrame, openSite, post } from './support/frames.mjs';
-import { keepScreenshot, launchBrowser, startHost, withPage } from './support/site.mjs';
+import { keepScreenshot, useSite } from './support/site.mjs';
 
-let host;
-let browser;
-before(async () => {
-  host = await startHost();
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser?.close();
-  await host?.stop();
-});
-const it = (name, body) => test(name, withPage(() => browser, body));
+const site = useSite();
+const it = site.it;
 
 const form1 = (menu) => menu.locator('form[name="form1"]');
 const input = (menu, name) => form1(menu).locator(`[name="${name}"]`);
@@ -40,7 +31,7 @@ async function result(main) {
 
 describe('plate method', () => {
   it('is disabled at load, while the layout direction is the most-ups arrangement', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     assert.equal(await input(menu, 'PaiLie').inputValue(), 'MaxP');
     assert.ok(await input(menu, 'FanBan').isDisabled());
@@ -48,7 +39,7 @@ describe('plate method', () => {
   });
 
   it('is posted while enabled, and reset, disabled and left out of the post with "MaxP"', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     const main = mainFrame(page);
     await fillSizes(menu, kSheetAndPiece);
@@ -73,7 +64,7 @@ describe('plate method', () => {
 
 describe('imposition result', () => {
   it('posts the form and draws 27 ups of 210 x 140 on 1092 x 787 in the most-ups arrangement', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     const main = mainFrame(page);
     await fillSizes(menu, kSheetAndPiece);
@@ -98,7 +89,7 @@ describe('imposition result', () => {
   });
 
   it('remembers the normalised sizes for the next load of the menu', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     let menu = menuFrame(page);
     for (const name of ['PaperL', 'PaperW', 'PL', 'PW']) assert.equal(await input(menu, name).inputValue(), '');
     // Typed short side first and with a fraction: stored floored, long side first.
@@ -114,7 +105,7 @@ describe('imposition result', () => {
   });
 
   it('shows the size check of a field that is no number, and steps the main frame back', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     const main = mainFrame(page);
     await fillSizes(menu, { ...kSheetAndPiece, PL: ' 12mm ' });
@@ -124,7 +115,7 @@ describe('imposition result', () => {
   });
 
   it('shows a typed quote or script in the size alert as plain text', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     const main = mainFrame(page);
     const typed = '");alert("injected");</script><script>alert("x';
@@ -137,7 +128,7 @@ describe('imposition result', () => {
 
 describe('zoom', () => {
   it('"放大" compounds the scale by 1.2 and redraws the sheet larger', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     const main = mainFrame(page);
     await fillSizes(menu, kSheetAndPiece);
@@ -164,7 +155,7 @@ describe('zoom', () => {
   });
 
   it('"缩小" divides by 1.2 down to just below 0.2, then stops changing but still submits', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     await fillSizes(menu, kSheetAndPiece);
     const scales = [];
@@ -184,7 +175,7 @@ describe('zoom', () => {
 
 describe('printing the result', () => {
   it('the print and preview buttons call the browser print of the main frame', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     const main = mainFrame(page);
     await fillSizes(menu, kSheetAndPiece);
@@ -203,7 +194,7 @@ describe('printing the result', () => {
   });
 
   it('the print style hides only the button cell and keeps the grid lines', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     const main = mainFrame(page);
     await fillSizes(menu, kSheetAndPiece);

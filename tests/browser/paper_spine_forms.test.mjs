@@ -1,25 +1,16 @@
 // The paper and spine forms of the menu: the price type, the custom size row, the checks that
 // hold a form back with an alert, and what reaches the paper and spine pages.
 import assert from 'node:assert/strict';
-import { after, before, describe, test } from 'node:test';
+import { before, describe } from 'node:test';
 import { alertOf, field, mainFrame, menuFrame, openSite, post } from './support/frames.mjs';
-import { launchBrowser, startHost, withPage } from './support/site.mjs';
+import { useSite } from './support/site.mjs';
 
-let host;
-let browser;
-before(async () => {
-  host = await startHost();
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser?.close();
-  await host?.stop();
-});
-const it = (name, body) => test(name, withPage(() => browser, body));
+const site = useSite();
+const it = site.it;
 
 /// Opens the site with the given menu section open, and returns its form.
 async function openSection(page, header, formName) {
-  await openSite(page, host);
+  await openSite(page, site.host);
   const menu = menuFrame(page);
   await menu.locator('th').getByText(header, { exact: true }).click();
   return menu.locator(`form[name="${formName}"]`);

@@ -1,20 +1,11 @@
 // The frameset, the frame guards and the menu's accordion.
 import assert from 'node:assert/strict';
-import { after, before, describe, test } from 'node:test';
+import { describe } from 'node:test';
 import { mainFrame, menuFrame, openSite } from './support/frames.mjs';
-import { launchBrowser, startHost, withPage } from './support/site.mjs';
+import { useSite } from './support/site.mjs';
 
-let host;
-let browser;
-before(async () => {
-  host = await startHost();
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser?.close();
-  await host?.stop();
-});
-const it = (name, body) => test(name, withPage(() => browser, body));
+const site = useSite();
+const it = site.it;
 
 async function displays(menu) {
   return menu.evaluate(() =>
@@ -28,7 +19,7 @@ function header(menu, text) {
 
 describe('frameset', () => {
   it('shows the menu in a 200 pixel left frame and the welcome page beside it', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     assert.equal(await page.title(), 'KorvaneV2.0');
     const menu = menuFrame(page);
     const main = mainFrame(page);
@@ -54,7 +45,7 @@ describe('frameset', () => {
 
   for (const pagePath of ['Left.asp', 'Main.asp', 'CopyRight.asp', 'Colors.asp', 'Spine.asp']) {
     it(`${pagePath} opened by itself sends the browser to the frameset`, async (page) => {
-      await page.goto(host.url(pagePath));
+      await page.goto(site.host.url(pagePath));
       await page.waitForURL(/\/index\.asp$/);
       await page.waitForLoadState('load');
       assert.equal(page.frames().length, 3);
@@ -63,7 +54,7 @@ describe('frameset', () => {
   }
 
   it('stays put inside its own frames', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     await page.waitForTimeout(300);
     assert.match(page.url(), /\/index\.asp$/);
     assert.match(mainFrame(page).url(), /\/Main\.asp$/);
@@ -72,7 +63,7 @@ describe('frameset', () => {
 
 describe('accordion', () => {
   it('opens with section 1 shown and sections 2 and 3 closed', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     assert.deepEqual(await displays(menu), ['', 'none', 'none', '', '']);
     assert.ok(await menu.locator('form[name="form1"]').isVisible());
@@ -81,7 +72,7 @@ describe('accordion', () => {
   });
 
   it('keeps section 1 open on the first click of its header and closes it on the next', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     await header(menu, '开版拼版工具').click();
     assert.deepEqual(await displays(menu), ['block', 'none', 'none', 'none', 'none']);
@@ -92,7 +83,7 @@ describe('accordion', () => {
   });
 
   it('opens one section at a time', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     await header(menu, '纸张价格重量换算工具').click();
     assert.deepEqual(await displays(menu), ['none', 'block', 'none', 'none', 'none']);
@@ -109,7 +100,7 @@ describe('accordion', () => {
     ['版权', 'CopyRight.asp', 'text=版权声明:'],
   ]) {
     it(`"${text}" closes sections 1 to 3 and loads ${target} into the main frame`, async (page) => {
-      await openSite(page, host);
+      await openSite(page, site.host);
       const menu = menuFrame(page);
       const main = mainFrame(page);
       await header(menu, '纸张价格重量换算工具').click();
@@ -119,12 +110,12 @@ describe('accordion', () => {
       assert.equal(await main.locator(shows).count(), 1);
       const shown = await displays(menu);
       assert.deepEqual(shown.slice(0, 3), ['none', 'none', 'none']);
-      assert.equal(page.url(), host.url('index.asp'));
+      assert.equal(page.url(), site.host.url('index.asp'));
     });
   }
 
   it('marks the header under the pointer with a hand cursor in red', async (page) => {
-    await openSite(page, host);
+    await openSite(page, site.host);
     const menu = menuFrame(page);
     const row = menu.locator('tr', { has: menu.locator('th', { hasText: '书脊计算工具' }) });
     await row.hover();

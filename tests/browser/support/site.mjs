@@ -4,6 +4,7 @@ import { spawn } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
+import { after, before, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 
@@ -137,4 +138,19 @@ export function withPage(browser, body) {
       await page.close();
     }
   };
+}
+
+// One host and one browser for a test file, stopped after it; `it` runs a test on a fresh tab.
+export function useSite() {
+  const site = {};
+  before(async () => {
+    site.host = await startHost();
+    site.browser = await launchBrowser();
+  });
+  after(async () => {
+    await site.browser?.close();
+    await site.host?.stop();
+  });
+  site.it = (name, body) => test(name, withPage(() => site.browser, body));
+  return site;
 }
