@@ -4,9 +4,13 @@
 
 namespace sheetora {
 
-void Class58::WriteRememberedSize(std::string_view subkey) const {
+void Class58::WriteSizeInput(std::string_view subkey) const {
+  Write(R"(<input name=")");
+  Write(subkey);
+  Write(R"(" type="text" value=")");
   // The imposition page stores whole numbers here, but the cookie comes from the browser.
   Write(EscapeHtmlAttribute(CookieSubkey("PinBan", subkey).Text()));
+  Write("\" size=\"4\" onClick=\"javascript:this.focus()\" onFocus=\"this.select()\">\r\n");
 }
 
 void Class58::AllTORVA() try {
@@ -71,26 +75,20 @@ document.oncontextmenu=new Function("event.returnValue=false;");
 <tr>
 <td>裁纸尺寸:<br>
 <br>
-<input name="PaperL" type="text" value=")HTML");
-  WriteRememberedSize("PaperL");
-  WriteHtml(R"HTML(" size="4" onClick="javascript:this.focus()" onFocus="this.select()">
-×
-<input name="PaperW" type="text" value=")HTML");
-  WriteRememberedSize("PaperW");
-  WriteHtml(R"HTML(" size="4" onClick="javascript:this.focus()" onFocus="this.select()">
-MM</td>
+)HTML");
+  WriteSizeInput("PaperL");
+  Write("×\r\n");
+  WriteSizeInput("PaperW");
+  WriteHtml(R"HTML(MM</td>
 </tr>
 <tr>
 <td>成品尺寸:<br>
 <br>
-<input name="PL" type="text" value=")HTML");
-  WriteRememberedSize("PL");
-  WriteHtml(R"HTML(" size="4" onClick="javascript:this.focus()" onFocus="this.select()">
-×
-<input name="PW" type="text" value=")HTML");
-  WriteRememberedSize("PW");
-  WriteHtml(R"HTML(" size="4" onClick="javascript:this.focus()" onFocus="this.select()">
-MM</td>
+)HTML");
+  WriteSizeInput("PL");
+  Write("×\r\n");
+  WriteSizeInput("PW");
+  WriteHtml(R"HTML(MM</td>
 </tr>
 <tr>
 <td align="center"><input type="submit" name="Submit" value="查看开版拼版图" style="width:130px"></td>

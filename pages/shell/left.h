@@ -15,8 +15,8 @@ class Class58 final : public Page {
   void AllTORVA() override;
 
  private:
-  /// Writes a subkey of the cookie "PinBan", escaped for the value attribute it sits in.
-  void WriteRememberedSize(std::string_view subkey) const;
+  /// Writes the text box of one remembered size, filled from the cookie "PinBan" (escaped).
+  void WriteSizeInput(std::string_view subkey) const;
 };
 
 }  // namespace sheetora
