@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/app_routes.h"
 #include "host/cookies.h"
 #include "host/gb2312.h"
 #include "runtime/error_log.h"
@@ -31,6 +32,9 @@ struct PostProcessorDestroy {
 struct Exchange {
   Request request;
   std::size_t body_bytes = 0;
+  // A route beside the classic pages takes the body as it came.
+  const AppRoute* app = nullptr;
+  std::string raw_body;
   // The form field being read: its value may arrive in several pieces.
   std::string field_name;
   std::string field_value;
@@ -103,9 +107,10 @@ bool IsFormBody(MHD_Connection* connection) {
 }
 
 /// Adds the headers that every response carries, queues it and drops this reference to it.
-MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* response) noexcept {
+MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* response,
+                 const char* content_type = "text/html; charset=gb2312") noexcept {
   if (response == nullptr) return MHD_NO;
-  MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/html; charset=gb2312");
+  MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, content_type);
   // Keeps the site out of foreign frames, where browsers no longer let its frame guard act.
   MHD_add_response_header(response, "X-Frame-Options", "SAMEORIGIN");
   MHD_add_response_header(response, "Content-Security-Policy", "frame-ancestors 'self'");
@@ -167,6 +172,35 @@ MHD_Result SendPage(MHD_Connection* connection, const PageOutcome& outcome) {
   return Queue(connection, MHD_HTTP_OK, response);
 }
 
+MHD_Result OnQueryArgument(void* cls, MHD_ValueKind, const char* name, const char* value) noexcept
+    try {
+  static_cast<std::vector<std::pair<std::string, std::string>>*>(cls)->emplace_back(
+      name, value == nullptr ? "" : value);
+  return MHD_YES;
+} catch (...) {
+  return MHD_NO;
+}
+
+/// Runs a route beside the classic pages and sends its bytes as they are.
+MHD_Result SendApp(MHD_Connection* connection, std::string_view method, std::string_view url,
+                   Exchange& exchange) {
+  AppRequest request{.method = method,
+                     .path = url,
+                     .content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
+                     .body = exchange.raw_body};
+  MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
+  const AppAnswer answer = exchange.app->handler(request);
+  auto body = std::make_unique<std::string>(answer.body);
+  MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+      body->size(), body->data(), &FreeBody, body.get());
+  if (response == nullptr) return MHD_NO;
+  body.release();
+  for (const auto& [name, value] : answer.headers) {
+    MHD_add_response_header(response, name.c_str(), value.c_str());
+  }
+  return Queue(connection, answer.status, response, answer.content_type.c_str());
+}
+
 /// Logs a fault of the host itself, which no page trapped. Never fails.
 void LogHostFault(const HttpServerOptions& options, std::string_view what) noexcept try {
   Server server;
@@ -178,7 +212,7 @@ void LogHostFault(const HttpServerOptions& options, std::string_view what) noexc
 }
 
 /// The first call for a request: refuses what it can refuse before any body is read.
-MHD_Result Begin(const HttpServerOptions& options, MHD_Connection* connection,
+MHD_Result Begin(const HttpServerOptions& options, MHD_Connection* connection, std::string_view url,
                  std::string_view method, void** request_slot) {
   if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_POST &&
       method != MHD_HTTP_METHOD_HEAD) {
@@ -188,7 +222,8 @@ MHD_Result Begin(const HttpServerOptions& options, MHD_Connection* connection,
     return SendStatus(connection, MHD_HTTP_CONTENT_TOO_LARGE);
   }
   auto exchange = std::make_unique<Exchange>();
-  if (IsFormBody(connection)) {
+  exchange->app = FindAppRoute(url);
+  if (exchange->app == nullptr && IsFormBody(connection)) {
     exchange->form.reset(
         MHD_create_post_processor(connection, kFormParserBufferBytes, &OnFormData, exchange.get()));
   }
@@ -205,6 +240,7 @@ MHD_Result Receive(const HttpServerOptions& options, Exchange& exchange, const c
   if (exchange.body_bytes > options.max_body_bytes) return MHD_NO;
   // A malformed body leaves the fields read so far.
   if (exchange.form) MHD_post_process(exchange.form.get(), data, *size);
+  if (exchange.app != nullptr) exchange.raw_body.append(data, *size);
   *size = 0;
   return MHD_YES;
 }
@@ -212,7 +248,8 @@ MHD_Result Receive(const HttpServerOptions& options, Exchange& exchange, const c
 /// The body is complete: run the page and answer. Answering only now keeps the connection
 /// open for the next request.
 MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
-                  std::string_view url, Exchange& exchange) {
+                  std::string_view url, std::string_view method, Exchange& exchange) {
+  if (exchange.app != nullptr) return SendApp(connection, method, url, exchange);
   exchange.FinishForm();
   MHD_get_connection_values(connection, MHD_COOKIE_KIND, &OnCookie, &exchange.request);
   Server server;
@@ -225,10 +262,10 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
                      void** request_slot) noexcept {
   const auto& options = *static_cast<const HttpServerOptions*>(cls);
   try {
-    if (*request_slot == nullptr) return Begin(options, connection, method, request_slot);
+    if (*request_slot == nullptr) return Begin(options, connection, url, method, request_slot);
     auto& exchange = *static_cast<Exchange*>(*request_slot);
     if (*upload_data_size != 0) return Receive(options, exchange, upload_data, upload_data_size);
-    return Finish(options, connection, url, exchange);
+    return Finish(options, connection, url, method, exchange);
   } catch (const std::exception& e) {
     LogHostFault(options, e.what());
   } catch (...) {

@@ -1,0 +1,125 @@
+// The press-ready layout engine's request and answer: plain values, all lengths in whole
+// micrometres. Nothing here knows of pages, HTML or HTTP.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sheetora::layout {
+
+using Micrometres = std::int64_t;
+
+inline constexpr Micrometres kMicrometresPerMm = 1000;
+
+struct Size {
+  Micrometres length = 0;  ///< along x
+  Micrometres width = 0;   ///< along y
+};
+
+/// Strips along the sheet's edges where nothing printed may lie.
+struct Margins {
+  Micrometres gripper = 0;  ///< the edge y = 0
+  Micrometres tail = 0;     ///< the edge y = W
+  Micrometres left = 0;     ///< the edge x = 0
+  Micrometres right = 0;    ///< the edge x = L
+};
+
+enum class Grain {
+  kAny,     ///< pieces may lie either way
+  kLength,  ///< every piece keeps its length along x
+  kWidth,   ///< every piece keeps its length along y
+};
+
+enum class CutMode {
+  kGuillotine,  ///< the layout comes apart by straight edge-to-edge cuts
+  kDie,         ///< any arrangement
+};
+
+enum class PricePer { kTonne, kReam, kSheet, kSquareMetre };
+
+struct Price {
+  PricePer per = PricePer::kSheet;
+  double amount = 0;
+};
+
+/// A print run to plan on top of the layout.
+struct Job {
+  std::int64_t quantity = 0;       ///< finished pieces to deliver, >= 1
+  double overs_percent = 0;        ///< spoilage allowance, percent of the run sheets
+  std::int64_t makeready = 0;      ///< extra press sheets for setting up
+  std::optional<Size> parent;      ///< the mill sheet; absent: the press sheet itself
+  std::optional<double> grammage;  ///< g/m²
+  std::optional<Price> price;
+};
+
+struct Request {
+  Size sheet;
+  Size piece;  ///< the finished (trimmed) piece
+  Micrometres bleed = 0;
+  Micrometres gutter = 0;
+  Margins margins;
+  Grain grain = Grain::kAny;
+  CutMode cut = CutMode::kGuillotine;
+  int time_limit_ms = 2000;
+  std::optional<Job> job;
+};
+
+/// What is wrong with a request, in plain words, and the path of the field ("piece.width").
+struct RequestError {
+  std::string message;
+  std::string field;
+};
+
+/// columns x rows pieces whose trim rectangles are length x width (width x length when turned),
+/// the first with its trim corner at (x, y), the others one pitch apart: the piece's side along
+/// that axis plus twice the bleed plus the gutter.
+struct Block {
+  Micrometres x = 0, y = 0;
+  std::int64_t columns = 0, rows = 0;
+  bool turned = false;
+};
+
+enum class Proof {
+  kOptimal,         ///< ups == bound
+  kBestGuillotine,  ///< guillotine mode, and no guillotine layout holds more
+  kNone,
+};
+
+enum class CutKind { kStack, kPiece, kWaste };
+
+/// One node of the cut program. A stack is cut on `axis` ('x' or 'y') at each offset in `at`
+/// from its own origin, into `parts`; leaves have no axis and no parts.
+struct CutNode {
+  int id = 0;
+  Micrometres x = 0, y = 0, length = 0, width = 0;
+  CutKind kind = CutKind::kWaste;
+  std::optional<char> axis;
+  std::vector<Micrometres> at;
+  std::vector<int> parts;
+};
+
+struct JobAnswer {
+  std::optional<std::string> error;  ///< set when no plan is possible; the rest is then unset
+  std::int64_t run_sheets = 0;
+  std::int64_t press_sheets = 0;
+  std::int64_t per_parent = 0;
+  std::int64_t parent_sheets = 0;
+  std::optional<double> weight_kg;
+  std::optional<double> cost;
+  double paper_utilisation = 0;
+};
+
+struct Answer {
+  std::int64_t ups = 0;
+  std::int64_t bound = 0;
+  Proof proof = Proof::kNone;
+  double utilisation = 0;
+  std::vector<Block> blocks;
+  std::optional<std::vector<CutNode>> cuts;  ///< guillotine mode with ups <= 5,000 only
+  double elapsed_ms = 0;
+  std::optional<JobAnswer> job;
+};
+
+}  // namespace sheetora::layout
