@@ -1,0 +1,216 @@
+// The plain packing problem: every answer checked for geometry, the searches against brute force,
+// and the bounds against exhaustive search.
+#include "layout/pack.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "calc/layout_search.h"
+#include "layout/bounds.h"
+
+namespace sheetora::layout {
+namespace {
+
+using std::int64_t;
+
+struct Rect {
+  int64_t x0, y0, x1, y1;
+};
+
+bool Overlap(const Rect& p, const Rect& q) {
+  return p.x0 < q.x1 && q.x0 < p.x1 && p.y0 < q.y1 && q.y0 < p.y1;
+}
+
+// Whether straight edge-to-edge cuts take the rectangles apart.
+bool Separable(const std::vector<Rect>& rects) {
+  if (rects.size() <= 1) return true;
+  for (const bool along_x : {true, false}) {
+    for (const Rect& r : rects) {
+      const int64_t at = along_x ? r.x1 : r.y1;
+      std::vector<Rect> low, high;
+      bool crossed = false;
+      for (const Rect& q : rects) {
+        const int64_t lo = along_x ? q.x0 : q.y0, hi = along_x ? q.x1 : q.y1;
+        crossed = crossed || (lo < at && at < hi);
+        (hi <= at ? low : high).push_back(q);
+      }
+      if (!crossed && !high.empty()) return Separable(low) && Separable(high);
+    }
+  }
+  return false;
+}
+
+// What every answer must hold: blocks inside the sheet, apart, in an allowed orientation, adding
+// up to ups, under the bound; guillotine-separable in guillotine mode.
+void ExpectValid(const PackProblem& p, const PackResult& r) {
+  std::vector<Rect> rects;
+  int64_t ups = 0;
+  for (const PackBlock& block : r.blocks) {
+    ASSERT_GT(block.columns, 0);
+    ASSERT_GT(block.rows, 0);
+    EXPECT_FALSE(block.turned && p.orientation == Orientation::kUpright);
+    EXPECT_FALSE(!block.turned && p.orientation == Orientation::kTurned);
+    const int64_t px = block.turned ? p.b : p.a, py = block.turned ? p.a : p.b;
+    const Rect rect{block.x, block.y, block.x + block.columns * px, block.y + block.rows * py};
+    EXPECT_TRUE(rect.x0 >= 0 && rect.y0 >= 0 && rect.x1 <= p.X && rect.y1 <= p.Y);
+    for (const Rect& other : rects) EXPECT_FALSE(Overlap(rect, other));
+    rects.push_back(rect);
+    ups += block.columns * block.rows;
+  }
+  EXPECT_EQ(ups, r.ups);
+  EXPECT_LE(r.ups, r.bound);
+  if (p.cut == CutMode::kGuillotine) {
+    EXPECT_TRUE(Separable(rects));
+  }
+}
+
+PackResult CheckedPack(const PackProblem& p) {
+  PackResult r = Pack(p);
+  ExpectValid(p, r);
+  return r;
+}
+
+// The best guillotine layout by every whole cut position, not only raster points.
+int64_t BruteGuillotine(int X, int Y, int a, int b) {
+  std::vector<int64_t> best((X + 1) * (Y + 1));
+  for (int x = 1; x <= X; ++x) {
+    for (int y = 1; y <= Y; ++y) {
+      int64_t v = std::max(Grid(x, y, a, b), Grid(x, y, b, a));
+      for (int c = 1; c < x; ++c)
+        v = std::max(v, best[c * (Y + 1) + y] + best[(x - c) * (Y + 1) + y]);
+      for (int c = 1; c < y; ++c)
+        v = std::max(v, best[x * (Y + 1) + c] + best[x * (Y + 1) + y - c]);
+      best[x * (Y + 1) + y] = v;
+    }
+  }
+  return best.back();
+}
+
+// The best layout of any kind with pieces at whole positions: the first open cell gets a piece's
+// corner either way round, or stays empty; a branch stops when the open area cannot beat the best.
+int64_t BruteAny(int X, int Y, int a, int b) {
+  std::vector<bool> taken(X * Y);
+  int64_t best = 0;
+  const std::function<void(int, int64_t, int)> fill = [&](int cell, int64_t placed, int open) {
+    if (placed + open / (a * b) <= best) return;
+    while (cell < X * Y && taken[cell]) ++cell;
+    if (cell == X * Y) {
+      best = std::max(best, placed);
+      return;
+    }
+    const int x = cell % X, y = cell / X;
+    for (const auto& [w, h] : {std::pair{a, b}, std::pair{b, a}}) {
+      if (x + w > X || y + h > Y) continue;
+      bool fits = true;
+      for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i) fits = fits && !taken[j * X + i];
+      if (!fits) continue;
+      for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i) taken[j * X + i] = true;
+      fill(cell + 1, placed + 1, open - a * b);
+      for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i) taken[j * X + i] = false;
+    }
+    taken[cell] = true;
+    fill(cell + 1, placed, open - 1);
+    taken[cell] = false;
+  };
+  fill(0, 0, X * Y);
+  return best;
+}
+
+TEST(Pack, MatchesBruteForceOnSmallSheets) {
+  std::mt19937 random(12);
+  for (int n = 0; n < 300; ++n) {
+    const int X = 1 + static_cast<int>(random() % 16), Y = 1 + static_cast<int>(random() % 12);
+    const int a = 1 + static_cast<int>(random() % 6), b = 1 + static_cast<int>(random() % 6);
+    if (X * Y > 12 * a * b) continue;
+    SCOPED_TRACE(testing::Message() << X << " x " << Y << " with " << a << " x " << b);
+    const int64_t guillotine = BruteGuillotine(X, Y, a, b), any = BruteAny(X, Y, a, b);
+    EXPECT_GE(BarnesBound(X, Y, a, b), any);
+    // In micrometres with a sheet a little over whole millimetres: the same answers.
+    const int64_t unit = n % 2 == 0 ? 1 : 1000;
+    PackProblem p{.X = X * unit + unit / 3, .Y = Y * unit + unit / 2, .a = a * unit, .b = b * unit};
+    PackResult r = CheckedPack(p);
+    EXPECT_EQ(r.ups, guillotine);
+    EXPECT_TRUE(r.best_guillotine);
+    EXPECT_GE(r.bound, any);
+    p.cut = CutMode::kDie;
+    r = CheckedPack(p);
+    EXPECT_EQ(r.ups, any);
+    EXPECT_EQ(r.bound, any);  // the exhaustive search finishes on sheets this small
+    p.orientation = Orientation::kTurned;
+    r = CheckedPack(p);
+    EXPECT_EQ(r.ups, Grid(X, Y, b, a));
+    EXPECT_EQ(r.bound, r.ups);
+  }
+}
+
+struct Known {
+  int64_t X, Y, a, b;
+  CutMode cut;
+  int64_t ups;
+};
+
+TEST(Pack, KnownInstances) {
+  constexpr int64_t mm = 1000;
+  for (const Known& k : {
+           Known{1092 * mm, 787 * mm, 210 * mm, 140 * mm, CutMode::kGuillotine, 27},
+           Known{1020 * mm, 720 * mm, 210 * mm, 148 * mm, CutMode::kGuillotine, 21},
+           Known{1020 * mm, 720 * mm, 210 * mm, 148 * mm, CutMode::kDie, 23},
+           Known{49, 28, 8, 3, CutMode::kDie, 57},
+       }) {
+    SCOPED_TRACE(testing::Message() << k.X << " x " << k.Y << " with " << k.a << " x " << k.b);
+    const PackResult r = CheckedPack({.X = k.X, .Y = k.Y, .a = k.a, .b = k.b, .cut = k.cut});
+    EXPECT_EQ(r.ups, k.ups);
+  }
+}
+
+// Never fewer pieces than the classic page's two-block and four-block searches, on any sheet.
+TEST(Pack, NeverBelowTheClassicFamilies) {
+  std::mt19937 random(5);
+  std::vector<LayoutSizes> cases{{1092, 787, 2, 1}, {100000, 100000, 7, 5}, {787, 1092, 3, 2}};
+  for (int n = 0; n < 200; ++n) {
+    cases.push_back(
+        {static_cast<double>(100 + random() % 1400), static_cast<double>(100 + random() % 1000),
+         static_cast<double>(5 + random() % 300), static_cast<double>(5 + random() % 300)});
+  }
+  for (const LayoutSizes& s : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << s.PaperL << " x " << s.PaperW << " with " << s.PL << " x " << s.PW);
+    const PackProblem p{.X = static_cast<int64_t>(s.PaperL) * 1000,
+                        .Y = static_cast<int64_t>(s.PaperW) * 1000,
+                        .a = static_cast<int64_t>(s.PL) * 1000,
+                        .b = static_cast<int64_t>(s.PW) * 1000,
+                        .deadline = Clock::now() + std::chrono::seconds(2)};
+    const PackResult r = CheckedPack(p);
+    const LayoutSizes swapped{s.PaperL, s.PaperW, s.PW, s.PL};
+    for (const LayoutSizes& sizes : {s, swapped}) {
+      EXPECT_GE(r.ups, SearchFourBlocks(sizes, 1.0).KNum);
+      EXPECT_GE(r.ups, SearchTwoBlocks(sizes, 1.0).KNum);
+    }
+  }
+}
+
+TEST(Pack, StopsAtTheDeadline) {
+  for (const CutMode cut : {CutMode::kGuillotine, CutMode::kDie}) {
+    const auto start = Clock::now();
+    const PackProblem p{.X = 1092000,
+                        .Y = 787000,
+                        .a = 3001,
+                        .b = 1999,
+                        .cut = cut,
+                        .deadline = start + std::chrono::milliseconds(5)};
+    const PackResult r = CheckedPack(p);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_GT(r.ups, 0);
+    EXPECT_FALSE(r.best_guillotine);
+  }
+}
+
+}  // namespace
+}  // namespace sheetora::layout
