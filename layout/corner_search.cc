@@ -10,7 +10,7 @@ CornerSearch::CornerSearch(const RasterAxis& xs, const RasterAxis& ys, std::int6
     : xs_(xs), ys_(ys), a_(a), b_(b), columns_(xs.size() - 1), rows_(ys.size() - 1) {}
 
 CornerSearch::Outcome CornerSearch::Run(std::int64_t floor, std::int64_t bound,
-                                        std::int64_t max_nodes, Deadline& deadline) {
+                                        Deadline& deadline) {
   taken_.assign(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_), 0);
   emptied_.clear();
   placed_.clear();
@@ -18,8 +18,6 @@ CornerSearch::Outcome CornerSearch::Run(std::int64_t floor, std::int64_t bound,
   open_area_ = xs_[columns_] * ys_[rows_];
   best_ups_ = floor;
   bound_ = bound;
-  nodes_ = 0;
-  max_nodes_ = max_nodes;
   stopped_ = false;
   deadline_ = &deadline;
   if (floor < bound) Fill(0);
@@ -56,7 +54,7 @@ void CornerSearch::Fill(std::size_t open) {
       break;
     }
     if (placed + open_area_ / area <= best_ups_ || best_ups_ >= bound_ || stopped_) break;
-    if (++nodes_ > max_nodes_ || deadline_->Expired()) {
+    if (deadline_->Expired()) {
       stopped_ = true;
       break;
     }

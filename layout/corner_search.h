@@ -1,7 +1,7 @@
 // Exhaustive search over layouts of any kind whose pieces have their corners at raster points
 // (every layout can be pushed there): the lowest, then leftmost, open cell of the raster grid
 // either gets a piece's corner, either way round, or stays empty. Exact, and exponential: it
-// serves small and tight instances, under a node budget.
+// serves small and tight instances, under a step budget.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +24,9 @@ class CornerSearch {
     std::vector<PackBlock> blocks;  ///< the layout found; empty when none beat the floor
   };
 
-  /// Looks for layouts with more than `floor` pieces, up to `bound` (a proven upper bound).
-  Outcome Run(std::int64_t floor, std::int64_t bound, std::int64_t max_nodes, Deadline& deadline);
+  /// Looks for layouts with more than `floor` pieces, up to `bound` (a proven upper bound); each
+  /// piece or empty cell tried is one step of the deadline.
+  Outcome Run(std::int64_t floor, std::int64_t bound, Deadline& deadline);
 
  private:
   void Fill(std::size_t open);
@@ -39,7 +40,7 @@ class CornerSearch {
   std::vector<std::uint8_t> taken_;  // by cell, row after row
   std::vector<std::size_t> emptied_;
   std::vector<PackBlock> placed_, best_;
-  std::int64_t open_area_ = 0, best_ups_ = 0, bound_ = 0, nodes_ = 0, max_nodes_ = 0;
+  std::int64_t open_area_ = 0, best_ups_ = 0, bound_ = 0;
   bool stopped_ = false;
   Deadline* deadline_ = nullptr;
 };

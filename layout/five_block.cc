@@ -60,7 +60,7 @@ void FiveBlockSearch::TryPinwheels(int i, int j, Entry& entry, Deadline& deadlin
         const std::int64_t upper_left = xs_[cuts.x2] * (y - ys_[cuts.y2]);
         const std::int64_t b4 = guillotine_.Bound(cuts.x2, ys_.Floor(y - ys_[cuts.y2]));
         if (b1 + b4 + area_bound(x * y - lower_left - upper_left) <= entry.value) continue;
-        for (cuts.y1 = 1; cuts.y1 < cuts.y2; ++cuts.y1) {
+        for (cuts.y1 = 1; cuts.y1 < cuts.y2 && !deadline.Expired(); ++cuts.y1) {
           const std::array<Part, 5> parts = Pinwheel(i, j, cuts);
           std::int64_t sum = 0;
           for (const Part& part : parts) sum += guillotine_.Bound(part.i, part.j);

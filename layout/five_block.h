@@ -18,7 +18,7 @@ class FiveBlockSearch {
   explicit FiveBlockSearch(const GuillotineTable& guillotine);
 
   /// The best layout found for rectangle (i, j); a layout, but not proven best when the
-  /// deadline stopped the search.
+  /// deadline stopped the search. Each partition tried is a step of the deadline.
   std::int64_t Solve(int i, int j, Deadline& deadline);
 
   /// Appends the blocks of the layout Solve found for (i, j), with its corner at (x, y).

@@ -1,6 +1,7 @@
 #include "layout/guillotine.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "layout/bounds.h"
@@ -29,8 +30,15 @@ GuillotineTable::GuillotineTable(const RasterAxis& xs, const RasterAxis& ys, std
     : xs_(xs), ys_(ys), a_(a), b_(b) {
   const std::size_t cells = Index(xs.size() - 1, ys.size() - 1) + 1;
   value_.assign(cells, 0);
-  bound_.assign(cells, 0);
+  // Not yet bounded, except the empty rectangles.
+  bound_.assign(cells, std::numeric_limits<std::int64_t>::max());
+  for (int i = 0; i < xs.size(); ++i) bound_[Index(i, 0)] = 0;
+  for (int j = 0; j < ys.size(); ++j) bound_[Index(0, j)] = 0;
   choice_.assign(cells, kUpright);
+}
+
+void GuillotineTable::Tighten(int i, int j, std::int64_t bound) {
+  bound_[Index(i, j)] = std::min(bound_[Index(i, j)], bound);
 }
 
 bool GuillotineTable::Solve(Deadline& deadline) {
@@ -44,7 +52,7 @@ bool GuillotineTable::Solve(Deadline& deadline) {
       const std::int64_t upright = Grid(x, y, a_, b_), turned = Grid(x, y, b_, a_);
       std::int64_t best = std::max(upright, turned);
       std::int32_t choice = upright >= turned ? kUpright : kTurned;
-      const std::int64_t bound = UpperBound(x, y, a_, b_);
+      const std::int64_t bound = std::min(bound_[at], UpperBound(x, y, a_, b_));
       bound_[at] = bound;
       // Cuts up to half the side: the other half is the same cut seen from the far edge. The
       // far part is shrunk to its raster point, which loses nothing.

@@ -16,6 +16,9 @@ class GuillotineTable {
   /// The axes must outlive the table.
   GuillotineTable(const RasterAxis& xs, const RasterAxis& ys, std::int64_t a, std::int64_t b);
 
+  /// Lowers the bound of rectangle (i, j), before Solve, to one proven elsewhere.
+  void Tighten(int i, int j, std::int64_t bound);
+
   /// Fills the table, smaller rectangles first; false when the deadline stopped it (the values
   /// then hold only for the rectangles already done).
   bool Solve(Deadline& deadline);

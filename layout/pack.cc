@@ -17,23 +17,33 @@ namespace {
 // Rectangles the exact programmes may table: beyond this the sheet is answered by the band
 // layouts, which are linear in the sheet.
 constexpr std::size_t kMaxStates = std::size_t{1} << 20;
-// The exhaustive search runs on grids of at most this many raster cells, for at most this many
-// steps (a few tens of milliseconds).
+// Die cutting's effort beyond the guillotine optimum, in steps (each about a few tens of
+// milliseconds at most): the pinwheel partitions tried, and the exhaustive search on grids of
+// at most kMaxCornerCells raster cells.
+constexpr std::int64_t kFiveBlockSteps = 30'000'000;
 constexpr std::size_t kMaxCornerCells = std::size_t{1} << 16;
-constexpr std::int64_t kCornerNodes = 2'000'000;
+constexpr std::int64_t kCornerSteps = 1'000'000;
+
+std::int64_t Ups(const std::vector<PackBlock>& blocks) {
+  std::int64_t ups = 0;
+  for (const PackBlock& block : blocks) ups += block.columns * block.rows;
+  return ups;
+}
 
 PackResult SingleGrid(const PackProblem& problem) {
   const bool turned = problem.orientation == Orientation::kTurned;
   PackResult result;
   AppendGrid(0, 0, problem.X, problem.Y, turned ? problem.b : problem.a,
              turned ? problem.a : problem.b, turned, result.blocks);
-  result.ups = result.blocks.empty() ? 0 : result.blocks[0].columns * result.blocks[0].rows;
+  result.ups = Ups(result.blocks);
   result.bound = result.ups;
   result.best_guillotine = true;
   return result;
 }
 
-void Keep(std::int64_t ups, std::vector<PackBlock> blocks, PackResult& result) {
+// Takes the layout when it holds more than the one kept.
+void Keep(std::vector<PackBlock> blocks, PackResult& result) {
+  const std::int64_t ups = Ups(blocks);
   if (ups > result.ups) result.ups = ups, result.blocks = std::move(blocks);
 }
 
@@ -62,48 +72,49 @@ PackResult Pack(const PackProblem& problem) {
   const std::int64_t Y = LargestRasterPoint(problem.Y / unit, a, b);
 
   PackResult result;
-  result.bound = UpperBound(X, Y, a, b);
+  result.bound = SheetBound(X, Y, a, b);
   for (const bool turned : {false, true}) {
     std::vector<PackBlock> grid;
     AppendGrid(0, 0, X, Y, turned ? b : a, turned ? a : b, turned, grid);
-    Keep(Grid(X, Y, turned ? b : a, turned ? a : b), std::move(grid), result);
+    Keep(std::move(grid), result);
   }
   result.best_guillotine = result.ups == result.bound;
 
   const auto xs = result.best_guillotine ? std::nullopt : RasterAxis::Build(X, a, b, kMaxStates);
   const auto ys = xs ? RasterAxis::Build(Y, a, b, kMaxStates / xs->size()) : std::nullopt;
   if (xs && ys) {
-    GuillotineTable guillotine(*xs, *ys, a, b);
-    result.best_guillotine = guillotine.Solve(deadline);
     const int i = xs->size() - 1, j = ys->size() - 1;
+    GuillotineTable guillotine(*xs, *ys, a, b);
+    guillotine.Tighten(i, j, result.bound);
+    result.best_guillotine = guillotine.Solve(deadline);
     if (result.best_guillotine) {
       std::vector<PackBlock> blocks;
       guillotine.Emit(i, j, 0, 0, blocks);
-      Keep(guillotine.Value(i, j), std::move(blocks), result);
+      Keep(std::move(blocks), result);
     }
     if (result.best_guillotine && problem.cut == CutMode::kDie && result.ups < result.bound) {
       FiveBlockSearch five_block(guillotine);
-      const std::int64_t ups = five_block.Solve(i, j, deadline);
-      if (ups > result.ups) {
-        std::vector<PackBlock> blocks;
-        five_block.Emit(i, j, 0, 0, blocks);
-        Keep(ups, std::move(blocks), result);
-      }
+      Deadline five_block_deadline(problem.deadline, kFiveBlockSteps);
+      five_block.Solve(i, j, five_block_deadline);
+      std::vector<PackBlock> blocks;
+      five_block.Emit(i, j, 0, 0, blocks);
+      Keep(std::move(blocks), result);
       if (result.ups < result.bound &&
           static_cast<std::size_t>(i) * static_cast<std::size_t>(j) <= kMaxCornerCells) {
         // Dead ends show up sooner when the scan runs along the shorter side.
         const bool transpose = X > Y;
         CornerSearch corner(transpose ? *ys : *xs, transpose ? *xs : *ys, a, b);
-        CornerSearch::Outcome found = corner.Run(result.ups, result.bound, kCornerNodes, deadline);
+        Deadline corner_deadline(problem.deadline, kCornerSteps);
+        CornerSearch::Outcome found = corner.Run(result.ups, result.bound, corner_deadline);
         if (transpose) Transpose(found.blocks);
-        Keep(found.ups, std::move(found.blocks), result);
+        Keep(std::move(found.blocks), result);
         if (found.complete) result.bound = result.ups;
       }
     }
   }
   if (!result.best_guillotine) {
     BandsLayout bands = BestTwoColumnBands(X, Y, a, b, deadline);
-    Keep(bands.ups, std::move(bands.blocks), result);
+    Keep(std::move(bands.blocks), result);
   }
 
   // A layout that reaches the bound is the best of every kind, guillotine ones included.
