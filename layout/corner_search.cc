@@ -3,11 +3,18 @@
 #include <algorithm>
 #include <tuple>
 
+#include "layout/bounds.h"
+
 namespace sheetora::layout {
 
 CornerSearch::CornerSearch(const RasterAxis& xs, const RasterAxis& ys, std::int64_t a,
                            std::int64_t b)
-    : xs_(xs), ys_(ys), a_(a), b_(b), columns_(xs.size() - 1), rows_(ys.size() - 1) {}
+    : xs_(xs), ys_(ys), a_(a), b_(b), columns_(xs.size() - 1), rows_(ys.size() - 1) {
+  for (int l = 0; l < rows_; ++l) {
+    from_row_.push_back(
+        SheetBound(xs[columns_], LargestRasterPoint(ys[rows_] - ys[l], a, b), a, b));
+  }
+}
 
 CornerSearch::Outcome CornerSearch::Run(std::int64_t floor, std::int64_t bound,
                                         Deadline& deadline) {
@@ -41,6 +48,22 @@ void CornerSearch::Mark(int k, int l, int k_end, int l_end, std::uint8_t state) 
   }
 }
 
+std::int64_t CornerSearch::RowWaste(int k, int l) const {
+  // Only pieces with their corners in this row can still reach its open cells, so each run of
+  // open cells is covered at most up to the largest raster point within its length.
+  const std::uint8_t* row = &taken_[static_cast<std::size_t>(l) * columns_];
+  std::int64_t waste = 0;
+  for (int start = k; start < columns_;) {
+    int end = start;
+    while (end < columns_ && row[end] == 0) ++end;
+    const std::int64_t run = xs_[end] - xs_[start];
+    waste += run - xs_[xs_.Floor(run)];
+    start = end + 1;
+    while (start < columns_ && row[start] != 0) ++start;
+  }
+  return waste * (ys_[l + 1] - ys_[l]);
+}
+
 void CornerSearch::Fill(std::size_t open) {
   const std::int64_t area = a_ * b_, placed = static_cast<std::int64_t>(placed_.size());
   const std::size_t emptied_before = emptied_.size();
@@ -59,6 +82,10 @@ void CornerSearch::Fill(std::size_t open) {
       break;
     }
     const int k = static_cast<int>(open % columns_), l = static_cast<int>(open / columns_);
+    const auto below = std::lower_bound(placed_.begin(), placed_.end(), ys_[l],
+                                        [](const PackBlock& p, std::int64_t y) { return p.y < y; });
+    if ((below - placed_.begin()) + from_row_[l] <= best_ups_) break;
+    if (placed + (open_area_ - RowWaste(k, l)) / area <= best_ups_) break;
     for (const bool turned : {false, true}) {
       const std::int64_t x_end = xs_[k] + (turned ? b_ : a_), y_end = ys_[l] + (turned ? a_ : b_);
       if (x_end > xs_[columns_] || y_end > ys_[rows_]) continue;

@@ -30,6 +30,8 @@ class CornerSearch {
 
  private:
   void Fill(std::size_t open);
+  /// The area that must stay empty in row l from its open cell k on.
+  [[nodiscard]] std::int64_t RowWaste(int k, int l) const;
   bool Fits(int k, int l, int k_end, int l_end) const;
   void Mark(int k, int l, int k_end, int l_end, std::uint8_t state);
 
@@ -39,7 +41,10 @@ class CornerSearch {
   int columns_, rows_;               // cells between neighbouring raster points
   std::vector<std::uint8_t> taken_;  // by cell, row after row
   std::vector<std::size_t> emptied_;
-  std::vector<PackBlock> placed_, best_;
+  std::vector<PackBlock> placed_, best_;  // placed_ in scan order, so by rising y
+  // By row: a bound on the pieces that fit from that row up, where every piece placed after
+  // the scan reached the row lies.
+  std::vector<std::int64_t> from_row_;
   std::int64_t open_area_ = 0, best_ups_ = 0, bound_ = 0;
   bool stopped_ = false;
   Deadline* deadline_ = nullptr;

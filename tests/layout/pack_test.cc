@@ -76,7 +76,7 @@ PackResult CheckedPack(const PackProblem& p) {
 
 // The best guillotine layout by every whole cut position, not only raster points.
 int64_t BruteGuillotine(int X, int Y, int a, int b) {
-  std::vector<int64_t> best((X + 1) * (Y + 1));
+  std::vector<int64_t> best(static_cast<std::size_t>(X + 1) * static_cast<std::size_t>(Y + 1));
   for (int x = 1; x <= X; ++x) {
     for (int y = 1; y <= Y; ++y) {
       int64_t v = std::max(Grid(x, y, a, b), Grid(x, y, b, a));
@@ -93,7 +93,7 @@ int64_t BruteGuillotine(int X, int Y, int a, int b) {
 // The best layout of any kind with pieces at whole positions: the first open cell gets a piece's
 // corner either way round, or stays empty; a branch stops when the open area cannot beat the best.
 int64_t BruteAny(int X, int Y, int a, int b) {
-  std::vector<bool> taken(X * Y);
+  std::vector<bool> taken(static_cast<std::size_t>(X) * static_cast<std::size_t>(Y));
   int64_t best = 0;
   const std::function<void(int, int64_t, int)> fill = [&](int cell, int64_t placed, int open) {
     if (placed + open / (a * b) <= best) return;
