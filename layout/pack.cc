@@ -78,6 +78,12 @@ PackResult Pack(const PackProblem& problem) {
     AppendGrid(0, 0, X, Y, turned ? b : a, turned ? a : b, turned, grid);
     Keep(std::move(grid), result);
   }
+  // The band layouts first: linear in the sheet, they stand when the exact programme is too
+  // large for the table or for the time.
+  if (result.ups < result.bound) {
+    BandsLayout bands = BestTwoColumnBands(X, Y, a, b, deadline);
+    Keep(std::move(bands.blocks), result);
+  }
   result.best_guillotine = result.ups == result.bound;
 
   const auto xs = result.best_guillotine ? std::nullopt : RasterAxis::Build(X, a, b, kMaxStates);
@@ -111,10 +117,6 @@ PackResult Pack(const PackProblem& problem) {
         if (found.complete) result.bound = result.ups;
       }
     }
-  }
-  if (!result.best_guillotine) {
-    BandsLayout bands = BestTwoColumnBands(X, Y, a, b, deadline);
-    Keep(std::move(bands.blocks), result);
   }
 
   // A layout that reaches the bound is the best of every kind, guillotine ones included.
