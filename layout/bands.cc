@@ -45,40 +45,36 @@ void AppendColumn(const Column& column, std::int64_t x, std::int64_t a, std::int
   }
 }
 
-// Columns side by side along x.
+// Columns side by side along x; the narrower one on the left.
 BandsLayout Across(std::int64_t X, std::int64_t Y, std::int64_t a, std::int64_t b,
-                   Deadline& deadline) {
-  // A column's count changes only where its width reaches a multiple of a or of b.
-  std::vector<Column> columns{Column{}};
-  for (std::int64_t ia = a, ib = b; std::min(ia, ib) <= X;) {
+                   std::int64_t bound, Deadline& deadline) {
+  // A column's count changes only where its width reaches a multiple of a or of b, so those are
+  // the widths to try on the left; the right column takes the rest. Nothing is stored: on a
+  // huge sheet there are tens of millions of widths.
+  Column best_left, best_right = BestColumn(X, Y, a, b);
+  for (std::int64_t ia = a, ib = b; 2 * std::min(ia, ib) <= X &&
+                                    best_left.ups + best_right.ups < bound &&
+                                    !deadline.Expired();) {
     const std::int64_t w = std::min(ia, ib);
     if (ia == w) ia += a;
     if (ib == w) ib += b;
-    if (deadline.Expired()) break;
-    Column column = BestColumn(w, Y, a, b);
-    if (column.ups <= columns.back().ups) column = columns.back();  // a wider column does no worse
-    columns.push_back(column);
+    const Column left = BestColumn(w, Y, a, b);
+    const Column right = BestColumn(X - w, Y, a, b);
+    if (left.ups + right.ups > best_left.ups + best_right.ups) best_left = left, best_right = right;
   }
-  // Pair each left column with the widest right column that still fits.
-  std::size_t right = columns.size() - 1, best_left = 0, best_right = right;
-  for (std::size_t left = 0; left < columns.size(); ++left) {
-    while (right > 0 && columns[left].width + columns[right].width > X) --right;
-    if (columns[left].ups + columns[right].ups > columns[best_left].ups + columns[best_right].ups) {
-      best_left = left, best_right = right;
-    }
-  }
-  BandsLayout layout{.ups = columns[best_left].ups + columns[best_right].ups};
-  AppendColumn(columns[best_left], 0, a, b, layout.blocks);
-  AppendColumn(columns[best_right], columns[best_left].width, a, b, layout.blocks);
+  BandsLayout layout{.ups = best_left.ups + best_right.ups};
+  AppendColumn(best_left, 0, a, b, layout.blocks);
+  AppendColumn(best_right, best_left.width, a, b, layout.blocks);
   return layout;
 }
 
 }  // namespace
 
 BandsLayout BestTwoColumnBands(std::int64_t X, std::int64_t Y, std::int64_t a, std::int64_t b,
-                               Deadline& deadline) {
-  BandsLayout across = Across(X, Y, a, b, deadline);
-  BandsLayout stacked = Across(Y, X, a, b, deadline);
+                               std::int64_t bound, Deadline& deadline) {
+  BandsLayout across = Across(X, Y, a, b, bound, deadline);
+  if (across.ups >= bound) return across;
+  BandsLayout stacked = Across(Y, X, a, b, bound, deadline);
   if (stacked.ups <= across.ups) return across;
   Transpose(stacked.blocks);
   return stacked;

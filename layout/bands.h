@@ -17,8 +17,9 @@ struct BandsLayout {
 };
 
 /// The best such layout, with the columns side by side along x or stacked along y; both
-/// orientations allowed. Stops early (with the best so far) at the deadline.
+/// orientations allowed. Stops early (with the best so far) at the deadline or on reaching
+/// `bound`.
 BandsLayout BestTwoColumnBands(std::int64_t X, std::int64_t Y, std::int64_t a, std::int64_t b,
-                               Deadline& deadline);
+                               std::int64_t bound, Deadline& deadline);
 
 }  // namespace sheetora::layout

@@ -81,7 +81,7 @@ PackResult Pack(const PackProblem& problem) {
   // The band layouts first: linear in the sheet, they stand when the exact programme is too
   // large for the table or for the time.
   if (result.ups < result.bound) {
-    BandsLayout bands = BestTwoColumnBands(X, Y, a, b, deadline);
+    BandsLayout bands = BestTwoColumnBands(X, Y, a, b, result.bound, deadline);
     Keep(std::move(bands.blocks), result);
   }
   result.best_guillotine = result.ups == result.bound;

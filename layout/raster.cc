@@ -18,6 +18,8 @@ std::int64_t LargestRasterPoint(std::int64_t limit, std::int64_t a, std::int64_t
 
 std::optional<RasterAxis> RasterAxis::Build(std::int64_t limit, std::int64_t a, std::int64_t b,
                                             std::size_t max_points) {
+  // Every multiple of the shorter side is a raster point.
+  if (limit / std::min(a, b) >= static_cast<std::int64_t>(max_points)) return std::nullopt;
   RasterAxis axis;
   constexpr std::int64_t kMaxTable = std::int64_t{1} << 22;
   if (limit <= kMaxTable) {

@@ -196,19 +196,33 @@ TEST(Pack, NeverBelowTheClassicFamilies) {
   }
 }
 
+// A sheet whose exact programme takes a second, and a 100 m sheet whose band search alone
+// outlasts the limit.
 TEST(Pack, StopsAtTheDeadline) {
-  for (const CutMode cut : {CutMode::kGuillotine, CutMode::kDie}) {
-    const auto start = Clock::now();
-    const PackProblem p{.X = 1092000,
-                        .Y = 787000,
-                        .a = 3001,
-                        .b = 1999,
-                        .cut = cut,
-                        .deadline = start + std::chrono::milliseconds(5)};
+  const PackProblem hard{.X = 997, .Y = 991, .a = 13, .b = 11};
+  const PackProblem huge{.X = 100'000'000, .Y = 100'000'000, .a = 2999, .b = 2001};
+  for (PackProblem p : {hard, huge}) {
+    for (const CutMode cut : {CutMode::kGuillotine, CutMode::kDie}) {
+      const auto start = Clock::now();
+      p.cut = cut;
+      p.deadline = start + std::chrono::milliseconds(5);
+      const PackResult r = CheckedPack(p);
+      EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
+      EXPECT_GE(r.ups, std::max(Grid(p.X, p.Y, p.a, p.b), Grid(p.X, p.Y, p.b, p.a)));
+      EXPECT_FALSE(r.best_guillotine);
+    }
+  }
+}
+
+// Tiny pieces on huge sheets reach their bound at once, without overflow.
+TEST(Pack, HugeCountsReachTheBound) {
+  for (const PackProblem& p :
+       {PackProblem{.X = 100'000'000, .Y = 100'000'000, .a = 3, .b = 2},
+        PackProblem{.X = 100'000'000, .Y = 100'000'000, .a = 7000, .b = 5000},
+        PackProblem{.X = 1092000, .Y = 787000, .a = 3000, .b = 2000}}) {
     const PackResult r = CheckedPack(p);
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
-    EXPECT_GT(r.ups, 0);
-    EXPECT_FALSE(r.best_guillotine);
+    EXPECT_EQ(r.ups, r.bound);
+    EXPECT_EQ(r.bound, static_cast<int64_t>(static_cast<__int128>(p.X) * p.Y / (p.a * p.b)));
   }
 }
 
