@@ -17,12 +17,12 @@ namespace {
 // Rectangles the exact programmes may table: beyond this the sheet is answered by the band
 // layouts, which are linear in the sheet.
 constexpr std::size_t kMaxStates = std::size_t{1} << 20;
-// Die cutting's effort beyond the guillotine optimum, in steps (each about a few tens of
-// milliseconds at most): the pinwheel partitions tried, and the exhaustive search on grids of
-// at most kMaxCornerCells raster cells.
+// Die cutting's effort beyond the guillotine optimum, in steps, so that it is the same on a busy
+// machine (each budget is about a tenth of a second on an idle one): the pinwheel partitions
+// tried, and the exhaustive search on grids of at most kMaxCornerCells raster cells.
 constexpr std::int64_t kFiveBlockSteps = 3'000'000;
 constexpr std::size_t kMaxCornerCells = std::size_t{1} << 16;
-constexpr std::int64_t kCornerSteps = 1'000'000;
+constexpr std::int64_t kCornerSteps = 4'000'000;
 
 std::int64_t Ups(const std::vector<PackBlock>& blocks) {
   std::int64_t ups = 0;
