@@ -1,6 +1,7 @@
 #include "layout/raster.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace sheetora::layout {
 
@@ -18,37 +19,31 @@ std::int64_t LargestRasterPoint(std::int64_t limit, std::int64_t a, std::int64_t
 
 std::optional<RasterAxis> RasterAxis::Build(std::int64_t limit, std::int64_t a, std::int64_t b,
                                             std::size_t max_points) {
-  // Every multiple of the shorter side is a raster point.
-  if (limit / std::min(a, b) >= static_cast<std::int64_t>(max_points)) return std::nullopt;
-  RasterAxis axis;
-  constexpr std::int64_t kMaxTable = std::int64_t{1} << 22;
-  if (limit <= kMaxTable) {
-    // One pass over the lengths: v is a raster point when v - a or v - b is one.
-    std::vector<bool> reach(static_cast<std::size_t>(limit) + 1);
-    axis.floor_.resize(reach.size());
-    std::int32_t last = -1;
-    for (std::int64_t v = 0; v <= limit; ++v) {
-      reach[v] = v == 0 || (v >= a && reach[v - a]) || (v >= b && reach[v - b]);
-      if (reach[v]) {
-        if (axis.points_.size() == max_points) return std::nullopt;
-        axis.points_.push_back(v);
-        ++last;
-      }
-      axis.floor_[v] = last;
-    }
-    return axis;
+  // i*a + j*b with j below a / gcd(a, b) are all different and are all the raster points: a
+  // larger j gives the same sum as j - a / gcd with i + b / gcd. So they can be counted before
+  // any is stored.
+  const std::int64_t period = a / std::gcd(a, b), last_j = std::min(period - 1, limit / b);
+  std::int64_t count = 0;
+  for (std::int64_t j = 0; j <= last_j; ++j) {
+    count += (limit - j * b) / a + 1;
+    if (count > static_cast<std::int64_t>(max_points)) return std::nullopt;
   }
-  if (a > b) std::swap(a, b);
-  // Sides too long for a table: enumerate the sums, which are few when the pieces are not tiny.
-  for (std::int64_t j = 0; j * b <= limit; ++j) {
-    for (std::int64_t v = j * b; v <= limit; v += a) {
-      if (axis.points_.size() == 4 * max_points) return std::nullopt;
-      axis.points_.push_back(v);
-    }
+  RasterAxis axis;
+  axis.points_.reserve(static_cast<std::size_t>(count));
+  for (std::int64_t j = 0; j <= last_j; ++j) {
+    for (std::int64_t v = j * b; v <= limit; v += a) axis.points_.push_back(v);
   }
   std::sort(axis.points_.begin(), axis.points_.end());
-  axis.points_.erase(std::unique(axis.points_.begin(), axis.points_.end()), axis.points_.end());
-  if (axis.points_.size() > max_points) return std::nullopt;
+  // A table from lengths to points where the sides are short enough.
+  constexpr std::int64_t kMaxTable = std::int64_t{1} << 22;
+  if (limit <= kMaxTable) {
+    axis.floor_.resize(static_cast<std::size_t>(limit) + 1);
+    std::int32_t index = 0;
+    for (std::int64_t v = 0; v <= limit; ++v) {
+      while (index + 1 < axis.size() && axis.points_[index + 1] <= v) ++index;
+      axis.floor_[v] = index;
+    }
+  }
   return axis;
 }
 

@@ -223,7 +223,7 @@ TEST(Pack, StopsAtTheDeadline) {
       p.cut = cut;
       p.deadline = start + std::chrono::milliseconds(5);
       const PackResult r = CheckedPack(p);
-      EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
+      EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(250));  // a second without a limit
       EXPECT_GE(r.ups, std::max(Grid(p.X, p.Y, p.a, p.b), Grid(p.X, p.Y, p.b, p.a)));
       EXPECT_FALSE(r.best_guillotine);
     }
