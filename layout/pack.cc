@@ -20,7 +20,7 @@ constexpr std::size_t kMaxStates = std::size_t{1} << 20;
 // Die cutting's effort beyond the guillotine optimum, in steps, so that it is the same on a busy
 // machine (each budget is about a tenth of a second on an idle one): the pinwheel partitions
 // tried, and the exhaustive search on grids of at most kMaxCornerCells raster cells.
-constexpr std::int64_t kFiveBlockSteps = 3'000'000;
+constexpr std::int64_t kFiveBlockSteps = 30'000'000;
 constexpr std::size_t kMaxCornerCells = std::size_t{1} << 16;
 constexpr std::int64_t kCornerSteps = 4'000'000;
 
