@@ -28,9 +28,7 @@ CornerSearch::Outcome CornerSearch::Run(std::int64_t floor, std::int64_t bound,
   stopped_ = false;
   deadline_ = &deadline;
   if (floor < bound) Fill(0);
-  return {.ups = best_ups_,
-          .complete = !stopped_ || best_ups_ >= bound,
-          .blocks = JoinRows(best_, a_, b_)};
+  return {.complete = !stopped_ || best_ups_ >= bound, .blocks = JoinRows(best_, a_, b_)};
 }
 
 bool CornerSearch::Fits(int k, int l, int k_end, int l_end) const {

@@ -19,9 +19,10 @@ class CornerSearch {
   CornerSearch(const RasterAxis& xs, const RasterAxis& ys, std::int64_t a, std::int64_t b);
 
   struct Outcome {
-    std::int64_t ups = 0;           ///< the most found above the floor, else the floor
-    bool complete = false;          ///< every layout was searched: none holds more than `ups`
-    std::vector<PackBlock> blocks;  ///< the layout found; empty when none beat the floor
+    /// Every layout was searched: none holds more than the blocks, or than the floor when
+    /// there are none.
+    bool complete = false;
+    std::vector<PackBlock> blocks;  ///< the best layout found; empty when none beat the floor
   };
 
   /// Looks for layouts with more than `floor` pieces, up to `bound` (a proven upper bound); each
