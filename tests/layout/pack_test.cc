@@ -238,7 +238,8 @@ TEST(Pack, HugeCountsReachTheBound) {
         PackProblem{.X = 1092000, .Y = 787000, .a = 3000, .b = 2000}}) {
     const PackResult r = CheckedPack(p);
     EXPECT_EQ(r.ups, r.bound);
-    EXPECT_EQ(r.bound, static_cast<int64_t>(static_cast<__int128>(p.X) * p.Y / (p.a * p.b)));
+    EXPECT_EQ(r.bound, static_cast<int64_t>(static_cast<__int128>(p.X) * p.Y /
+                                            (static_cast<__int128>(p.a) * p.b)));
   }
 }
 
