@@ -71,14 +71,16 @@ std::int64_t LineBound(std::int64_t X, std::int64_t Y, std::int64_t a, std::int6
       const long double det = e.p * f.q - f.p * e.q;
       if (det == 0) continue;
       const long double u = (e.r * f.q - f.r * e.q) / det, t = (e.p * f.r - f.p * e.r) / det;
+      // Rounding may only loosen the bound: a vertex a little outside still counts.
       const bool feasible = std::all_of(planes.begin(), planes.end(), [&](const HalfPlane& h) {
-        return h.p * u + h.q * t <= h.r * (1 + 1e-12L) + 1e-9L;
+        const long double slack =
+            1e-9L * (std::fabs(h.p * u) + std::fabs(h.q * t) + std::fabs(h.r) + 1);
+        return h.p * u + h.q * t <= h.r + slack;
       });
       if (feasible) best = std::max(best, u + t);
     }
   }
-  // Rounding may only loosen the bound, never tighten it.
-  return static_cast<std::int64_t>(std::floor(best * (1 + 1e-12L) + 1e-6L));
+  return static_cast<std::int64_t>(std::floor(best * (1 + 1e-9L) + 1e-6L));
 }
 
 std::int64_t BarnesBound(std::int64_t X, std::int64_t Y, std::int64_t a, std::int64_t b) {
