@@ -16,7 +16,7 @@ namespace {
 
 // Rectangles the exact programmes may table: beyond this the sheet is answered by the band
 // layouts, which are linear in the sheet.
-constexpr std::size_t kMaxStates = std::size_t{1} << 20;
+constexpr std::int64_t kMaxStates = std::int64_t{1} << 20;
 // Die cutting's effort beyond the guillotine optimum, in steps, so that it is the same on a busy
 // machine (each budget is about a tenth of a second on an idle one): the pinwheel partitions
 // tried, and the exhaustive search on grids of at most kMaxCornerCells raster cells.
@@ -86,8 +86,12 @@ PackResult Pack(const PackProblem& problem) {
   }
   result.best_guillotine = result.ups == result.bound;
 
-  const auto xs = result.best_guillotine ? std::nullopt : RasterAxis::Build(X, a, b, kMaxStates);
-  const auto ys = xs ? RasterAxis::Build(Y, a, b, kMaxStates / xs->size()) : std::nullopt;
+  // The exact programmes table every pair of raster points: count them before building any.
+  const std::int64_t nx = RasterPointCount(X, a, b, kMaxStates);
+  const bool exact = !result.best_guillotine && nx * RasterPointCount(Y, a, b, kMaxStates / nx) <=
+                                                    static_cast<std::int64_t>(kMaxStates);
+  const auto xs = exact ? RasterAxis::Build(X, a, b, kMaxStates) : std::nullopt;
+  const auto ys = exact ? RasterAxis::Build(Y, a, b, kMaxStates) : std::nullopt;
   if (xs && ys) {
     const int i = xs->size() - 1, j = ys->size() - 1;
     GuillotineTable guillotine(*xs, *ys, a, b);

@@ -17,17 +17,29 @@ std::int64_t LargestRasterPoint(std::int64_t limit, std::int64_t a, std::int64_t
   return best;
 }
 
-std::optional<RasterAxis> RasterAxis::Build(std::int64_t limit, std::int64_t a, std::int64_t b,
-                                            std::size_t max_points) {
-  // i*a + j*b with j below a / gcd(a, b) are all different and are all the raster points: a
-  // larger j gives the same sum as j - a / gcd with i + b / gcd. So they can be counted before
-  // any is stored.
-  const std::int64_t period = a / std::gcd(a, b), last_j = std::min(period - 1, limit / b);
+namespace {
+
+// i*a + j*b with j up to this are all different and are all the raster points: a j of a / gcd
+// or more gives the same sum as j - a / gcd with i + b / gcd.
+std::int64_t LastMultipleOfB(std::int64_t limit, std::int64_t a, std::int64_t b) {
+  return std::min(a / std::gcd(a, b) - 1, limit / b);
+}
+
+}  // namespace
+
+std::int64_t RasterPointCount(std::int64_t limit, std::int64_t a, std::int64_t b,
+                              std::int64_t cap) {
+  const std::int64_t last_j = LastMultipleOfB(limit, a, b);
   std::int64_t count = 0;
-  for (std::int64_t j = 0; j <= last_j; ++j) {
-    count += (limit - j * b) / a + 1;
-    if (count > static_cast<std::int64_t>(max_points)) return std::nullopt;
-  }
+  for (std::int64_t j = 0; j <= last_j && count <= cap; ++j) count += (limit - j * b) / a + 1;
+  return std::min(count, cap + 1);
+}
+
+std::optional<RasterAxis> RasterAxis::Build(std::int64_t limit, std::int64_t a, std::int64_t b,
+                                            std::int64_t max_points) {
+  const std::int64_t count = RasterPointCount(limit, a, b, max_points);
+  if (count > max_points) return std::nullopt;
+  const std::int64_t last_j = LastMultipleOfB(limit, a, b);
   RasterAxis axis;
   axis.points_.reserve(static_cast<std::size_t>(count));
   for (std::int64_t j = 0; j <= last_j; ++j) {

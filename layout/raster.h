@@ -12,13 +12,16 @@ namespace sheetora::layout {
 /// The largest i*a + j*b (i, j >= 0) that is at most `limit`; a, b > 0, limit >= 0.
 std::int64_t LargestRasterPoint(std::int64_t limit, std::int64_t a, std::int64_t b);
 
+/// How many raster points lie from 0 to `limit`, counting no further than cap + 1.
+std::int64_t RasterPointCount(std::int64_t limit, std::int64_t a, std::int64_t b, std::int64_t cap);
+
 /// The sorted raster points from 0 to `limit`, with a map from any length up to `limit` to the
 /// largest raster point below it.
 class RasterAxis {
  public:
   /// nullopt when there would be more than `max_points` of them.
   static std::optional<RasterAxis> Build(std::int64_t limit, std::int64_t a, std::int64_t b,
-                                         std::size_t max_points);
+                                         std::int64_t max_points);
 
   [[nodiscard]] const std::vector<std::int64_t>& points() const { return points_; }
   [[nodiscard]] int size() const { return static_cast<int>(points_.size()); }
