@@ -88,8 +88,8 @@ PackResult Pack(const PackProblem& problem) {
 
   // The exact programmes table every pair of raster points: count them before building any.
   const std::int64_t nx = RasterPointCount(X, a, b, kMaxStates);
-  const bool exact = !result.best_guillotine && nx * RasterPointCount(Y, a, b, kMaxStates / nx) <=
-                                                    static_cast<std::int64_t>(kMaxStates);
+  const bool exact =
+      !result.best_guillotine && nx * RasterPointCount(Y, a, b, kMaxStates / nx) <= kMaxStates;
   const auto xs = exact ? RasterAxis::Build(X, a, b, kMaxStates) : std::nullopt;
   const auto ys = exact ? RasterAxis::Build(Y, a, b, kMaxStates) : std::nullopt;
   if (xs && ys) {
