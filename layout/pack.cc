@@ -86,10 +86,11 @@ PackResult Pack(const PackProblem& problem) {
   }
   result.best_guillotine = result.ups == result.bound;
 
-  // The exact programmes table every pair of raster points: count them before building any.
+  // The exact programmes table every pair of raster points: count them before building any,
+  // and build none once the time is up.
   const std::int64_t nx = RasterPointCount(X, a, b, kMaxStates);
-  const bool exact =
-      !result.best_guillotine && nx * RasterPointCount(Y, a, b, kMaxStates / nx) <= kMaxStates;
+  const bool exact = !result.best_guillotine && Clock::now() < problem.deadline &&
+                     nx * RasterPointCount(Y, a, b, kMaxStates / nx) <= kMaxStates;
   const auto xs = exact ? RasterAxis::Build(X, a, b, kMaxStates) : std::nullopt;
   const auto ys = exact ? RasterAxis::Build(Y, a, b, kMaxStates) : std::nullopt;
   if (xs && ys) {
