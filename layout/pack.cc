@@ -18,7 +18,7 @@ namespace {
 // layouts, which are linear in the sheet.
 constexpr std::int64_t kMaxStates = std::int64_t{1} << 20;
 // Die cutting's effort beyond the guillotine optimum, in steps, so that it is the same on a busy
-// machine (each budget is about a tenth of a second on an idle one): the pinwheel partitions
+// machine (each budget is a few tenths of a second on an idle one): the pinwheel partitions
 // tried, and the exhaustive search on grids of at most kMaxCornerCells raster cells.
 constexpr std::int64_t kFiveBlockSteps = 30'000'000;
 constexpr std::size_t kMaxCornerCells = std::size_t{1} << 16;
@@ -49,6 +49,10 @@ void Keep(std::vector<PackBlock> blocks, PackResult& result) {
 
 }  // namespace
 
+// Cheapest first, each stage only while the layout falls short of the bound: the two grids;
+// the band layouts; the exact guillotine programme; then, for die cutting, pinwheels over the
+// programme's table and the exhaustive corner search, which also proves the bound when it
+// completes.
 PackResult Pack(const PackProblem& problem) {
   if (problem.X <= 0 || problem.Y <= 0 || problem.a <= 0 || problem.b <= 0) return {};
   const bool upright_fits = problem.a <= problem.X && problem.b <= problem.Y;
