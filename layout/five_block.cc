@@ -84,23 +84,30 @@ void FiveBlockSearch::TryPinwheels(int i, int j, Entry& entry, Deadline& deadlin
 
 void FiveBlockSearch::Emit(int i, int j, std::int64_t x, std::int64_t y,
                            std::vector<PackBlock>& out) const {
-  const Entry& entry = memo_[Index(i, j)];
-  switch (entry.value < 0 ? Kind::kGuillotine : entry.kind) {
-    case Kind::kGuillotine:
-      guillotine_.Emit(i, j, x, y, out);
-      return;
-    case Kind::kCutX:
-      Emit(entry.x1, j, x, y, out);
-      Emit(xs_.Floor(xs_[i] - xs_[entry.x1]), j, x + xs_[entry.x1], y, out);
-      return;
-    case Kind::kCutY:
-      Emit(i, entry.y1, x, y, out);
-      Emit(i, ys_.Floor(ys_[j] - ys_[entry.y1]), x, y + ys_[entry.y1], out);
-      return;
-    case Kind::kPinwheel:
-      for (const Part& part : Pinwheel(i, j, entry))
-        Emit(part.i, part.j, x + part.x, y + part.y, out);
-      return;
+  // As in the guillotine table: into the near part of a cut, which is at most half, and on
+  // along the far part; a pinwheel's blocks are smaller both ways.
+  for (;;) {
+    const Entry& entry = memo_[Index(i, j)];
+    switch (entry.value < 0 ? Kind::kGuillotine : entry.kind) {
+      case Kind::kGuillotine:
+        guillotine_.Emit(i, j, x, y, out);
+        return;
+      case Kind::kCutX:
+        Emit(entry.x1, j, x, y, out);
+        x += xs_[entry.x1];
+        i = xs_.Floor(xs_[i] - xs_[entry.x1]);
+        break;
+      case Kind::kCutY:
+        Emit(i, entry.y1, x, y, out);
+        y += ys_[entry.y1];
+        j = ys_.Floor(ys_[j] - ys_[entry.y1]);
+        break;
+      case Kind::kPinwheel:
+        for (const Part& part : Pinwheel(i, j, entry)) {
+          Emit(part.i, part.j, x + part.x, y + part.y, out);
+        }
+        return;
+    }
   }
 }
 

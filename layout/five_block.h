@@ -14,7 +14,7 @@ namespace sheetora::layout {
 class FiveBlockSearch {
  public:
   /// Starts from the guillotine optimum of every rectangle; `guillotine` must be solved and
-  /// outlive the search.
+  /// outlive the search. Solve recurses as deep as the table is long plus wide.
   explicit FiveBlockSearch(const GuillotineTable& guillotine);
 
   /// The best layout found for rectangle (i, j); a layout, but not proven best when the

@@ -73,17 +73,25 @@ bool GuillotineTable::Solve(Deadline& deadline) {
 
 void GuillotineTable::Emit(int i, int j, std::int64_t x, std::int64_t y,
                            std::vector<PackBlock>& out) const {
-  const std::int32_t choice = choice_[Index(i, j)];
-  if (choice == kUpright || choice == kTurned) {
-    const bool turned = choice == kTurned;
-    AppendGrid(x, y, xs_[i], ys_[j], turned ? b_ : a_, turned ? a_ : b_, turned, out);
-  } else if (choice >= kCutY) {
-    const int k = choice - kCutY;
-    Emit(i, k, x, y, out);
-    Emit(i, ys_.Floor(ys_[j] - ys_[k]), x, y + ys_[k], out);
-  } else {
-    Emit(choice, j, x, y, out);
-    Emit(xs_.Floor(xs_[i] - xs_[choice]), j, x + xs_[choice], y, out);
+  // The near part of a cut is at most half the rectangle: recursing into it and looping on the
+  // far part keeps the depth to the logarithm of the sheet.
+  for (;;) {
+    const std::int32_t choice = choice_[Index(i, j)];
+    if (choice == kUpright || choice == kTurned) {
+      const bool turned = choice == kTurned;
+      AppendGrid(x, y, xs_[i], ys_[j], turned ? b_ : a_, turned ? a_ : b_, turned, out);
+      return;
+    }
+    if (choice >= kCutY) {
+      const int k = choice - kCutY;
+      Emit(i, k, x, y, out);
+      j = ys_.Floor(ys_[j] - ys_[k]);
+      y += ys_[k];
+    } else {
+      Emit(choice, j, x, y, out);
+      i = xs_.Floor(xs_[i] - xs_[choice]);
+      x += xs_[choice];
+    }
   }
 }
 

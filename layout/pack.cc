@@ -19,10 +19,13 @@ namespace {
 constexpr std::int64_t kMaxStates = std::int64_t{1} << 20;
 // Die cutting's effort beyond the guillotine optimum, in steps, so that it is the same on a busy
 // machine (each budget is a few tenths of a second on an idle one): the pinwheel partitions
-// tried, and the exhaustive search on grids of at most kMaxCornerCells raster cells.
+// tried, and the exhaustive corner search.
 constexpr std::int64_t kFiveBlockSteps = 30'000'000;
-constexpr std::size_t kMaxCornerCells = std::size_t{1} << 16;
 constexpr std::int64_t kCornerSteps = 4'000'000;
+// Both recurse: the pinwheels as deep as their table is long plus wide, the corner search as
+// deep as its pieces, which its cells bound. These limits keep either within a thread's stack.
+constexpr int kMaxPinwheelDepth = 4096;
+constexpr std::size_t kMaxCornerCells = std::size_t{1} << 14;
 
 std::int64_t Ups(const std::vector<PackBlock>& blocks) {
   std::int64_t ups = 0;
@@ -107,7 +110,8 @@ PackResult Pack(const PackProblem& problem) {
       guillotine.Emit(i, j, 0, 0, blocks);
       Keep(std::move(blocks), result);
     }
-    if (result.best_guillotine && problem.cut == CutMode::kDie && result.ups < result.bound) {
+    if (result.best_guillotine && problem.cut == CutMode::kDie && result.ups < result.bound &&
+        i + j <= kMaxPinwheelDepth) {
       FiveBlockSearch five_block(guillotine);
       Deadline five_block_deadline(problem.deadline, kFiveBlockSteps);
       five_block.Solve(i, j, five_block_deadline);
