@@ -27,7 +27,10 @@ void Transpose(std::vector<PackBlock>& blocks) {
 
 GuillotineTable::GuillotineTable(const RasterAxis& xs, const RasterAxis& ys, std::int64_t a,
                                  std::int64_t b)
-    : xs_(xs), ys_(ys), a_(a), b_(b) {
+    : xs_(xs), ys_(ys), a_(a), b_(b), same_points_(0) {
+  while (same_points_ < std::min(xs.size(), ys.size()) && xs[same_points_] == ys[same_points_]) {
+    ++same_points_;
+  }
   const std::size_t cells = Index(xs.size() - 1, ys.size() - 1) + 1;
   value_.assign(cells, 0);
   // Not yet bounded, except the empty rectangles.
@@ -49,6 +52,13 @@ bool GuillotineTable::Solve(Deadline& deadline) {
       if (deadline.Expired()) return false;
       const std::int64_t y = ys_[j];
       const std::size_t at = Index(i, j);
+      if (j < i && i < same_points_) {
+        // A layout turned a quarter holds as many, either way round being allowed.
+        value_[at] = value_[Index(j, i)];
+        bound_[at] = std::min(bound_[at], bound_[Index(j, i)]);
+        choice_[at] = kQuarterTurn;
+        continue;
+      }
       const std::int64_t upright = Grid(x, y, a_, b_), turned = Grid(x, y, b_, a_);
       std::int64_t best = std::max(upright, turned);
       std::int32_t choice = upright >= turned ? kUpright : kTurned;
@@ -77,6 +87,16 @@ void GuillotineTable::Emit(int i, int j, std::int64_t x, std::int64_t y,
   // far part keeps the depth to the logarithm of the sheet.
   for (;;) {
     const std::int32_t choice = choice_[Index(i, j)];
+    if (choice == kQuarterTurn) {
+      std::vector<PackBlock> turned;
+      Emit(j, i, 0, 0, turned);
+      Transpose(turned);
+      for (PackBlock& block : turned) {
+        block.x += x, block.y += y;
+        out.push_back(block);
+      }
+      return;
+    }
     if (choice == kUpright || choice == kTurned) {
       const bool turned = choice == kTurned;
       AppendGrid(x, y, xs_[i], ys_[j], turned ? b_ : a_, turned ? a_ : b_, turned, out);

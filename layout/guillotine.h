@@ -36,7 +36,8 @@ class GuillotineTable {
 
  private:
   // How a rectangle's best layout is made: one grid, or a cut at xs[k] (ys[k]) and two parts.
-  enum Choice : std::int32_t { kUpright = -1, kTurned = -2 };
+  // kQuarterTurn: the rectangle (j, i) turned, when both axes hold the same points.
+  enum Choice : std::int32_t { kUpright = -1, kTurned = -2, kQuarterTurn = -3 };
   static constexpr std::int32_t kCutY = 1 << 30;  // added to k for a cut across y
 
   [[nodiscard]] std::size_t Index(int i, int j) const {
@@ -47,6 +48,7 @@ class GuillotineTable {
   const RasterAxis& xs_;
   const RasterAxis& ys_;
   std::int64_t a_, b_;
+  int same_points_;  // how many first points the axes share
   std::vector<std::int64_t> value_, bound_;
   std::vector<std::int32_t> choice_;
 };
