@@ -1,0 +1,119 @@
+// The drawing and the printable cut sheet, from hand-made answers and from the engine.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "layout/plan.h"
+#include "pages/planner/plan_pdf.h"
+#include "pages/planner/plan_svg.h"
+#include "pages/planner/plan_view.h"
+#include "tests/pages/planner/hand_made_plan.h"
+
+namespace sheetora::planner {
+namespace {
+
+using testing::HandMadeAnswer;
+using testing::HandMadeRequest;
+using testing::kMm;
+
+std::size_t Count(const std::string& text, std::string_view needle) {
+  std::size_t n = 0;
+  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+  return n;
+}
+
+TEST(PlanSvg, DrawsEachPieceWithItsBleedTheMarginsAndTheNumberedCuts) {
+  layout::Request request = HandMadeRequest();
+  request.bleed = 1500;
+  const std::string svg = PlanSvg(request, HandMadeAnswer(), false);
+  EXPECT_TRUE(svg.starts_with("<svg "));
+  EXPECT_EQ(Count(svg, "class=\"piece\""), 4u);
+  EXPECT_EQ(Count(svg, "class=\"margin\""), 2u);
+  EXPECT_EQ(Count(svg, "<path class=\"bleed\" d=\"M3.5 8.5h48v33h-48z"), 1u);
+  EXPECT_EQ(Count(svg, "class=\"cut\""), 6u);
+  EXPECT_EQ(Count(svg, "class=\"cut-no\""), 6u);
+  // The first cut is the gripper strip's, 10 mm up from the bottom edge.
+  EXPECT_NE(svg.find("<line class=\"cut\" x1=\"0\" y1=\"10\" x2=\"100\" y2=\"10\"/>"),
+            std::string::npos);
+  EXPECT_NE(svg.find(">100 mm</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">咬口 10 mm</text>"), std::string::npos);
+}
+
+TEST(PlanSvg, DrawsBlocksInsteadOfPiecesBeyondFiveThousand) {
+  const layout::Request request = {.sheet = {1092 * kMm, 787 * kMm}, .piece = {2 * kMm, 1 * kMm}};
+  layout::Answer answer;
+  answer.blocks = {{.columns = 100, .rows = 50}};
+  EXPECT_EQ(Count(PlanSvg(request, answer, false), "class=\"piece\""), 5000u);
+  answer.blocks.push_back({.y = 50 * kMm, .columns = 1, .rows = 1});
+  const std::string svg = PlanSvg(request, answer, true);
+  EXPECT_EQ(Count(svg, "class=\"piece\""), 0u);
+  EXPECT_EQ(Count(svg, "class=\"block\""), 2u);
+  EXPECT_NE(svg.find(">100 × 50</text>"), std::string::npos);
+}
+
+// Hundreds of thousands of ups stay a small, quick answer.
+TEST(PlanSvg, HugeLayoutsStaySmall) {
+  const layout::Request request = {.sheet = {1092 * kMm, 787 * kMm}, .piece = {2 * kMm, 1 * kMm}};
+  const auto start = std::chrono::steady_clock::now();
+  const layout::Answer answer = layout::Plan(request);
+  const std::string svg = PlanSvg(request, answer, true);
+  const std::string pdf = PlanPdf(request, answer);
+  ASSERT_GT(answer.ups, 100'000);
+  EXPECT_LT(svg.size(), 20'000u);
+  EXPECT_LT(pdf.size(), 100'000u);
+  std::printf(
+      "[ timing   ] 1092x787 / 2x1: %lld ups, svg %zu bytes, pdf %zu bytes, %.0f ms\n",
+      static_cast<long long>(answer.ups), svg.size(), pdf.size(),
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+}
+
+/// Runs a poppler tool on the PDF ("pdftotext -layout {} -") and answers what it printed; empty
+/// when the tool is missing.
+std::string Poppler(const std::string& pdf, std::string command) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("planner-test-" + std::to_string(::getpid()) + ".pdf");
+  std::ofstream(file, std::ios::binary) << pdf;
+  std::string out;
+  std::string quoted = "'";
+  quoted.append(file.string()).append("'");
+  command.replace(command.find("{}"), 2, quoted).append(" 2>/dev/null");
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    ::pclose(pipe);
+  }
+  std::filesystem::remove(file);
+  return out;
+}
+
+TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
+  const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer());
+  const std::string text = Poppler(pdf, "pdftotext -layout {} -");
+  if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  for (const char* expected :
+       {"拼版裁切单", "拼版数：4", "已证明最优", "正数用纸：1250 张", "全张用纸：165 张",
+        "纸张重量：22.268 kg", "纸张费用：133.61 元", "1. 整张（100 × 70）横切，距咬口侧 10 mm",
+        "6. 叠 #5（45 × 60）横切，距咬口侧 30 mm"}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  }
+  EXPECT_NE(Poppler(pdf, "pdffonts {}").find("WenQuanYiMicroHei"), std::string::npos);
+}
+
+TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {
+  layout::Answer answer = HandMadeAnswer();
+  layout::CutNode& first = answer.cuts->front();
+  first.at.clear();
+  for (int i = 1; i < 200; ++i) first.at.push_back(i * 350);
+  const std::string text = Poppler(PlanPdf(HandMadeRequest(), answer), "pdftotext -layout {} -");
+  if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  EXPECT_EQ(Count(text, "\f"), 2u);  // two pages
+  EXPECT_NE(text.find("204. 叠 #5"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sheetora::planner
