@@ -16,6 +16,7 @@ svg.plan .margin{fill:#d5d5d5}
 svg.plan .gripper{stroke:#b03a2e;stroke-width:2.5}
 svg.plan .bleed{fill:#f3c6c0}
 svg.plan .piece,svg.plan .cell{fill:#d6e6f5;stroke:#2a5d8f;stroke-width:.75}
+svg.plan .cell{vector-effect:none}
 svg.plan .block{stroke:#2a5d8f;stroke-width:1}
 svg.plan .cut{stroke:#b03a2e;stroke-width:.75;stroke-dasharray:5 3}
 svg.plan text{font-family:"WenQuanYi Micro Hei","Microsoft YaHei",sans-serif;fill:#333}
@@ -90,7 +91,11 @@ std::string PlanSvg(const layout::Request& request, const layout::Answer& answer
       if (bleed > 0) {
         Rect(svg, "bleed", {0, 0, block.cell.length + 2 * bleed, block.cell.width + 2 * bleed});
       }
-      Rect(svg, "cell", {bleed, bleed, block.cell.length, block.cell.width});
+      // Strokes in proportion to the cell: lines a pixel wide would darken a block of cells
+      // smaller than a pixel into one solid colour.
+      const double stroke = std::min(block.cell.length, block.cell.width) / 20;
+      Rect(svg, "cell", {bleed, bleed, block.cell.length, block.cell.width},
+           " style=\"stroke-width:" + Decimal(stroke, 3) + "\"");
       svg += "</pattern>\n";
     }
     svg += "</defs>\n";

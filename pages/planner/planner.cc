@@ -305,15 +305,18 @@ button{font:inherit;padding:.3em 2em}
 #cut-list h2{font-size:1em;margin:.2em 0}
 #cuts{margin:0;padding-left:2.6em;font-size:.92em;max-height:40vh;overflow:auto;background:#fff;border:1px solid #ccd}
 .links a{margin-right:1em}
+@media screen and (max-width:1280px){
+#result{grid-template-columns:minmax(0,1fr);grid-template-rows:none;grid-template-areas:"summary" "figures" "drawing" "list"}
+}
 @page{size:A4 landscape;margin:8mm}
 @media print{
 body{background:#fff;font-size:9pt}
 header,form,.links{display:none}
 main{display:block;padding:0}
-#result{grid-template-columns:minmax(0,1.7fr) minmax(0,1fr);gap:2mm 5mm}
+#result{grid-template-columns:minmax(0,1.6fr) minmax(0,1fr);grid-template-rows:auto;grid-template-areas:"summary summary" "drawing figures" "list list";gap:1mm 5mm}
 #drawing,#figures,#cuts{border:0;padding:0}
-#drawing svg{max-height:125mm}
-#cuts{max-height:none;overflow:visible;font-size:6.5pt;line-height:1.3}
+#drawing svg{max-height:108mm}
+#cuts{max-height:none;overflow:visible;font-size:6.5pt;line-height:1.25;columns:4;column-gap:5mm;padding-left:0;list-style-position:inside}
 *{-webkit-print-color-adjust:exact;print-color-adjust:exact}
 }
 </style>
