@@ -14,16 +14,22 @@ double ToMm(Micrometres length) {
   return static_cast<double>(length) / static_cast<double>(layout::kMicrometresPerMm);
 }
 
-std::string_view ProofText(layout::Proof proof) {
-  switch (proof) {
-    case layout::Proof::kOptimal:
-      return "已证明最优：没有任何排法能放更多";
-    case layout::Proof::kBestGuillotine:
-      return "所有直刀裁切排法中的最优";
-    case layout::Proof::kNone:
-      break;
+struct ProofWords {
+  layout::Proof proof;
+  std::string_view name;  ///< as the engine's JSON writes it
+  std::string_view text;  ///< for the clerk
+};
+constexpr ProofWords kProofs[] = {
+    {layout::Proof::kOptimal, "optimal", "已证明最优：没有任何排法能放更多"},
+    {layout::Proof::kBestGuillotine, "best-guillotine", "所有直刀裁切排法中的最优"},
+    {layout::Proof::kNone, "none", "时限内找到的最好排法"},
+};
+
+const ProofWords& WordsFor(layout::Proof proof) {
+  for (const ProofWords& words : kProofs) {
+    if (words.proof == proof) return words;
   }
-  return "时限内找到的最好排法";
+  return kProofs[2];
 }
 
 std::string Count(std::int64_t n, std::string_view unit) {
@@ -75,22 +81,12 @@ std::string Decimal(double value, int decimals) {
   return text == "-0" ? "0" : text;
 }
 
-std::string_view ProofName(layout::Proof proof) {
-  switch (proof) {
-    case layout::Proof::kOptimal:
-      return "optimal";
-    case layout::Proof::kBestGuillotine:
-      return "best-guillotine";
-    case layout::Proof::kNone:
-      break;
-  }
-  return "none";
-}
+std::string_view ProofName(layout::Proof proof) { return WordsFor(proof).name; }
 
 std::vector<Figure> Figures(const layout::Answer& answer) {
   std::vector<Figure> figures = {
       {"ups", "拼版数", std::to_string(answer.ups)},
-      {"proof", "结论", std::string(ProofText(answer.proof))},
+      {"proof", "结论", std::string(WordsFor(answer.proof).text)},
       {"bound", "理论上限", std::to_string(answer.bound)},
       {"utilisation", "纸张利用率", Percent(answer.utilisation)},
   };

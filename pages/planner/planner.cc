@@ -9,6 +9,7 @@
 #include "pages/planner/plan_pdf.h"
 #include "pages/planner/plan_svg.h"
 #include "pages/planner/plan_view.h"
+#include "runtime/page.h"
 
 namespace sheetora::planner {
 namespace {
@@ -220,36 +221,6 @@ std::string FormFieldOf(std::string_view path) {
   return FindField(path) != nullptr ? std::string(path) : "";
 }
 
-void AppendEscaped(std::string& html, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        html += "&amp;";
-        break;
-      case '<':
-        html += "&lt;";
-        break;
-      case '>':
-        html += "&gt;";
-        break;
-      case '"':
-        html += "&quot;";
-        break;
-      case '\'':
-        html += "&#39;";
-        break;
-      default:
-        html += c;
-    }
-  }
-}
-
-std::string Escaped(std::string_view text) {
-  std::string html;
-  AppendEscaped(html, text);
-  return html;
-}
-
 /// The typed fields as a query string, for the SVG and PDF links.
 std::string QueryString(const ParsedForm& form) {
   std::string query;
@@ -328,7 +299,7 @@ main{display:block;padding:0}
 
 void AppendError(std::string& html, const FormError& error) {
   html += "<p id=\"error\" class=\"error\" role=\"alert\">";
-  AppendEscaped(html, error.message);
+  html += EscapeHtmlAttribute(error.message);
   html += "</p>\n";
 }
 
@@ -346,7 +317,7 @@ void AppendInput(std::string& html, const ParsedForm& form, const Field& field, 
     return;
   }
   html += "<input id=\"" + id + "\" name=\"" + std::string(field.name) + "\" value=\"";
-  AppendEscaped(html, typed);
+  html += EscapeHtmlAttribute(typed);
   html += "\" placeholder=\"" + std::string(field.placeholder) + "\"";
   if (field.kind != Kind::kSize) html += " inputmode=\"decimal\"";
   if (invalid) html += " aria-invalid=\"true\" aria-describedby=\"error\"";
@@ -398,7 +369,7 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
     if (figure.id == "proof")
       html += " data-proof=\"" + std::string(ProofName(answer.proof)) + "\"";
     html += ">";
-    AppendEscaped(html, figure.value);
+    html += EscapeHtmlAttribute(figure.value);
     html += "</dd></div>\n";
   }
   html += "</dl>\n<section id=\"cut-list\"><h2>裁切顺序</h2>\n";
@@ -411,7 +382,7 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
     for (const std::string& step : steps) html += "<li>" + step + "</li>\n";
     html += "</ol>\n";
   }
-  const std::string query = Escaped(QueryString(form));
+  const std::string query = EscapeHtmlAttribute(QueryString(form));
   html += "<p class=\"links\"><a href=\"/plan.pdf" + query +
           "\">打印裁切单（PDF）</a><a href=\"/plan.svg" + query +
           "\">排版图（SVG）</a></p>\n</section>\n</section>\n";

@@ -11,7 +11,7 @@
 #include "pages/planner/plan_pdf.h"
 #include "pages/planner/plan_svg.h"
 #include "pages/planner/plan_view.h"
-#include "tests/pages/planner/hand_made_plan.h"
+#include "tests/pages/planner/plan_fixtures.h"
 
 namespace sheetora::planner {
 namespace {
@@ -19,23 +19,18 @@ namespace {
 using testing::HandMadeAnswer;
 using testing::HandMadeRequest;
 using testing::kMm;
-
-std::size_t Count(const std::string& text, std::string_view needle) {
-  std::size_t n = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-  return n;
-}
+using testing::Occurrences;
 
 TEST(PlanSvg, DrawsEachPieceWithItsBleedTheMarginsAndTheNumberedCuts) {
   layout::Request request = HandMadeRequest();
   request.bleed = 1500;
   const std::string svg = PlanSvg(request, HandMadeAnswer(), false);
   EXPECT_TRUE(svg.starts_with("<svg "));
-  EXPECT_EQ(Count(svg, "class=\"piece\""), 4u);
-  EXPECT_EQ(Count(svg, "class=\"margin\""), 2u);
-  EXPECT_EQ(Count(svg, "<path class=\"bleed\" d=\"M3.5 8.5h48v33h-48z"), 1u);
-  EXPECT_EQ(Count(svg, "class=\"cut\""), 6u);
-  EXPECT_EQ(Count(svg, "class=\"cut-no\""), 6u);
+  EXPECT_EQ(Occurrences(svg, "class=\"piece\""), 4u);
+  EXPECT_EQ(Occurrences(svg, "class=\"margin\""), 2u);
+  EXPECT_EQ(Occurrences(svg, "<path class=\"bleed\" d=\"M3.5 8.5h48v33h-48z"), 1u);
+  EXPECT_EQ(Occurrences(svg, "class=\"cut\""), 6u);
+  EXPECT_EQ(Occurrences(svg, "class=\"cut-no\""), 6u);
   // The first cut is the gripper strip's, 10 mm up from the bottom edge.
   EXPECT_NE(svg.find("<line class=\"cut\" x1=\"0\" y1=\"10\" x2=\"100\" y2=\"10\"/>"),
             std::string::npos);
@@ -47,11 +42,11 @@ TEST(PlanSvg, DrawsBlocksInsteadOfPiecesBeyondFiveThousand) {
   const layout::Request request = {.sheet = {1092 * kMm, 787 * kMm}, .piece = {2 * kMm, 1 * kMm}};
   layout::Answer answer;
   answer.blocks = {{.columns = 100, .rows = 50}};
-  EXPECT_EQ(Count(PlanSvg(request, answer, false), "class=\"piece\""), 5000u);
+  EXPECT_EQ(Occurrences(PlanSvg(request, answer, false), "class=\"piece\""), 5000u);
   answer.blocks.push_back({.y = 50 * kMm, .columns = 1, .rows = 1});
   const std::string svg = PlanSvg(request, answer, true);
-  EXPECT_EQ(Count(svg, "class=\"piece\""), 0u);
-  EXPECT_EQ(Count(svg, "class=\"block\""), 2u);
+  EXPECT_EQ(Occurrences(svg, "class=\"piece\""), 0u);
+  EXPECT_EQ(Occurrences(svg, "class=\"block\""), 2u);
   EXPECT_NE(svg.find(">100 × 50</text>"), std::string::npos);
 }
 
@@ -108,10 +103,10 @@ TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {
   layout::Answer answer = HandMadeAnswer();
   layout::CutNode& first = answer.cuts->front();
   first.at.clear();
-  for (int i = 1; i < 200; ++i) first.at.push_back(i * 350);
+  for (layout::Micrometres i = 1; i < 200; ++i) first.at.push_back(i * 350);
   const std::string text = Poppler(PlanPdf(HandMadeRequest(), answer), "pdftotext -layout {} -");
   if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-  EXPECT_EQ(Count(text, "\f"), 2u);  // two pages
+  EXPECT_EQ(Occurrences(text, "\f"), 2u);  // two pages
   EXPECT_NE(text.find("204. 叠 #5"), std::string::npos);
 }
 

@@ -8,7 +8,7 @@
 #include "host/http_server.h"
 #include "layout/plan.h"
 #include "pages/planner/plan_view.h"
-#include "tests/pages/planner/hand_made_plan.h"
+#include "tests/pages/planner/plan_fixtures.h"
 #include "tests/support/http_client.h"
 #include "tests/support/page_harness.h"
 
@@ -18,12 +18,7 @@ namespace {
 using testing::HandMadeAnswer;
 using testing::HandMadeRequest;
 using testing::kMm;
-
-std::size_t Count(const std::string& text, std::string_view needle) {
-  std::size_t n = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-  return n;
-}
+using testing::Occurrences;
 
 /// The text from after `marker` up to the next tag.
 std::string TextAfter(const std::string& html, const std::string& marker) {
@@ -109,9 +104,9 @@ TEST(PlannerPage, ShowsTheAnswerTheFiguresAndTheCutList) {
   EXPECT_NE(html.find("id=\"run-sheets\">1250 张<"), std::string::npos);
   EXPECT_NE(html.find("id=\"cost\">133.61 元<"), std::string::npos);
   EXPECT_NE(html.find("id=\"paper-utilisation\">46.75%<"), std::string::npos);
-  EXPECT_EQ(Count(html, "class=\"piece\""), 4u);
+  EXPECT_EQ(Occurrences(html, "class=\"piece\""), 4u);
   EXPECT_NE(html.find("<li>叠 #2（100 × 60）竖切，距左侧 50 mm</li>"), std::string::npos);
-  EXPECT_EQ(Count(html, "<li>"), 6u);
+  EXPECT_EQ(Occurrences(html, "<li>"), 6u);
   EXPECT_NE(html.find("href=\"/plan.pdf?sheet=100x70&amp;piece=45x30\""), std::string::npos);
 }
 

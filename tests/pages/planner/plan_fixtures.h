@@ -1,12 +1,22 @@
 // A small plan made by hand, with a cut program and a job, so the planner's output can be
-// checked against figures known in advance.
+// checked against figures known in advance; and a counter of matches in the output.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 #include "layout/layout.h"
 
 namespace sheetora::planner::testing {
 
 constexpr layout::Micrometres kMm = layout::kMicrometresPerMm;
+
+/// How often `needle` occurs in `text`.
+inline std::size_t Occurrences(const std::string& text, std::string_view needle) {
+  std::size_t n = 0;
+  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+  return n;
+}
 
 /// 2 x 2 pieces of 45 x 30 on a 100 x 70 sheet with a 10 mm gripper and a 5 mm left margin.
 inline layout::Request HandMadeRequest() {
