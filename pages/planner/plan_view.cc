@@ -136,16 +136,18 @@ std::string_view NoCutsNote(const layout::Request& request, const layout::Answer
 Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) {
   const double L = ToMm(request.sheet.length), W = ToMm(request.sheet.width);
   const layout::Margins& m = request.margins;
-  const double gripper = ToMm(m.gripper), tail = ToMm(m.tail);
-  const double side_height = std::max(0.0, W - gripper - tail);
+  // Margins may together be wider than the sheet (nothing fits then); the strips stay on it.
+  const double gripper = std::min(ToMm(m.gripper), W), tail = std::min(ToMm(m.tail), W - gripper);
+  const double left = std::min(ToMm(m.left), L), right = std::min(ToMm(m.right), L - left);
+  const double side_height = W - gripper - tail;
   Drawing drawing;
   drawing.sheet = {0, 0, L, W};
   drawing.gripper = {0, 0, L, gripper};
   // The side strips stop at the gripper and tail strips, so no corner is shaded twice.
   const Box strips[] = {drawing.gripper,
                         {0, W - tail, L, tail},
-                        {0, gripper, ToMm(m.left), side_height},
-                        {L - ToMm(m.right), gripper, ToMm(m.right), side_height}};
+                        {0, gripper, left, side_height},
+                        {L - right, gripper, right, side_height}};
   for (const Box& strip : strips) {
     if (strip.length > 0 && strip.width > 0) drawing.margins.push_back(strip);
   }

@@ -30,7 +30,7 @@ constexpr Choice kPricePer[] = {
     {"tonne", "元/吨"}, {"ream", "元/令"}, {"sheet", "元/张"}, {"m2", "元/平方米"}};
 
 /// One field of the form: what it reads and how the page shows it. A choice's first option is
-/// its default. A field with `inline_with` set is drawn in the row of that field.
+/// its default.
 struct Field {
   std::string_view name;
   std::string_view label;

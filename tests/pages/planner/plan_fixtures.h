@@ -2,14 +2,30 @@
 // checked against figures known in advance; and a counter of matches in the output.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "layout/layout.h"
 
 namespace sheetora::planner::testing {
 
 constexpr layout::Micrometres kMm = layout::kMicrometresPerMm;
+
+/// The fields of "name=value&name=value", split as they are (no decoding).
+inline std::vector<std::pair<std::string, std::string>> Q(std::string_view text) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  while (!text.empty()) {
+    const std::string_view field = text.substr(0, text.find('&'));
+    const auto equals = field.find('=');
+    fields.emplace_back(field.substr(0, equals),
+                        equals == std::string_view::npos ? "" : field.substr(equals + 1));
+    text.remove_prefix(std::min(text.size(), field.size() + 1));
+  }
+  return fields;
+}
 
 /// How often `needle` occurs in `text`.
 inline std::size_t Occurrences(const std::string& text, std::string_view needle) {
@@ -29,16 +45,15 @@ inline layout::Request HandMadeRequest() {
 /// The gripper strip first, then the columns, then each column into its two pieces: six cuts.
 inline layout::Answer HandMadeAnswer() {
   using layout::CutKind;
-  const auto stack = [](int id, layout::Micrometres x, layout::Micrometres y,
-                        layout::Micrometres length, layout::Micrometres width, char axis,
-                        std::vector<layout::Micrometres> at, std::vector<int> parts) {
-    return layout::CutNode{
-        id, x, y, length, width, CutKind::kStack, axis, std::move(at), std::move(parts)};
+  using layout::Micrometres;
+  const auto node = [](int id, CutKind kind, Micrometres x, Micrometres y, Micrometres length,
+                       Micrometres width, std::optional<char> axis = {},
+                       std::vector<Micrometres> at = {}, std::vector<int> parts = {}) {
+    for (auto& p : at) p *= kMm;
+    return layout::CutNode{id,   x * kMm, y * kMm,       length * kMm,    width * kMm,
+                           kind, axis,    std::move(at), std::move(parts)};
   };
-  const auto leaf = [](int id, CutKind kind, layout::Micrometres x, layout::Micrometres y,
-                       layout::Micrometres length, layout::Micrometres width) {
-    return layout::CutNode{id, x, y, length, width, kind, std::nullopt, {}, {}};
-  };
+  const CutKind stack = CutKind::kStack, piece = CutKind::kPiece, waste = CutKind::kWaste;
   return {
       .ups = 4,
       .bound = 4,
@@ -47,19 +62,12 @@ inline layout::Answer HandMadeAnswer() {
       .blocks = {{.x = 5 * kMm, .y = 10 * kMm, .columns = 2, .rows = 2}},
       .cuts =
           std::vector<layout::CutNode>{
-              stack(0, 0, 0, 100 * kMm, 70 * kMm, 'y', {10 * kMm}, {1, 2}),
-              leaf(1, CutKind::kWaste, 0, 0, 100 * kMm, 10 * kMm),
-              stack(2, 0, 10 * kMm, 100 * kMm, 60 * kMm, 'x', {5 * kMm, 50 * kMm, 95 * kMm},
-                    {3, 4, 5, 6}),
-              leaf(3, CutKind::kWaste, 0, 10 * kMm, 5 * kMm, 60 * kMm),
-              stack(4, 5 * kMm, 10 * kMm, 45 * kMm, 60 * kMm, 'y', {30 * kMm}, {7, 8}),
-              leaf(7, CutKind::kPiece, 5 * kMm, 10 * kMm, 45 * kMm, 30 * kMm),
-              leaf(8, CutKind::kPiece, 5 * kMm, 40 * kMm, 45 * kMm, 30 * kMm),
-              stack(5, 50 * kMm, 10 * kMm, 45 * kMm, 60 * kMm, 'y', {30 * kMm}, {9, 10}),
-              leaf(9, CutKind::kPiece, 50 * kMm, 10 * kMm, 45 * kMm, 30 * kMm),
-              leaf(10, CutKind::kPiece, 50 * kMm, 40 * kMm, 45 * kMm, 30 * kMm),
-              leaf(6, CutKind::kWaste, 95 * kMm, 10 * kMm, 5 * kMm, 60 * kMm),
-          },
+              node(0, stack, 0, 0, 100, 70, 'y', {10}, {1, 2}), node(1, waste, 0, 0, 100, 10),
+              node(2, stack, 0, 10, 100, 60, 'x', {5, 50, 95}, {3, 4, 5, 6}),
+              node(3, waste, 0, 10, 5, 60), node(4, stack, 5, 10, 45, 60, 'y', {30}, {7, 8}),
+              node(7, piece, 5, 10, 45, 30), node(8, piece, 5, 40, 45, 30),
+              node(5, stack, 50, 10, 45, 60, 'y', {30}, {9, 10}), node(9, piece, 50, 10, 45, 30),
+              node(10, piece, 50, 40, 45, 30), node(6, waste, 95, 10, 5, 60)},
       .job = layout::JobAnswer{.run_sheets = 1250,
                                .press_sheets = 1313,
                                .per_parent = 8,
