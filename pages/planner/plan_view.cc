@@ -55,7 +55,7 @@ std::string_view GrainText(layout::Grain grain) {
 std::string Mm(Micrometres length) {
   const Micrometres whole = length / layout::kMicrometresPerMm;
   const Micrometres fraction = std::llabs(length % layout::kMicrometresPerMm);
-  std::string text = length < 0 && whole == 0 ? "-0" : "";
+  std::string text = length < 0 && whole == 0 ? "-" : "";
   text += std::to_string(whole);
   if (fraction != 0) {
     char digits[8];
@@ -70,11 +70,11 @@ std::string SizeText(Micrometres length, Micrometres width) {
   return Mm(length) + " × " + Mm(width);
 }
 
-std::string Decimal(double value, int decimals) {
+std::string Decimal(double value, int decimals, bool keep_zeros) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
   std::string text(buffer);
-  if (text.find('.') != std::string::npos) {
+  if (!keep_zeros && text.find('.') != std::string::npos) {
     text.erase(text.find_last_not_of('0') + 1);
     if (text.back() == '.') text.pop_back();
   }
@@ -103,7 +103,7 @@ std::vector<Figure> Figures(const layout::Answer& answer) {
   figures.push_back(
       {"weight", "纸张重量", job.weight_kg ? Decimal(*job.weight_kg, 3) + " kg" : "—（未填克重）"});
   figures.push_back(
-      {"cost", "纸张费用", job.cost ? Decimal(*job.cost, 2) + " 元" : "—（未填价格）"});
+      {"cost", "纸张费用", job.cost ? Decimal(*job.cost, 2, true) + " 元" : "—（未填价格）"});
   figures.push_back({"paper-utilisation", "全张利用率", Percent(job.paper_utilisation)});
   return figures;
 }

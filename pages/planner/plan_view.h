@@ -21,8 +21,8 @@ inline constexpr std::size_t kMaxNumberedCuts = 300;
 std::string Mm(layout::Micrometres length);
 /// "1092 × 787".
 std::string SizeText(layout::Micrometres length, layout::Micrometres width);
-/// A number with at most `decimals` decimals, no trailing zeros.
-std::string Decimal(double value, int decimals);
+/// A number with at most `decimals` decimals; without trailing zeros unless `keep_zeros` (money).
+std::string Decimal(double value, int decimals, bool keep_zeros = false);
 
 /// The proof as the engine's JSON names it: "optimal", "best-guillotine" or "none".
 std::string_view ProofName(layout::Proof proof);

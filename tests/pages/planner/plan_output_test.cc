@@ -21,6 +21,15 @@ using testing::HandMadeRequest;
 using testing::kMm;
 using testing::Occurrences;
 
+TEST(PlanView, NumbersAreWrittenShortAndExact) {
+  const std::pair<layout::Micrometres, std::string_view> lengths[] = {
+      {1092000, "1092"}, {3500, "3.5"}, {1, "0.001"}, {-500, "-0.5"}, {-2250, "-2.25"}, {0, "0"}};
+  for (const auto& [micrometres, text] : lengths) EXPECT_EQ(Mm(micrometres), text);
+  EXPECT_EQ(Decimal(127.1, 2, true), "127.10");
+  EXPECT_EQ(Decimal(21.1834, 3), "21.183");
+  EXPECT_EQ(Decimal(-0.0001, 3), "0");
+}
+
 TEST(PlanSvg, DrawsEachPieceWithItsBleedTheMarginsAndTheNumberedCuts) {
   layout::Request request = HandMadeRequest();
   request.bleed = 1500;
