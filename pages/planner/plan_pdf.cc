@@ -91,11 +91,17 @@ void DrawPlan(cairo_t* cr, const layout::Request& request, const Drawing& drawin
   for (const Box& strip : drawing.margins) Fill(cr, f, strip, 0xd5d5d5);
   for (const Box& bled : drawing.bled) Fill(cr, f, bled, 0xf3c6c0);
   for (const Box& piece : drawing.pieces) Fill(cr, f, piece, 0xd6e6f5, 0x2a5d8f, 0.4);
+  // A label where it fits: the piece's size in the first piece, the count in each block.
+  const auto label = [&](const Box& box, const std::string& text) {
+    if (!LabelFits(box.length * f.scale, box.width * f.scale, text, 8)) return;
+    WriteCentred(cr, f.X(box.x + box.length / 2), f.Y(box.y + box.width / 2), 8, text);
+  };
+  if (!drawing.pieces.empty()) {
+    label(drawing.pieces.front(), SizeText(request.piece.length, request.piece.width));
+  }
   for (const BlockBox& block : drawing.blocks) {
     Fill(cr, f, block.box, 0xd6e6f5, 0x2a5d8f, 0.6);
-    WriteCentred(cr, f.X(block.box.x + block.box.length / 2),
-                 f.Y(block.box.y + block.box.width / 2), 8,
-                 std::to_string(block.columns) + " × " + std::to_string(block.rows));
+    label(block.box, std::to_string(block.columns) + " × " + std::to_string(block.rows));
   }
   cairo_rectangle(cr, f.X(0), f.Y(W), L * f.scale, W * f.scale);
   SetColour(cr, 0x333333);

@@ -137,16 +137,16 @@ std::string PlanSvg(const layout::Request& request, const layout::Answer& answer
   if (!drawing.pieces.empty()) {
     const Box& first = drawing.pieces.front();
     const std::string size = SizeText(request.piece.length, request.piece.width);
-    // Only where the label fits inside the piece.
-    if (first.length > font * 0.6 * static_cast<double>(size.size()) && first.width > 1.5 * font) {
+    if (LabelFits(first.length, first.width, size, font)) {
       Text(svg, "piece-text", first.x + first.length / 2, W - first.y - first.width / 2 + font / 3,
            font, size);
     }
   }
   for (const BlockBox& block : drawing.blocks) {
+    const std::string count = std::to_string(block.columns) + " × " + std::to_string(block.rows);
+    if (!LabelFits(block.box.length, block.box.width, count, font)) continue;
     Text(svg, "block-text", block.box.x + block.box.length / 2,
-         W - block.box.y - block.box.width / 2 + font / 3, font,
-         std::to_string(block.columns) + " × " + std::to_string(block.rows));
+         W - block.box.y - block.box.width / 2 + font / 3, font, count);
   }
   if (drawing.cuts.size() <= kMaxNumberedCuts) {
     for (const CutLine& cut : drawing.cuts) {

@@ -202,6 +202,10 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
   return drawing;
 }
 
+bool LabelFits(double length, double width, std::string_view text, double font) {
+  return length > 0.6 * font * static_cast<double>(text.size()) && width > 1.5 * font;
+}
+
 std::string RequestSummary(const layout::Request& request) {
   std::string text = "纸张 " + SizeText(request.sheet.length, request.sheet.width) + " mm · 成品 " +
                      SizeText(request.piece.length, request.piece.width) + " mm";

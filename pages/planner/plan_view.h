@@ -76,6 +76,10 @@ struct Drawing {
 
 Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer);
 
+/// Whether a label of digits and signs, set at `font` size, fits inside a length x width
+/// rectangle (all in one unit); a rough measure that errs on the side of leaving labels out.
+bool LabelFits(double length, double width, std::string_view text, double font);
+
 /// "纸张 1092 × 787 mm · 成品 210 × 140 mm · 出血 3 mm ...": the request in one line.
 std::string RequestSummary(const layout::Request& request);
 
