@@ -10,7 +10,7 @@
 
 #include "layout/layout.h"
 
-namespace sheetora::planner::testing {
+namespace sheetora::planner {
 
 constexpr layout::Micrometres kMm = layout::kMicrometresPerMm;
 
@@ -78,4 +78,4 @@ inline layout::Answer HandMadeAnswer() {
   };
 }
 
-}  // namespace sheetora::planner::testing
+}  // namespace sheetora::planner

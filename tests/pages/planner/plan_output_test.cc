@@ -18,11 +18,6 @@
 namespace sheetora::planner {
 namespace {
 
-using testing::HandMadeAnswer;
-using testing::HandMadeRequest;
-using testing::kMm;
-using testing::Occurrences;
-
 // Cairo and fontconfig keep their font caches for the life of the process; releasing them at the
 // end keeps the leak checker's report to our own allocations.
 class FontCaches : public ::testing::Environment {

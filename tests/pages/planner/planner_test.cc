@@ -13,12 +13,6 @@
 namespace sheetora::planner {
 namespace {
 
-using testing::HandMadeAnswer;
-using testing::HandMadeRequest;
-using testing::kMm;
-using testing::Occurrences;
-using testing::Q;
-
 /// The page's one error message sits in the row of that field.
 bool ErrorBeside(const std::string& html, std::string_view field) {
   const auto input = html.find("name=\"" + std::string(field) + "\"");
