@@ -1,5 +1,6 @@
 #include "pages/planner/planner.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <set>
