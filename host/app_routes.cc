@@ -2,10 +2,15 @@
 
 #include <array>
 
+#include "host/api_routes.h"
+
 namespace sheetora {
 namespace {
 
-constexpr std::array<AppRoute, 0> kAppRoutes = {{}};
+constexpr std::array<AppRoute, 2> kAppRoutes = {{
+    {"/api/v1/layout", &ServeLayoutApi},
+    {"/api/v1/openapi.json", &ServeOpenApi},
+}};
 
 }  // namespace
 
