@@ -46,7 +46,7 @@ JobAnswer PlanJob(const Request& request, std::int64_t ups, std::int64_t per_par
     return answer;
   }
   const Size parent = job.parent.value_or(request.sheet);
-  const double parent_m2 = static_cast<double>(parent.length) * parent.width / 1e12;
+  const double parent_m2 = Area(parent) / 1e12;
   answer.run_sheets = CeilDiv(job.quantity, ups);
   answer.press_sheets =
       answer.run_sheets + Spoilage(answer.run_sheets, job.overs_percent) + job.makeready;
@@ -75,9 +75,8 @@ JobAnswer PlanJob(const Request& request, std::int64_t ups, std::int64_t per_par
     }
     answer.cost = RoundTo(cost, 2);
   }
-  answer.paper_utilisation = RoundTo(static_cast<double>(job.quantity) * request.piece.length *
-                                         request.piece.width / 1e12 / area_m2,
-                                     4);
+  answer.paper_utilisation =
+      RoundTo(static_cast<double>(job.quantity) * Area(request.piece) / 1e12 / area_m2, 4);
   return answer;
 }
 

@@ -129,9 +129,7 @@ Answer Plan(const Request& request) {
   answer.bound = packed.bound;
   answer.proof = ProofOf(request, packed);
   answer.utilisation =
-      RoundTo(static_cast<double>(answer.ups) * request.piece.length * request.piece.width /
-                  (static_cast<double>(request.sheet.length) * request.sheet.width),
-              4);
+      RoundTo(static_cast<double>(answer.ups) * Area(request.piece) / Area(request.sheet), 4);
   // A block's corner in the plain problem is the corner of its first bled piece, grown by the
   // gutter beyond its far sides only: the trim corner lies one bleed inside it.
   for (const PackBlock& b : packed.blocks) {

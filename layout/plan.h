@@ -22,6 +22,11 @@ std::optional<RequestError> Validate(const Request& request);
 /// Plans a request that Validate accepts; stops searching at its time limit.
 Answer Plan(const Request& request);
 
+/// The area of a rectangle in square micrometres.
+inline double Area(const Size& size) {
+  return static_cast<double>(size.length) * static_cast<double>(size.width);
+}
+
 /// Rounds to a number of decimals, as the answer writes its ratios and money.
 double RoundTo(double value, int decimals);
 

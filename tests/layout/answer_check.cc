@@ -32,9 +32,9 @@ void CheckBlocks(const Request& r, const Answer& answer, std::vector<std::string
   std::vector<Rect> regions;
   for (const Block& b : answer.blocks) {
     sum += b.columns * b.rows;
-    if (b.columns < 1 || b.rows < 1) faults.push_back(Describe(b) + " is empty");
+    if (b.columns < 1 || b.rows < 1) faults.emplace_back(Describe(b) + " is empty");
     if ((r.grain == Grain::kLength && b.turned) || (r.grain == Grain::kWidth && !b.turned)) {
-      faults.push_back(Describe(b) + " goes against the grain");
+      faults.emplace_back(Describe(b) + " goes against the grain");
     }
     const Extent e = ExtentOf(r, b);
     const Micrometres x0 = b.x - r.bleed, y0 = b.y - r.bleed;
@@ -42,7 +42,7 @@ void CheckBlocks(const Request& r, const Answer& answer, std::vector<std::string
     const Micrometres y1 = y0 + b.rows * e.pitch_y - r.gutter;
     if (x0 < r.margins.left || y0 < r.margins.gripper || x1 > r.sheet.length - r.margins.right ||
         y1 > r.sheet.width - r.margins.tail) {
-      faults.push_back(Describe(b) + " leaves the printable area");
+      faults.emplace_back(Describe(b) + " leaves the printable area");
     }
     regions.emplace_back(x0, y0, x1 + r.gutter, y1 + r.gutter);
   }
@@ -51,27 +51,30 @@ void CheckBlocks(const Request& r, const Answer& answer, std::vector<std::string
       const auto [ax0, ay0, ax1, ay1] = regions[i];
       const auto [bx0, by0, bx1, by1] = regions[j];
       if (ax0 < bx1 && bx0 < ax1 && ay0 < by1 && by0 < ay1) {
-        faults.push_back(Describe(answer.blocks[i]) + " comes closer than the gutter to " +
-                         Describe(answer.blocks[j]));
+        faults.emplace_back(Describe(answer.blocks[i]) + " comes closer than the gutter to " +
+                            Describe(answer.blocks[j]));
       }
     }
   }
-  if (sum != answer.ups) faults.push_back("the blocks hold " + std::to_string(sum) + ", not ups");
+  if (sum != answer.ups)
+    faults.emplace_back("the blocks hold " + std::to_string(sum) + ", not ups");
 }
 
 void CheckFigures(const Request& r, const Answer& answer, std::vector<std::string>& faults) {
-  if (answer.ups > answer.bound) faults.push_back("ups above the bound");
+  if (answer.ups > answer.bound) faults.emplace_back("ups above the bound");
   if ((answer.proof == Proof::kOptimal) != (answer.ups == answer.bound)) {
-    faults.push_back("\"optimal\" must be claimed exactly when ups equals the bound");
+    faults.emplace_back("\"optimal\" must be claimed exactly when ups equals the bound");
   }
   if (answer.proof == Proof::kBestGuillotine && r.cut != CutMode::kGuillotine) {
-    faults.push_back("\"best-guillotine\" claimed for a die-cut layout");
+    faults.emplace_back("\"best-guillotine\" claimed for a die-cut layout");
   }
-  const double utilisation = static_cast<double>(answer.ups) * r.piece.length * r.piece.width /
-                             (static_cast<double>(r.sheet.length) * r.sheet.width);
+  const auto area = [](const Size& s) {
+    return static_cast<double>(s.length) * static_cast<double>(s.width);
+  };
+  const double utilisation = static_cast<double>(answer.ups) * area(r.piece) / area(r.sheet);
   if (std::abs(answer.utilisation - utilisation) > 0.00005 + 1e-12) {
-    faults.push_back("utilisation " + std::to_string(answer.utilisation) + ", not " +
-                     std::to_string(utilisation));
+    faults.emplace_back("utilisation " + std::to_string(answer.utilisation) + ", not " +
+                        std::to_string(utilisation));
   }
 }
 
@@ -81,11 +84,11 @@ std::vector<std::string> CheckCuts(const Request& r, const std::vector<Block>& b
                                    const std::vector<CutNode>& cuts) {
   std::vector<std::string> faults;
   const auto fault = [&](const CutNode& n, const std::string& what) {
-    faults.push_back("cut node " + std::to_string(n.id) + ": " + what);
+    faults.emplace_back("cut node " + std::to_string(n.id) + ": " + what);
   };
   if (cuts.empty() || Rect(cuts[0].x, cuts[0].y, cuts[0].length, cuts[0].width) !=
                           Rect(0, 0, r.sheet.length, r.sheet.width)) {
-    faults.push_back("node 0 is not the sheet");
+    faults.emplace_back("node 0 is not the sheet");
     return faults;
   }
   // Where each node must lie, as its parent's cuts made it.
@@ -147,8 +150,8 @@ std::vector<std::string> CheckCuts(const Request& r, const std::vector<Block>& b
   }
   for (const auto& [rect, times] : pieces) {
     if (times == 0) {
-      faults.push_back("the piece at (" + std::to_string(std::get<0>(rect)) + ", " +
-                       std::to_string(std::get<1>(rect)) + ") is never cut out");
+      faults.emplace_back("the piece at (" + std::to_string(std::get<0>(rect)) + ", " +
+                          std::to_string(std::get<1>(rect)) + ") is never cut out");
     }
   }
   return faults;
@@ -160,8 +163,8 @@ std::vector<std::string> CheckAnswer(const Request& request, const Answer& answe
   CheckFigures(request, answer, faults);
   const bool wants_cuts = request.cut == CutMode::kGuillotine && answer.ups <= 5000;
   if (answer.cuts.has_value() != wants_cuts) {
-    faults.push_back(wants_cuts ? "no cut program: the layout does not come apart by guillotine"
-                                : "a cut program where none belongs");
+    faults.emplace_back(wants_cuts ? "no cut program: the layout does not come apart by guillotine"
+                                   : "a cut program where none belongs");
   }
   if (answer.cuts && faults.empty()) {
     std::vector<std::string> cut_faults = CheckCuts(request, answer.blocks, *answer.cuts);

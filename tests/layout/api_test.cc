@@ -102,7 +102,7 @@ TEST_F(LayoutApiTest, RefusesLargeBodiesAndOtherMethodsInJson) {
   EXPECT_EQ(large.Header("content-type"), kJson);
   EXPECT_TRUE(large.body.starts_with(R"({"error":)")) << large.body;
   // At the limit the body is read and judged on its content.
-  EXPECT_EQ(Post(kPlain + std::string(64 * 1024 - kPlain.size(), ' ')).status, 200);
+  EXPECT_EQ(Post(kPlain + std::string(std::size_t{64} * 1024 - kPlain.size(), ' ')).status, 200);
 
   for (const char* method : {"GET", "PUT", "DELETE"}) {
     const HttpReply reply = Send(method, "/api/v1/layout");
