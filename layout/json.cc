@@ -89,10 +89,13 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
 
  private:
   std::string Path(std::string_view last) const {
+    // Arrays hold no field of a request, so their items add nothing to the path.
     std::string path;
-    for (const std::string& key : path_) path.append(key).push_back('.');
-    path.append(last);
-    return path;
+    for (const std::string_view key : path_) {
+      if (!key.empty()) path.append(key).push_back('.');
+    }
+    if (last.empty() && !path.empty()) path.pop_back();
+    return path.append(last);
   }
 
   bool Fail(std::string message, std::string field) {

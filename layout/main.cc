@@ -33,8 +33,9 @@ int main(int argc, char** argv) {
   // One byte past the limit is enough to refuse a request as too large.
   std::string body;
   char chunk[4096];
-  while (body.size() <= sheetora::layout::kMaxRequestBytes && std::cin.read(chunk, sizeof chunk),
-         std::cin.gcount() > 0) {
+  while (body.size() <= sheetora::layout::kMaxRequestBytes) {
+    std::cin.read(chunk, sizeof chunk);
+    if (std::cin.gcount() == 0) break;
     body.append(chunk, static_cast<std::size_t>(std::cin.gcount()));
   }
   const sheetora::layout::ApiAnswer answer = sheetora::layout::HandleLayoutRequest(body);

@@ -37,6 +37,8 @@ TEST(JsonRequestTest, RefusesWhatTheRequestDoesNotDescribe) {
        "job.price.per_sheet"},                      // deeper than any request
       {WithSheet(R"(, "bleed": 1e999)"), "bleed"},  // not finite
       {"[1, 2]", ""},
+      {std::string(100'000, '['), ""},
+      {WithSheet(R"(, "margins": [[[{"left": 1}]]])"), "margins"},
       {"", ""},
       {R"({"sheet": {"length": 0, "width": 787}, "piece": {"length": 210, "width": 140}})",
        "sheet.length"},
