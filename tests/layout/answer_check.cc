@@ -94,6 +94,8 @@ std::vector<std::string> CheckCuts(const Request& r, const std::vector<Block>& b
   // Where each node must lie, as its parent's cuts made it.
   std::vector<std::optional<Rect>> placed(cuts.size());
   placed[0] = Rect(0, 0, r.sheet.length, r.sheet.width);
+  // Rounds of cuts: the operator finishes one round before the next, so rounds never go back.
+  std::vector<int> depth(cuts.size(), 0);
   std::map<Rect, int> pieces;  // trim rectangle -> times cut out
   for (const Block& b : blocks) {
     const Extent e = ExtentOf(r, b);
@@ -112,6 +114,7 @@ std::vector<std::string> CheckCuts(const Request& r, const std::vector<Block>& b
       continue;
     }
     if (*placed[id] != rect) fault(n, "is not the rectangle its parent's cuts make");
+    if (id > 0 && depth[id] < depth[id - 1]) fault(n, "comes after a later round of cuts");
     if (n.kind != CutKind::kStack) {
       if (n.axis || !n.at.empty() || !n.parts.empty()) fault(n, "a leaf with cuts");
       if (n.kind == CutKind::kPiece) {
@@ -144,6 +147,7 @@ std::vector<std::string> CheckCuts(const Request& r, const std::vector<Block>& b
       }
       const Micrometres from = k == 0 ? 0 : n.at[k - 1];
       const Micrometres to = k == n.at.size() ? side : n.at[k];
+      depth[part] = depth[id] + 1;
       placed[part] = along_x ? Rect(n.x + from, n.y, to - from, n.width)
                              : Rect(n.x, n.y + from, n.length, to - from);
     }

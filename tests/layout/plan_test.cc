@@ -114,27 +114,6 @@ TEST(CutProgramTest, RefusesAnInterlockedLayout) {
   EXPECT_EQ(CutProgram(r, pinwheel), std::nullopt);
 }
 
-TEST(CutProgramTest, TrimsMarginsAndBleedBeforeThePieces) {
-  // One piece with bleed inside margins: the first cuts take off the left margin with the bleed
-  // and the right waste, then the gripper side and the tail side of the strip.
-  Request r;
-  r.sheet = {Mm(100), Mm(50)};
-  r.piece = {Mm(40), Mm(20)};
-  r.bleed = Mm(3);
-  r.margins = {.gripper = Mm(10), .left = Mm(5)};
-  const auto cuts = CutProgram(r, {{.x = Mm(8), .y = Mm(13), .columns = 1, .rows = 1}});
-  ASSERT_TRUE(cuts.has_value());
-  ASSERT_EQ(cuts->size(), 7u);
-  EXPECT_EQ((*cuts)[0].axis, 'x');
-  EXPECT_EQ((*cuts)[0].at, (std::vector<Micrometres>{Mm(8), Mm(48)}));
-  EXPECT_EQ((*cuts)[0].parts, (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ((*cuts)[2].axis, 'y');
-  EXPECT_EQ((*cuts)[2].at, (std::vector<Micrometres>{Mm(13), Mm(33)}));
-  EXPECT_EQ((*cuts)[5].kind, CutKind::kPiece);
-  EXPECT_EQ(CheckCuts(r, {{.x = Mm(8), .y = Mm(13), .columns = 1, .rows = 1}}, *cuts),
-            std::vector<std::string>());
-}
-
 struct JobCase {
   const char* name;
   Size sheet, piece;
