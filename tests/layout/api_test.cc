@@ -129,7 +129,7 @@ TEST_F(LayoutApiTest, ProgramWritesTheApiBytesButElapsedTime) {
       R"({"sheet": {"length": 1092, "width": 787}, "piece": {"length": 210, "width": 140},
           "bleed": 3, "margins": {"gripper": 10}})",
       R"({"sheet": {"length": 546, "width": 393}, "piece": {"length": 210, "width": 297},
-          "cut": "die", "job": {"quantity": 5000, "parent": {"length": 1092, "width": 787},
+          "cut": "die", "time_limit_ms": 100, "job": {"quantity": 5000, "parent": {"length": 1092, "width": 787},
           "grammage": 157, "price": {"per_tonne": 6000}}})",
   };
   for (const std::string& request : requests) {

@@ -173,7 +173,8 @@ TEST(JobTest, WorkedExamples) {
   };
   for (const JobCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const Request request{.sheet = c.sheet, .piece = c.piece, .grain = c.grain, .job = c.job};
+    const Request request{
+        .sheet = c.sheet, .piece = c.piece, .grain = c.grain, .time_limit_ms = 200, .job = c.job};
     ASSERT_EQ(Validate(request), std::nullopt);
     const Answer answer = Plan(request);
     ASSERT_TRUE(answer.job.has_value());

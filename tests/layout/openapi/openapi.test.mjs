@@ -37,9 +37,9 @@ test('answers and refusals of the program match the document', () => {
     plain,
     { ...plain, bleed: 3, margins: { gripper: 10 }, grain: 'length' },
     { ...plain, cut: 'die', time_limit_ms: 50 },
-    { unit: 'in', sheet: { length: 40, width: 28 }, piece: { length: 2, width: 0.04 } },
+    { unit: 'in', sheet: { length: 40, width: 28 }, piece: { length: 2, width: 0.04 }, time_limit_ms: 100 },
     {
-      sheet: { length: 546, width: 393 }, piece: { length: 210, width: 297 },
+      sheet: { length: 546, width: 393 }, piece: { length: 210, width: 297 }, time_limit_ms: 200,
       job: { quantity: 5000, parent: { length: 1092, width: 787 }, grammage: 157, price: { per_tonne: 6000 } },
     },
     { ...plain, piece: { length: 2000, width: 140 }, job: { quantity: 10 } },
