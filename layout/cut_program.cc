@@ -83,7 +83,7 @@ std::optional<std::vector<CutNode>> CutProgram(const Request& request,
       cut.kind = CutKind::kPiece;
       continue;
     }
-    // Fewer cuts first: the operator takes the sheet into long strips before cutting them up.
+    // The axis with fewer lines gives the longer strips, which the operator takes off first.
     std::vector<Micrometres> lines_x = FreeLines(node, pieces, inside, true);
     std::vector<int> inside_y = inside;
     std::vector<Micrometres> lines_y = FreeLines(node, pieces, inside_y, false);
