@@ -183,8 +183,8 @@ MHD_Result OnQueryArgument(void* cls, MHD_ValueKind, const char* name, const cha
 }
 
 /// Sends the answer of a route beside the classic pages, its bytes as they are.
-MHD_Result SendApp(MHD_Connection* connection, const AppAnswer& answer) {
-  auto body = std::make_unique<std::string>(answer.body);
+MHD_Result SendApp(MHD_Connection* connection, AppAnswer answer) {
+  auto body = std::make_unique<std::string>(std::move(answer.body));
   MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
       body->size(), body->data(), &FreeBody, body.get());
   if (response == nullptr) return MHD_NO;
