@@ -440,18 +440,19 @@ Out JobJson(const JobAnswer& job) {
 
 Out CutsJson(const std::vector<CutNode>& cuts) {
   auto out = Out::array();
+  out.get_ref<Out::array_t&>().reserve(cuts.size());
   for (const CutNode& node : cuts) {
-    auto at = Out::array();
+    Out& item = out.emplace_back(Out::object());
+    item["id"] = node.id;
+    item["x"] = Mm(node.x);
+    item["y"] = Mm(node.y);
+    item["length"] = Mm(node.length);
+    item["width"] = Mm(node.width);
+    item["kind"] = KindName(node.kind);
+    item["axis"] = node.axis ? Out(std::string(1, *node.axis)) : Out(nullptr);
+    Out& at = item["at"] = Out::array();
     for (const Micrometres p : node.at) at.push_back(Mm(p));
-    out.push_back({{"id", node.id},
-                   {"x", Mm(node.x)},
-                   {"y", Mm(node.y)},
-                   {"length", Mm(node.length)},
-                   {"width", Mm(node.width)},
-                   {"kind", KindName(node.kind)},
-                   {"axis", node.axis ? Out(std::string(1, *node.axis)) : Out(nullptr)},
-                   {"at", std::move(at)},
-                   {"parts", node.parts}});
+    item["parts"] = node.parts;
   }
   return out;
 }
