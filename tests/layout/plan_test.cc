@@ -16,7 +16,7 @@ namespace {
 using testing::CheckAnswer;
 using testing::CheckCuts;
 
-constexpr Micrometres Mm(double mm) { return static_cast<Micrometres>(mm * 1000 + 0.5); }
+constexpr Micrometres Mm(std::int64_t mm) { return mm * kMicrometresPerMm; }
 
 class Random {
  public:
@@ -25,7 +25,7 @@ class Random {
     return std::uniform_int_distribution<std::int64_t>(low, high)(engine_);
   }
   /// Zero half the time, so that plain sheets stay common.
-  Micrometres MaybeMm(int max_mm) { return Between(0, 1) ? 0 : Between(0, max_mm * 1000); }
+  Micrometres MaybeMm(std::int64_t max_mm) { return Between(0, 1) ? 0 : Between(0, Mm(max_mm)); }
 
  private:
   std::mt19937_64 engine_;
