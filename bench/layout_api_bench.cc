@@ -12,7 +12,7 @@
 namespace sheetora::layout {
 namespace {
 
-// 27 pieces of 210 x 140 with bleed and a gripper margin; 3,596 small pieces with a gutter.
+// A usual job, 210 x 140 with bleed and margins; some 3,600 small pieces with bleed and gutter.
 const std::string kUsual =
     R"({"sheet": {"length": 1092, "width": 787}, "piece": {"length": 210, "width": 140},
         "bleed": 3, "margins": {"gripper": 10, "tail": 5, "left": 5, "right": 5},
