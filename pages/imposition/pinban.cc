@@ -81,8 +81,14 @@ void Class61::ReadRequest() {
 bool Class61::Submitted() const { return FormItem("Submit") != Value(""); }
 
 void Class61::CheckAndScale() {
-  // Flooring may have turned a size below 1 into 0.
-  if (PaperL * PaperW * PL * PW * BigSmall <= Value(0)) errmsg("填写有误!");
+  // Flooring may have turned a size below 1 into 0. Each size is tested on its own as well: the
+  // product alone lets an even number of negative sizes through, which count nonsense and send
+  // the searches over billions of steps.
+  const Value zero(0);
+  if (PaperL * PaperW * PL * PW * BigSmall <= zero || PaperL <= zero || PaperW <= zero ||
+      PL <= zero || PW <= zero) {
+    errmsg("填写有误!");
+  }
   // At zoom 1 the sheet's long side is drawn 400 pixels long.
   Para = Value(400) / PaperL * BigSmall;
   if (PL > PaperL || PW > PaperW) errmsg("成品太大了!");
