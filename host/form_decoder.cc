@@ -10,8 +10,8 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Written by hand: the daemon's own form parser lets an unfinished escape, an empty name or a
-// long name spoil the fields after it, and the rules here are a dozen lines.
+}  // namespace
+
 std::string PercentDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -33,8 +33,8 @@ std::string PercentDecode(std::string_view text) {
   return out;
 }
 
-}  // namespace
-
+// Written by hand: the daemon's own form parser lets an unfinished escape, an empty name or a
+// long name spoil the fields after it, and the rules here are a dozen lines.
 std::vector<FormField> DecodeFormBody(std::string_view body) {
   std::vector<FormField> fields;
   while (!body.empty()) {

@@ -14,6 +14,10 @@ struct FormField {
   bool operator==(const FormField&) const = default;
 };
 
+/// "%" with two hex digits becomes that byte and "+" a blank; a "%" without two hex digits after
+/// it stays as it is.
+std::string PercentDecode(std::string_view text);
+
 /// The fields of a form body in their order. The body splits at "&" and each piece at its first
 /// "="; "+" is a blank and "%" with two hex digits one byte. A "%" without two hex digits after it
 /// stays as it is, as browsers and common servers keep it, so it never swallows what follows. A
