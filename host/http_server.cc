@@ -342,8 +342,8 @@ class ConnectionWatch {
 
   struct Entry {
     int fd = -1;
-    // When the connection began waiting for a request head; 0 while a request is in flight.
-    std::atomic<Clock::rep> waiting_since{0};
+    // When the head awaited must be complete; 0 while a request is in flight.
+    std::atomic<Clock::rep> head_due{0};
   };
 
   const HttpServerOptions& options() const { return options_; }
@@ -359,22 +359,26 @@ class ConnectionWatch {
     return info == nullptr ? nullptr : static_cast<Entry*>(info->socket_context);
   }
   static void RequestStarted(MHD_Connection* connection) {
-    if (Entry* entry = EntryOf(connection)) entry->waiting_since = 0;
+    if (Entry* entry = EntryOf(connection)) entry->head_due = 0;
   }
-  static void RequestEnded(MHD_Connection* connection) {
-    if (Entry* entry = EntryOf(connection)) entry->waiting_since = Now();
+  /// A kept-alive connection may first stay idle for the idle time-out (which the daemon
+  /// enforces), as proxies keep their connections; the next head's time counts after that.
+  void RequestEnded(MHD_Connection* connection) const {
+    if (Entry* entry = EntryOf(connection)) {
+      entry->head_due = Due(options_.connection_timeout_seconds + options_.header_timeout_seconds);
+    }
   }
 
   /// Requests whose head has arrived and whose answer has not yet been sent.
   std::size_t InFlight() {
     const std::lock_guard lock(mutex_);
     return std::count_if(entries_.begin(), entries_.end(),
-                         [](const auto& entry) { return entry.second->waiting_since == 0; });
+                         [](const auto& entry) { return entry.second->head_due == 0; });
   }
 
  private:
-  static Clock::rep Now() {
-    return std::max<Clock::rep>(1, Clock::now().time_since_epoch().count());
+  static Clock::rep Due(unsigned seconds) {
+    return (Clock::now() + std::chrono::seconds(seconds)).time_since_epoch().count();
   }
 
   void Notify(MHD_Connection* connection, void** socket_context,
@@ -385,7 +389,7 @@ class ConnectionWatch {
       const MHD_ConnectionInfo* info =
           MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
       entry->fd = info == nullptr ? -1 : info->connect_fd;
-      entry->waiting_since = Now();
+      entry->head_due = Due(options_.header_timeout_seconds);
       *socket_context = entry.get();
       entries_.emplace(entry.get(), std::move(entry));
     } else {
@@ -402,17 +406,14 @@ class ConnectionWatch {
   /// close them as it would any connection the client closed, and writes the error log's due
   /// repeat counts.
   void Watch(const std::stop_token& stop) {
-    const auto limit = std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::seconds(options_.header_timeout_seconds))
-                           .count();
     std::unique_lock lock(mutex_);
     while (!stop.stop_requested()) {
       wake_.wait_for(lock, stop, std::chrono::milliseconds(500), [] { return false; });
       if (stop.stop_requested()) break;
-      const Clock::rep now = Now();
+      const Clock::rep now = Clock::now().time_since_epoch().count();
       for (const auto& [key, entry] : entries_) {
-        const Clock::rep since = entry->waiting_since;
-        if (since != 0 && now - since > limit && entry->fd >= 0) {
+        const Clock::rep due = entry->head_due;
+        if (due != 0 && now > due && entry->fd >= 0) {
           ::shutdown(entry->fd, SHUT_RDWR);
           entry->fd = -1;
         }
@@ -463,11 +464,11 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
   return SendStatus(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
 }
 
-void OnRequestDone(void*, MHD_Connection* connection, void** request_slot,
+void OnRequestDone(void* cls, MHD_Connection* connection, void** request_slot,
                    MHD_RequestTerminationCode) noexcept {
   const std::unique_ptr<Exchange> done(static_cast<Exchange*>(*request_slot));
   *request_slot = nullptr;
-  ConnectionWatch::RequestEnded(connection);
+  static_cast<const ConnectionWatch*>(cls)->RequestEnded(connection);
 }
 
 struct ListenAddress {
@@ -525,7 +526,7 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.per_ip_connection_limit,
       MHD_OPTION_CONNECTION_TIMEOUT, options_.connection_timeout_seconds,
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connection_memory_limit,
-      MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, nullptr,
+      MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, connections_.get(),
       MHD_OPTION_NOTIFY_CONNECTION, &ConnectionWatch::OnNotify, connections_.get(),
       MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, nullptr,
       MHD_OPTION_END));

@@ -31,7 +31,8 @@ struct HttpServerOptions {
   unsigned connection_limit = 1000;
   unsigned connection_timeout_seconds = 20;  ///< idle or stalled connections close after this
   /// A request head (request line and headers) must be complete within this many seconds of the
-  /// connection opening or of the previous answer on it, however steadily its bytes trickle in.
+  /// connection opening, however steadily its bytes trickle in; after an answer on a kept-alive
+  /// connection, within this many seconds past the idle time-out.
   unsigned header_timeout_seconds = 10;
   /// On stopping, requests whose head has arrived get this long to be answered.
   unsigned grace_seconds = 5;

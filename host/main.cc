@@ -25,8 +25,9 @@ Serves the site's pages over HTTP until it receives SIGINT or SIGTERM.
                       libsheetora.so)
   --per-ip-limit N    connections at once from one address (default 512); behind a reverse
                       proxy every client comes from the proxy's address
-  --header-timeout N  seconds a request's head may take, however slowly it trickles in, from
-                      the connection's start or the previous answer (default 10)
+  --header-timeout N  seconds a request's head may take from the connection's start, however
+                      slowly it trickles in (default 10; on a kept-alive connection, counted
+                      after the 20 s idle time-out)
   --grace-seconds N   on SIGINT or SIGTERM, seconds to finish and answer the requests in
                       flight before stopping (default 5)
   --help              show this text
