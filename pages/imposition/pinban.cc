@@ -1,11 +1,13 @@
 #include "pages/imposition/pinban.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <string>
 
 #include "pages/page_head.h"
+#include "runtime/errors.h"
 
 namespace sheetora {
 namespace {
@@ -148,6 +150,10 @@ void Class61::ArrangeMost() {
     TakeSingleBlock(IntDiv(PaperL, PL), IntDiv(PaperW, PW), PL, PW);
     return;
   }
+  // The searches draw every block at the drawing scale, the longest up to the sheet's length.
+  // A zoom so large that the drawn sheet leaves the number range fails here with the overflow
+  // that drawing the sheet meets, instead of first taking the searches through every layout.
+  if (!std::isfinite(Para.ToDouble() * PaperL.ToDouble())) throw RuntimeError::Overflow();
   const Value exchange(1);
   LastPiece = Value(0);
   Try(T1);

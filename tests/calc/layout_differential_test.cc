@@ -158,7 +158,8 @@ TEST(LayoutDifferential, ExtremeScales) {
 }
 
 // What the imposition page can pass the searches: whole sizes from 1 to 2^31 - 1, the piece
-// inside the sheet, any zoom the page accepts and the scale 400 / PaperL * zoom, in each of the
+// inside the sheet, the scale 400 / PaperL * zoom for any zoom with which the drawn sheet stays
+// inside the number range (the page fails on a larger one before searching), in each of the
 // four orientations the most-ups arrangement tries. None may fall to the literal loops.
 TEST(LayoutDispatch, EveryPageInputTakesTheFastSearch) {
   std::mt19937_64 rng(5);
@@ -173,8 +174,9 @@ TEST(LayoutDispatch, EveryPageInputTakesTheFastSearch) {
     if (PL < PW) std::swap(PL, PW);
     PL = std::min(PL, L);
     PW = std::min(PW, W);
-    const double zoom = std::pow(10.0, std::uniform_real_distribution<double>(-300, 300)(rng));
+    const double zoom = std::pow(10.0, std::uniform_real_distribution<double>(-300, 308)(rng));
     const double scale = 400 / L * zoom;
+    if (!std::isfinite(scale * L)) continue;
     for (const LayoutSizes& s : {LayoutSizes{L, W, PL, PW}, LayoutSizes{L, W, PW, PL},
                                  LayoutSizes{W, L, PL, PW}, LayoutSizes{W, L, PW, PL}}) {
       ASSERT_TRUE(FastSearchApplies(s, scale)) << Describe(s, scale);

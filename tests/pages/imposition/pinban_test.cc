@@ -453,6 +453,19 @@ TEST_F(ImpositionPage, HugeZoomsAnswerAsQuicklyAsAnyOther) {
     EXPECT_EQ(Ups(Html(form)), form.PaperL == "800" ? "320000" : "4500000");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   }
+  // Past the zoom at which the drawn sheet leaves the number range, the page fails with the
+  // overflow its drawing meets, before the searches run.
+  const auto start = std::chrono::steady_clock::now();
+  const PageOutcome outcome = Post({.PaperL = "800",
+                                    .PaperW = "800",
+                                    .PL = "2",
+                                    .PW = "1",
+                                    .BigSmall = "4.4995e305",
+                                    .PaiLie = "MaxP"});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(outcome.response.body(), "");
+  EXPECT_EQ(harness_.LogLines(),
+            std::vector<std::string>{"\\Sheetora_Web\\PinBan, AllTORVA: Overflow"});
 }
 
 TEST_F(ImpositionPage, DivisionByZeroInASearchIsLoggedUnderThePage) {
