@@ -336,7 +336,7 @@ class ConnectionWatch {
   using Clock = std::chrono::steady_clock;
 
   explicit ConnectionWatch(const HttpServerOptions& options)
-      : options_(options), watchdog_([this](std::stop_token stop) { Watch(stop); }) {}
+      : options_(options), watchdog_([this](const std::stop_token& stop) { Watch(stop); }) {}
   ConnectionWatch(const ConnectionWatch&) = delete;
   ConnectionWatch& operator=(const ConnectionWatch&) = delete;
 
