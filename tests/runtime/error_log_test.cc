@@ -47,19 +47,5 @@ TEST_F(ErrorLog, LineAfterATornOneStartsOnAFreshLine) {
   EXPECT_EQ(lines[2], "\\Sheetora_Web\\C, third: whole");
 }
 
-TEST_F(ErrorLog, RepeatsOfOneErrorAreCountedNotWritten) {
-  for (int i = 0; i < kRepeatBurst + 25; ++i) {
-    Log("\\Sheetora_Web\\Paper, AllTORVA: Subscript out of range");
-    if (i % 10 == 0) Log("\\Sheetora_Web\\Paper, AllTORVA: Overflow");
-  }
-  WriteErrorLogRepeats();  // the interval is not over: nothing yet
-  EXPECT_EQ(harness_.LogLines().size(), static_cast<std::size_t>(kRepeatBurst + 4));
-  WriteErrorLogRepeats(/*all=*/true);
-  const std::vector<std::string> lines = harness_.LogLines();
-  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kRepeatBurst + 5));
-  EXPECT_EQ(lines.back(),
-            "\\Sheetora_Web\\Paper, AllTORVA: Subscript out of range ... repeated 25 times");
-}
-
 }  // namespace
 }  // namespace sheetora
