@@ -159,6 +159,9 @@ bool IsFormBody(MHD_Connection* connection) {
          type[kForm.size()] == '\t';
 }
 
+/// Whether the host is stopping, so that the connection is to close after its answer.
+bool Stopping(MHD_Connection* connection);
+
 /// Adds the headers that every response carries, queues it and drops this reference to it.
 MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* response,
                  const char* content_type = "text/html; charset=gb2312") noexcept {
@@ -167,6 +170,8 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* resp
   // Keeps the site out of foreign frames, where browsers no longer let its frame guard act.
   MHD_add_response_header(response, "X-Frame-Options", "SAMEORIGIN");
   MHD_add_response_header(response, "Content-Security-Policy", "frame-ancestors 'self'");
+  // A client or proxy that keeps its connection would go on sending requests there.
+  if (Stopping(connection)) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
   const MHD_Result queued = MHD_queue_response(connection, status, response);
   MHD_destroy_response(response);
   return queued;
@@ -341,12 +346,15 @@ class ConnectionWatch {
   ConnectionWatch& operator=(const ConnectionWatch&) = delete;
 
   struct Entry {
+    const std::atomic<bool>* stopping = nullptr;
     int fd = -1;
     // When the head awaited must be complete; 0 while a request is in flight.
     std::atomic<Clock::rep> head_due{0};
   };
 
   const HttpServerOptions& options() const { return options_; }
+  /// From now on every answer closes its connection.
+  void BeginStop() { stopping_ = true; }
 
   static void OnNotify(void* cls, MHD_Connection* connection, void** socket_context,
                        MHD_ConnectionNotificationCode code) noexcept {
@@ -389,6 +397,7 @@ class ConnectionWatch {
       const MHD_ConnectionInfo* info =
           MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
       entry->fd = info == nullptr ? -1 : info->connect_fd;
+      entry->stopping = &stopping_;
       entry->head_due = Due(options_.header_timeout_seconds);
       *socket_context = entry.get();
       entries_.emplace(entry.get(), std::move(entry));
@@ -425,6 +434,7 @@ class ConnectionWatch {
   }
 
   const HttpServerOptions& options_;
+  std::atomic<bool> stopping_ = false;
   std::mutex mutex_;
   std::condition_variable_any wake_;
   std::unordered_map<Entry*, std::unique_ptr<Entry>> entries_;
@@ -432,6 +442,11 @@ class ConnectionWatch {
 };
 
 namespace {
+
+bool Stopping(MHD_Connection* connection) {
+  const ConnectionWatch::Entry* entry = ConnectionWatch::EntryOf(connection);
+  return entry != nullptr && *entry->stopping;
+}
 
 /// Called when a request line has arrived, before its headers: the request's state starts here,
 /// where the path is seen before the daemon decodes it.
@@ -540,6 +555,7 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
 
 HttpServer::~HttpServer() {
   if (daemon_) {
+    connections_->BeginStop();
     const MHD_socket listener = MHD_quiesce_daemon(daemon_.get());
     if (listener != MHD_INVALID_SOCKET) ::close(listener);
     const auto deadline =

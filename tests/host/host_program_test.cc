@@ -99,8 +99,8 @@ TEST(HostProgram, ServesOnTheFreePortItPrintsAndStopsCleanlyOnEitherSignal) {
   }
 }
 
-// A request whose head has arrived when the stop signal comes still gets its whole answer; new
-// connections are no longer taken.
+// A request whose head has arrived when the stop signal comes still gets its whole answer, and
+// its connection closes after it; new connections are no longer taken.
 TEST(HostProgram, AnswersTheRequestInFlightBeforeItStops) {
   testing::PageHarness harness;
   HostProgram host({"--port=0", "--grace-seconds=5", "--log-dir", harness.log_dir().string()});
@@ -117,6 +117,7 @@ TEST(HostProgram, AnswersTheRequestInFlightBeforeItStops) {
   ASSERT_TRUE(connection.Send(request.substr(request.size() - 10)));
   const testing::HttpReply reply = connection.Receive();
   EXPECT_EQ(reply.status, 200);
+  EXPECT_EQ(reply.Header("connection"), "close");
   EXPECT_EQ(reply.body, testing::Gb2312(harness.Html("Sheetora.Class61", {{"PaperL", "1092"},
                                                                           {"PaperW", "787"},
                                                                           {"PL", "210"},
