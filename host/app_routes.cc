@@ -9,9 +9,11 @@ namespace sheetora {
 namespace {
 
 constexpr std::array kAppRoutes = {
-    AppRoute{"/api/v1/layout", &ServeLayoutApi},   AppRoute{"/api/v1/openapi.json", &ServeOpenApi},
-    AppRoute{"/plan", &planner::ServePlanPage},    AppRoute{"/plan.svg", &planner::ServePlanSvg},
-    AppRoute{"/plan.pdf", &planner::ServePlanPdf},
+    AppRoute{"/api/v1/layout", &ServeLayoutApi},      // the layout engine, JSON in and out
+    AppRoute{"/api/v1/openapi.json", &ServeOpenApi},  // its OpenAPI description
+    AppRoute{"/plan", &planner::ServePlanPage},       // the job planner page
+    AppRoute{"/plan.svg", &planner::ServePlanSvg},    // its drawing
+    AppRoute{"/plan.pdf", &planner::ServePlanPdf},    // its printable cut sheet
 };
 
 }  // namespace

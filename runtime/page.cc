@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <typeinfo>
 
+#include "host/gb2312.h"
 #include "runtime/error_log.h"
 #include "runtime/errors.h"
 #include "runtime/page_context.h"
@@ -149,7 +150,8 @@ std::string EscapeScriptString(std::string_view text) {
         }
     }
   }
-  return out;
+  // Last, so that none of its escapes is escaped again.
+  return EscapeOutsideGb2312ForScript(out);
 }
 
 std::string EscapeHtmlAttribute(std::string_view text) {

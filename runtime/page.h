@@ -62,7 +62,8 @@ class Page {
 std::string CrLf(std::string_view text);
 
 /// Escapes text for a double- or single-quoted script string literal inside an HTML script
-/// element: nothing in it can end the string, the line or the element.
+/// element: nothing in it can end the string, the line or the element. A character that the
+/// page's GB2312 lacks becomes "\uXXXX", which the script shows as that character.
 std::string EscapeScriptString(std::string_view text);
 
 /// Escapes text for an HTML attribute value in double quotes.

@@ -1,11 +1,13 @@
 #include "pages/imposition/pinban.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <string>
 
 #include "pages/page_head.h"
+#include "runtime/errors.h"
 
 namespace sheetora {
 namespace {
@@ -81,8 +83,14 @@ void Class61::ReadRequest() {
 bool Class61::Submitted() const { return FormItem("Submit") != Value(""); }
 
 void Class61::CheckAndScale() {
-  // Flooring may have turned a size below 1 into 0.
-  if (PaperL * PaperW * PL * PW * BigSmall <= Value(0)) errmsg("填写有误!");
+  // Flooring may have turned a size below 1 into 0. Each size is tested on its own as well: the
+  // product alone lets an even number of negative sizes through, which count nonsense and send
+  // the searches over billions of steps.
+  const Value zero(0);
+  if (PaperL * PaperW * PL * PW * BigSmall <= zero || PaperL <= zero || PaperW <= zero ||
+      PL <= zero || PW <= zero) {
+    errmsg("填写有误!");
+  }
   // At zoom 1 the sheet's long side is drawn 400 pixels long.
   Para = Value(400) / PaperL * BigSmall;
   if (PL > PaperL || PW > PaperW) errmsg("成品太大了!");
@@ -142,6 +150,10 @@ void Class61::ArrangeMost() {
     TakeSingleBlock(IntDiv(PaperL, PL), IntDiv(PaperW, PW), PL, PW);
     return;
   }
+  // The searches draw every block at the drawing scale, the longest up to the sheet's length.
+  // A zoom so large that the drawn sheet leaves the number range fails here with the overflow
+  // that drawing the sheet meets, instead of first taking the searches through every layout.
+  if (!std::isfinite(Para.ToDouble() * PaperL.ToDouble())) throw RuntimeError::Overflow();
   const Value exchange(1);
   LastPiece = Value(0);
   Try(T1);

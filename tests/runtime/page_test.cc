@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "calc/fuc.h"
+#include "host/gb2312.h"
 #include "runtime/errors.h"
 #include "tests/support/page_harness.h"
 
@@ -216,6 +217,11 @@ TEST(WriteHtml, EveryLineFeedBecomesCrLfAndNothingElseChanges) {
 
 TEST(Escaping, ScriptAndAttributeEscapes) {
   EXPECT_EQ(EscapeScriptString("a\r\nb\x01&"), "a\\r\\nb\\x01\\x26");
+  // Characters the page's GB2312 lacks would reach the script as "&#N;" text: a line separator,
+  // the euro sign, a character beyond U+FFFF and an ill-formed byte. Chinese text stays as it is.
+  EXPECT_EQ(EscapeScriptString("错误\u2028€\U0001F600\xFF输入"),
+            "错误\\u2028\\u20AC\\uD83D\\uDE00\\uFFFD输入");
+  EXPECT_EQ(Utf8ToGb2312(EscapeScriptString("1\u2028")), "1\\u2028");
   EXPECT_EQ(EscapeHtmlAttribute("\"><script>&'"), "&quot;&gt;&lt;script&gt;&amp;&#39;");
 }
 

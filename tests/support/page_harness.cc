@@ -62,4 +62,19 @@ std::vector<std::string> PageHarness::LogLines() const {
   return lines;
 }
 
+long PageHarness::LoggedCount(std::string_view text) const {
+  const std::string repeated = std::string(text) + " ... repeated ";
+  long count = 0;
+  for (const std::string& line : LogLines()) {
+    if (line == text) {
+      ++count;
+    } else if (line.starts_with(repeated) && line.ends_with(" times")) {
+      count += std::stol(line.substr(repeated.size()));
+    } else {
+      return -1;
+    }
+  }
+  return count;
+}
+
 }  // namespace sheetora::testing

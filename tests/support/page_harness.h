@@ -40,6 +40,9 @@ class PageHarness {
 
   /// The log lines written so far, each without its date, time and four blanks, and without CR LF.
   std::vector<std::string> LogLines() const;
+  /// How often `text` was logged: its lines plus the counts of its "... repeated N times" lines.
+  /// -1 when the log holds any other line.
+  long LoggedCount(std::string_view text) const;
   /// The raw log file content.
   std::string LogText() const;
   const std::filesystem::path& log_dir() const { return log_dir_; }

@@ -174,12 +174,22 @@ TEST_F(ImpositionPage, InputErrorsAlertAndStopWithoutLogging) {
   EXPECT_TRUE(harness_.LogLines().empty());
 }
 
-TEST_F(ImpositionPage, ProductChecksLetAnEvenNumberOfNegativesThrough) {
-  // Both piece sides negative: the grid counts are both negative and their product is the
-  // vertical arrangement's 21.
-  const std::string html = Html({.PL = "-210", .PW = "-140"});
-  EXPECT_EQ(Ups(html), "21");
-  EXPECT_EQ(Utilisation(html), "71.84%");
+TEST_F(ImpositionPage, EverySizeMustBePositiveNotOnlyTheirProduct) {
+  // An even number of negative sizes keeps the product positive; they counted nonsense, and the
+  // last case ran the two-block search for seconds.
+  // clang-format off
+  for (const Form& form : {Form{.PL = "-210", .PW = "-140"},
+                           Form{.PL = "-210", .BigSmall = "-1"},
+                           Form{.PL = "-210", .BigSmall = "-1", .PaiLie = "HSP"},
+                           Form{.PL = "-210", .PW = "-140", .PaiLie = "MaxP"},
+                           Form{.PW = "-140", .BigSmall = "-1", .PaiLie = "MaxP"},
+                           Form{.PaperL = "400000000", .PaperW = "-5", .PL = "1", .PW = "-10", .PaiLie = "MaxP"},
+                           Form{.PaperL = "2147483647", .PaperW = "-5", .PL = "1", .PW = "-10", .PaiLie = "MaxP"}}) {
+    // clang-format on
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Post(form).response.body(), Alert("填写有误!")) << form.PaperL << " " << form.PW;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  }
   // A piece exactly as large as the sheet fits.
   EXPECT_EQ(Ups(Html({.PL = "1092", .PW = "787"})), "1");
 }
@@ -243,9 +253,6 @@ TEST_F(ImpositionPage, PlateMethodAndFitMessages) {
       {{.PL = "900", .PW = "100", .PaiLie = "SP", .FanBan = "1"}, "不能竖排！"},
       {{.PL = "900", .PW = "100", .PaiLie = "SP", .FanBan = "2"}, "横排不能天地翻！"},
       {{.PL = "900", .PW = "100", .PaiLie = "SP", .FanBan = "3"}, "横排不能自翻版！"},
-      // One negative piece side and a negative zoom pass the input checks but fit nothing.
-      {{.PL = "-210", .BigSmall = "-1"}, "不能横排！"},
-      {{.PL = "-210", .BigSmall = "-1", .PaiLie = "HSP"}, "不能开版！"},
       {{.PL = "500", .PW = "400", .PaiLie = "HSP", .FanBan = "2"}, "不能开版！"},
   };
   for (const auto& c : cases) {
@@ -428,15 +435,37 @@ TEST_F(ImpositionPage, MostUpsTakesALaterLayoutWithEqualUpsInFewerBlocks) {
   EXPECT_EQ(page.LastTopTabCol.Text(), "3");
 }
 
-TEST_F(ImpositionPage, MostUpsWithNegativePieceSidesEndsWithNoUps) {
-  // The searches step by a negative piece side: they must run no iteration, not forever.
-  // In the second case the share comes out as -0.
-  for (const Form& form : {Form{.PL = "-210", .PW = "-140", .PaiLie = "MaxP"},
-                           Form{.PW = "-140", .BigSmall = "-1", .PaiLie = "MaxP"}}) {
-    const std::string html = Html(form);
-    EXPECT_EQ(Ups(html), "0");
-    EXPECT_EQ(Utilisation(html), "0.00%");
+TEST_F(ImpositionPage, HugeZoomsAnswerAsQuicklyAsAnyOther) {
+  // A zoom far beyond any drawing took the searches off their fast path for tens of seconds.
+  for (const Form& form : {Form{.PaperL = "800",
+                          .PaperW = "800",
+                          .PL = "2",
+                          .PW = "1",
+                          .BigSmall = "1e300",
+                          .PaiLie = "MaxP"},
+                           Form{.PaperL = "3000",
+                           .PaperW = "3000",
+                           .PL = "2",
+                           .PW = "1",
+                           .BigSmall = "1e280",
+                           .PaiLie = "MaxP"}}) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Ups(Html(form)), form.PaperL == "800" ? "320000" : "4500000");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   }
+  // Past the zoom at which the drawn sheet leaves the number range, the page fails with the
+  // overflow its drawing meets, before the searches run.
+  const auto start = std::chrono::steady_clock::now();
+  const PageOutcome outcome = Post({.PaperL = "800",
+                                    .PaperW = "800",
+                                    .PL = "2",
+                                    .PW = "1",
+                                    .BigSmall = "4.4995e305",
+                                    .PaiLie = "MaxP"});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(outcome.response.body(), "");
+  EXPECT_EQ(harness_.LogLines(),
+            std::vector<std::string>{"\\Sheetora_Web\\PinBan, AllTORVA: Overflow"});
 }
 
 TEST_F(ImpositionPage, DivisionByZeroInASearchIsLoggedUnderThePage) {
