@@ -69,8 +69,8 @@ Value SharedFunctions::PinBan(const Value& PaperL, const Value& PaperW, const Va
   AssignOutputs(outputs, r.written);
   if (r.error) throw *r.error;
   return {};
-} catch (...) {
-  Trap("PinBan");
+} catch (const std::exception& e) {
+  Trap("PinBan", e);
   return {};
 }
 
@@ -97,8 +97,8 @@ Value SharedFunctions::PinBanTwo(const Value& PaperL, const Value& PaperW, const
   AssignOutputs(outputs, r.written);
   if (r.error) throw *r.error;
   return {};
-} catch (...) {
-  Trap("PinBanTwo");
+} catch (const std::exception& e) {
+  Trap("PinBanTwo", e);
   return {};
 }
 
@@ -146,8 +146,8 @@ Value SharedFunctions::DrawTab(const Value& TabW, const Value& TabH, const Value
   table.append("</table>\r\n");
   Write(table);
   return {};
-} catch (...) {
-  Trap("DrawTab");
+} catch (const std::exception& e) {
+  Trap("DrawTab", e);
   return {};
 }
 

@@ -7,7 +7,7 @@
 #include <ctime>
 #include <string>
 
-#include "runtime/page_context.h"
+#include "runtime/host_objects.h"
 
 namespace sheetora {
 
@@ -22,9 +22,7 @@ std::filesystem::path LibraryFolder() {
 }
 
 void WriteErrorLog(std::string_view text) {
-  // The host logs its own faults after the page object, and with it the page context, is gone.
-  const Server* server = CurrentPageContext().server;
-  if (server == nullptr) server = CurrentObjectContext().server;
+  const Server* server = CurrentObjectContext().server;
   std::filesystem::path folder =
       server && !server->log_dir.empty() ? server->log_dir : LibraryFolder();
 

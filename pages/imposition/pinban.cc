@@ -45,8 +45,8 @@ void Class61::AllTORVA() try {
     Arrange();
   }
   WriteResult();
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 // Reads, checks and orders the sizes, and remembers them for the menu, whether or not a

@@ -29,10 +29,12 @@ class LayoutFixture : public ::testing::Test {
 
   template <typename F>
   void OnPage(F f) {
-    Request request;
-    const ObjectContextScope scope({&request, &response_, &server_});
-    Host page(scale_);
-    f(page);
+    drawn_ = harness_
+                 .RunWith([&] {
+                   Host page(scale_);
+                   f(page);
+                 })
+                 .response.body();
   }
 
   // PinBan's outputs as "KNum okax okay LT LB RT RB okPiece", each block as W*H:Col*Row; an
@@ -68,16 +70,12 @@ class LayoutFixture : public ::testing::Test {
   }
 
   std::string Drawn(Value w, Value h, Value rows, Value cols) {
-    response_ = Response();
     OnPage([&](SharedFunctions& page) { page.DrawTab(w, h, rows, cols); });
-    return response_.body();
+    return drawn_;
   }
 
-  void SetUp() override { server_.log_dir = harness_.log_dir(); }
-
   PageHarness harness_;
-  Server server_;
-  Response response_;
+  std::string drawn_;  // what the last page call wrote
   Value scale_;
 };
 

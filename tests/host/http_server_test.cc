@@ -289,10 +289,8 @@ TEST_F(HostTest, AnswersAFaultThatEscapesWith500AndLogsIt) {
 
 TEST_F(HostTest, ConcurrentRequestsEachGetTheirOwnPage) {
   Start([](std::string_view, Request& request, Server& server) {
-    PageOutcome outcome;
-    const ObjectContextScope scope({&request, &outcome.response, &server});
-    EchoPage().AllTORVA();
-    return outcome;
+    EchoPage page;
+    return RunPage(page, request, server);
   });
   constexpr int kClients = 4, kRequests = 200;
   std::vector<std::string> wrong(kClients);

@@ -70,34 +70,17 @@ std::chrono::sys_days LocalToday() {
 
 class ImpositionPage : public ::testing::Test {
  protected:
-  void SetUp() override { server_.log_dir = harness_.log_dir(); }
-
   std::string Html(const Form& form) { return harness_.Html(kPage, form.fields()); }
   PageOutcome Post(const Form& form) { return harness_.Run(kPage, form.fields()); }
 
-  // A page object on this thread for the post, kept so that its page variables can be read.
-  Class61& NewPage(const Form& form = {}) {
-    for (const auto& [name, value] : form.fields()) request_.AddFormField(name, value);
-    scope_.emplace(ObjectContext{&request_, &response_, &server_});
-    return page_.emplace();
-  }
-  Class61& Calculate(const Form& form) {
-    Class61& page = NewPage(form);
-    try {
-      page.AllTORVA();
-    } catch (const PageEnd&) {
-      ended_ = true;
-    }
-    return page;
+  // Runs the page for the post and keeps it, so that its page variables can be read.
+  const Class61& Calculate(const Form& form) {
+    harness_.Run(page_, form.fields());
+    return page_;
   }
 
   PageHarness harness_;
-  Request request_;
-  Response response_;
-  Server server_;
-  bool ended_ = false;
-  std::optional<ObjectContextScope> scope_;
-  std::optional<Class61> page_;  // destroyed before the scope it was created in
+  Class61 page_;
 };
 
 TEST_F(ImpositionPage, HorizontalWorkedExampleIsByteExact) {
@@ -321,7 +304,7 @@ TEST_F(ImpositionPage, MostUpsIgnoresThePlateMethod) {
 
 TEST_F(ImpositionPage, MostUpsKeepsTheEarliestTwoBlockLayout) {
   const Class61& page = Calculate({.PaiLie = "MaxP", .FanBan = std::nullopt});
-  EXPECT_EQ(server_.script_timeout, 9999);  // raised before the searches
+  EXPECT_EQ(harness_.server().script_timeout, 9999);  // raised before the searches
   EXPECT_EQ(page.LastKNum.Text(), "27");
   EXPECT_EQ(page.Pic.Text(), "2");
   EXPECT_EQ(page.LastPiece.Text(), "2");
@@ -440,7 +423,7 @@ TEST_F(ImpositionPage, MostUpsWithNegativePieceSidesEndsWithNoUps) {
 }
 
 TEST_F(ImpositionPage, DivisionByZeroInASearchIsLoggedUnderThePage) {
-  Class61& page = NewPage();
+  Class61& page = page_;
   page.Para = Value(400.0 / 1092);
   // Piece sides below 0.5 round to 0 in the whole-number divisions.
   FourBlockSlot& k = page.K1;
@@ -448,10 +431,12 @@ TEST_F(ImpositionPage, DivisionByZeroInASearchIsLoggedUnderThePage) {
   k.PaperW = Value(787);
   k.PL = Value(0.4);
   k.PW = Value(0.4);
-  page.PinBan(k.PaperL, k.PaperW, k.PL, k.PW, k.KNum, k.okax, k.okay, k.LTTabW, k.LTTabH,
-              k.LTTabCol, k.LTTabRow, k.LBTabW, k.LBTabH, k.LBTabCol, k.LBTabRow, k.RTTabW,
-              k.RTTabH, k.RTTabCol, k.RTTabRow, k.RBTabW, k.RBTabH, k.RBTabCol, k.RBTabRow,
-              k.okPiece);
+  harness_.RunWith([&] {
+    page.PinBan(k.PaperL, k.PaperW, k.PL, k.PW, k.KNum, k.okax, k.okay, k.LTTabW, k.LTTabH,
+                k.LTTabCol, k.LTTabRow, k.LBTabW, k.LBTabH, k.LBTabCol, k.LBTabRow, k.RTTabW,
+                k.RTTabH, k.RTTabCol, k.RTTabRow, k.RBTabW, k.RBTabH, k.RBTabCol, k.RBTabRow,
+                k.okPiece);
+  });
   EXPECT_EQ(k.KNum.Text(), "0");
   EXPECT_TRUE(k.okax.IsEmpty());
   EXPECT_EQ(harness_.LogLines(),
