@@ -43,7 +43,7 @@ Value SharedFunctions::Swap(Value& PPL, Value& PPW, const Value& CC) try {
 
 Value SharedFunctions::UpNum(const Value& CNum) try {
   if (!CNum.IsNumeric()) return Value(0);
-  const Value rounded(RoundToInt32(CNum.ToDouble()));
+  Value rounded(RoundToInt32(CNum.ToDouble()));
   if (CNum > rounded) return rounded + Value(1);
   return rounded;
 } catch (const std::exception& e) {

@@ -39,7 +39,8 @@ class Converter {
   }
 
  private:
-  static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+  // iconv_open reports failure as this cast of -1.
+  static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
   iconv_t cd_;
 };
 

@@ -51,7 +51,7 @@ const std::vector<std::string>& HostileValues() {
       "' onmouseover='alert(1)' x='",
       "\");alert(1);//",
       "</script><script>alert(1)</script>",
-      std::string("12\0<script>alert(1)</script>", 29),
+      std::string("12\0<script>alert(1)</script>", 28),
       "\xff\xfe\x80\x81<script>alert(1)</script>",  // bytes that are no UTF-8
       "\xef\xbf\xbd",
       std::string(60 * 1024, '9'),
