@@ -4,7 +4,7 @@
 #include <array>
 #include <cctype>
 
-#include "calc/fuc.h"
+#include "pages/fuc.h"
 #include "pages/imposition/pinban.h"
 #include "pages/shell/copyright.h"
 #include "pages/shell/index.h"

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "calc/fuc.h"
+#include "pages/fuc.h"
 
 namespace sheetora {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <thread>
 
-#include "calc/fuc.h"
+#include "pages/fuc.h"
 #include "runtime/errors.h"
 #include "tests/support/page_harness.h"
 

@@ -1,4 +1,4 @@
-#include "calc/fuc.h"
+#include "pages/fuc.h"
 
 #include <utility>
 

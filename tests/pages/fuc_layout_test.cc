@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "calc/fuc.h"
 #include "calc/layout_search.h"
+#include "pages/fuc.h"
 #include "tests/support/page_harness.h"
 
 namespace sheetora {

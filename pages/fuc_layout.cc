@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "calc/fuc.h"
 #include "calc/layout_search.h"
+#include "pages/fuc.h"
 #include "runtime/errors.h"
 
 namespace sheetora {
