@@ -37,36 +37,48 @@ class LayoutFixture : public ::testing::Test {
                  .response.body();
   }
 
-  // PinBan's outputs as "KNum okax okay LT LB RT RB okPiece", each block as W*H:Col*Row; an
-  // output the search left alone shows as "-".
-  std::string FourBlocks(Value L, Value W, Value PL, Value PW) {
-    std::vector<Value> out(20, Value("-"));
-    OnPage([&](SharedFunctions& page) {
-      page.PinBan(L, W, PL, PW, out[0], out[1], out[2], out[3], out[4], out[5], out[6], out[7],
-                  out[8], out[9], out[10], out[11], out[12], out[13], out[14], out[15], out[16],
-                  out[17], out[18], out[19]);
-    });
-    std::string text = out[0].Text() + " " + out[1].Text() + " " + out[2].Text();
-    for (int block = 0; block < 4; ++block) {
-      const Value* b = &out[3 + 4 * block];
-      text.append(" ").append(b[0].Text()).append("*").append(b[1].Text());
-      text.append(":").append(b[2].Text()).append("*").append(b[3].Text());
-    }
-    return text.append(" ").append(out[19].Text());
+  static void AppendBlock(std::string& text, const std::string& w, const std::string& h,
+                          const std::string& col, const std::string& row) {
+    text.append(" ").append(w).append("*").append(h).append(":").append(col).append("*").append(
+        row);
   }
 
-  // PinBanTwo's outputs as "KNum Top Bot okPiece" in the same form; okay must stay as passed.
+  // PinBan's result as "KNum okax okay LT LB RT RB okPiece", each block as W*H:Col*Row. An
+  // output that the search never reached (outputs are reached in the order okPiece, okax, okay,
+  // then Col, Row, W, H of LT, LB, RT, RB) shows as "-".
+  std::string FourBlocks(Value L, Value W, Value PL, Value PW) {
+    FourBlockResult r;
+    OnPage([&](SharedFunctions& page) { page.PinBan(L, W, PL, PW, r); });
+    const auto out = [&](int order, double v) {
+      return order < r.written ? Value(v).Text() : std::string("-");
+    };
+    std::string text = Value(r.KNum).Text();
+    text.append(" ").append(out(1, r.okax)).append(" ").append(out(2, r.okay));
+    int order = 3;
+    for (const LayoutBlock* b : {&r.LT, &r.LB, &r.RT, &r.RB}) {
+      AppendBlock(text, out(order + 2, b->TabW), out(order + 3, b->TabH), out(order, b->TabCol),
+                  out(order + 1, b->TabRow));
+      order += 4;
+    }
+    return text.append(" ").append(out(0, r.okPiece));
+  }
+
+  // PinBanTwo's result as "KNum Top Bot okPiece" in the same form; outputs are reached in the
+  // order Row, Col, W, H of Top and Bot, then okPiece.
   std::string TwoBlocks(Value L, Value W, Value PL, Value PW) {
-    std::vector<Value> out(11, Value("-"));
-    Value okay("kept");
-    OnPage([&](SharedFunctions& page) {
-      page.PinBanTwo(L, W, PL, PW, out[0], okay, out[1], out[2], out[3], out[4], out[5], out[6],
-                     out[7], out[8], out[9]);
-    });
-    EXPECT_EQ(okay.Text(), "kept");
-    return out[0].Text() + " " + out[1].Text() + "*" + out[2].Text() + ":" + out[3].Text() + "*" +
-           out[4].Text() + " " + out[5].Text() + "*" + out[6].Text() + ":" + out[7].Text() + "*" +
-           out[8].Text() + " " + out[9].Text();
+    TwoBlockResult r;
+    OnPage([&](SharedFunctions& page) { page.PinBanTwo(L, W, PL, PW, r); });
+    const auto out = [&](int order, double v) {
+      return order < r.written ? Value(v).Text() : std::string("-");
+    };
+    std::string text = Value(r.KNum).Text();
+    int order = 0;
+    for (const LayoutBlock* b : {&r.Top, &r.Bot}) {
+      AppendBlock(text, out(order + 2, b->TabW), out(order + 3, b->TabH), out(order + 1, b->TabCol),
+                  out(order, b->TabRow));
+      order += 4;
+    }
+    return text.append(" ").append(out(8, r.okPiece));
   }
 
   std::string Drawn(Value w, Value h, Value rows, Value cols) {
