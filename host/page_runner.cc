@@ -1,5 +1,7 @@
 #include "host/page_runner.h"
 
+#include <dlfcn.h>
+
 #include <exception>
 #include <string>
 
@@ -47,6 +49,17 @@ PageOutcome RunPage(Page& page, Request& request, Server& server) {
 PageOutcome RunPage(std::string_view class_name, Request& request, Server& server) {
   if (const PageRow* row = FindPageByClass(class_name)) return RunRow(*row, request, server);
   return {.status = 404};
+}
+
+std::filesystem::path PageLibraryFolder() {
+  // Any function of the library tells where the library was loaded from.
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&PageTable), &info) == 0 || info.dli_fname == nullptr) {
+    return {};
+  }
+  std::error_code ec;
+  auto path = std::filesystem::canonical(info.dli_fname, ec);
+  return ec ? std::filesystem::path(info.dli_fname).parent_path() : path.parent_path();
 }
 
 PageOutcome ServeSitePage(std::string_view url_path, Request& request, Server& server) {

@@ -1,6 +1,7 @@
 // Runs one page object for one request, the way the host does, without any socket.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string_view>
 
@@ -26,6 +27,10 @@ PageOutcome RunPage(Page& page, Request& request, Server& server);
 /// Creates the page class by its name ("Sheetora.Class61"), runs it once and releases it; a
 /// name that the page table lacks is a 404.
 PageOutcome RunPage(std::string_view class_name, Request& request, Server& server);
+
+/// The folder that holds the page library: where the error log goes unless the host is told
+/// another folder.
+std::filesystem::path PageLibraryFolder();
 
 /// Answers a request for a URL path of the site: the page that the page table names runs; any
 /// other path is a 404.

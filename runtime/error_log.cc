@@ -1,6 +1,5 @@
 #include "runtime/error_log.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,20 +10,9 @@
 
 namespace sheetora {
 
-std::filesystem::path LibraryFolder() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&LibraryFolder), &info) == 0 || info.dli_fname == nullptr) {
-    return {};
-  }
-  std::error_code ec;
-  auto path = std::filesystem::canonical(info.dli_fname, ec);
-  return ec ? std::filesystem::path(info.dli_fname).parent_path() : path.parent_path();
-}
-
 void WriteErrorLog(std::string_view text) {
   const Server* server = CurrentObjectContext().server;
-  std::filesystem::path folder =
-      server && !server->log_dir.empty() ? server->log_dir : LibraryFolder();
+  const std::filesystem::path folder = server ? server->log_dir : std::filesystem::path();
 
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -6,14 +6,11 @@
 
 namespace sheetora {
 
-/// Appends "<local date and time>    <text>\r\n" to QuennetLog.Log in the log folder of the
-/// current page context (the page library's folder when the host set none). The line goes out in
+/// Appends "<local date and time>    <text>\r\n" to QuennetLog.Log in the log folder that the
+/// host set in the current page context (the working folder when it set none). The line goes out in
 /// one write on an O_APPEND descriptor, so lines of concurrent writers never interleave. Never
 /// fails: a line that cannot be written is lost.
 void WriteErrorLog(std::string_view text);
-
-/// The folder that holds the page library itself.
-std::filesystem::path LibraryFolder();
 
 /// The log file's name.
 inline constexpr std::string_view kErrorLogName = "QuennetLog.Log";

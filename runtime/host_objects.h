@@ -59,7 +59,7 @@ class Response {
 struct Server {
   /// Seconds the page may run; pages raise it before long searches.
   int script_timeout = 90;
-  /// Folder of the error log; empty means the folder that holds the page library.
+  /// Folder of the error log, as the host resolved it; empty means the working folder.
   std::filesystem::path log_dir;
 };
 
