@@ -37,48 +37,44 @@ class LayoutFixture : public ::testing::Test {
                  .response.body();
   }
 
-  static void AppendBlock(std::string& text, const std::string& w, const std::string& h,
-                          const std::string& col, const std::string& row) {
-    text.append(" ").append(w).append("*").append(h).append(":").append(col).append("*").append(
-        row);
+  // An output's text, or "-" when the search never reached it: `order` is its place in the
+  // order of assignment, of which the first `written` were reached.
+  static std::string Out(int written, int order, double v) {
+    return order < written ? Value(v).Text() : std::string("-");
+  }
+  // Appends a block as " W*H:Col*Row", given the places of its Col, Row, W and H.
+  static void AppendBlock(std::string& text, int written, const LayoutBlock& b, int col, int row,
+                          int w, int h) {
+    text.append(" ").append(Out(written, w, b.TabW)).append("*").append(Out(written, h, b.TabH));
+    text.append(":").append(Out(written, col, b.TabCol)).append("*");
+    text.append(Out(written, row, b.TabRow));
   }
 
-  // PinBan's result as "KNum okax okay LT LB RT RB okPiece", each block as W*H:Col*Row. An
-  // output that the search never reached (outputs are reached in the order okPiece, okax, okay,
-  // then Col, Row, W, H of LT, LB, RT, RB) shows as "-".
+  // PinBan's result as "KNum okax okay LT LB RT RB okPiece"; outputs are reached in the order
+  // okPiece, okax, okay, then Col, Row, W, H of LT, LB, RT, RB.
   std::string FourBlocks(Value L, Value W, Value PL, Value PW) {
     FourBlockResult r;
     OnPage([&](SharedFunctions& page) { page.PinBan(L, W, PL, PW, r); });
-    const auto out = [&](int order, double v) {
-      return order < r.written ? Value(v).Text() : std::string("-");
-    };
     std::string text = Value(r.KNum).Text();
-    text.append(" ").append(out(1, r.okax)).append(" ").append(out(2, r.okay));
+    text.append(" ").append(Out(r.written, 1, r.okax));
+    text.append(" ").append(Out(r.written, 2, r.okay));
     int order = 3;
     for (const LayoutBlock* b : {&r.LT, &r.LB, &r.RT, &r.RB}) {
-      AppendBlock(text, out(order + 2, b->TabW), out(order + 3, b->TabH), out(order, b->TabCol),
-                  out(order + 1, b->TabRow));
+      AppendBlock(text, r.written, *b, order, order + 1, order + 2, order + 3);
       order += 4;
     }
-    return text.append(" ").append(out(0, r.okPiece));
+    return text.append(" ").append(Out(r.written, 0, r.okPiece));
   }
 
-  // PinBanTwo's result as "KNum Top Bot okPiece" in the same form; outputs are reached in the
-  // order Row, Col, W, H of Top and Bot, then okPiece.
+  // PinBanTwo's result as "KNum Top Bot okPiece"; outputs are reached in the order Row, Col, W,
+  // H of Top and Bot, then okPiece.
   std::string TwoBlocks(Value L, Value W, Value PL, Value PW) {
     TwoBlockResult r;
     OnPage([&](SharedFunctions& page) { page.PinBanTwo(L, W, PL, PW, r); });
-    const auto out = [&](int order, double v) {
-      return order < r.written ? Value(v).Text() : std::string("-");
-    };
     std::string text = Value(r.KNum).Text();
-    int order = 0;
-    for (const LayoutBlock* b : {&r.Top, &r.Bot}) {
-      AppendBlock(text, out(order + 2, b->TabW), out(order + 3, b->TabH), out(order + 1, b->TabCol),
-                  out(order, b->TabRow));
-      order += 4;
-    }
-    return text.append(" ").append(out(8, r.okPiece));
+    AppendBlock(text, r.written, r.Top, 1, 0, 2, 3);
+    AppendBlock(text, r.written, r.Bot, 5, 4, 6, 7);
+    return text.append(" ").append(Out(r.written, 8, r.okPiece));
   }
 
   std::string Drawn(Value w, Value h, Value rows, Value cols) {
