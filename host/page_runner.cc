@@ -12,8 +12,10 @@
 namespace sheetora {
 namespace {
 
+// The page is made outside the run, so that the page-end signal unwinds no frame that owns it.
 PageOutcome RunRow(const PageRow& row, Request& request, Server& server) {
-  return RunWithHostObjects(request, server, row.class_name, [&] { row.make()->AllTORVA(); });
+  const std::unique_ptr<Page> page = row.make();
+  return RunWithHostObjects(request, server, row.class_name, [&] { page->AllTORVA(); });
 }
 
 }  // namespace
