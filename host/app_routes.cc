@@ -2,10 +2,16 @@
 
 #include <array>
 
+#include "pages/planner/planner.h"
+
 namespace sheetora {
 namespace {
 
-constexpr std::array<AppRoute, 0> kAppRoutes = {{}};
+constexpr std::array kAppRoutes = {
+    AppRoute{"/plan", &planner::ServePlanPage},
+    AppRoute{"/plan.svg", &planner::ServePlanSvg},
+    AppRoute{"/plan.pdf", &planner::ServePlanPdf},
+};
 
 }  // namespace
 
