@@ -18,7 +18,7 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== clang-tidy (.clang-tidy) on every C++ file of the release build's compile_commands.json"
-run-clang-tidy -p build -quiet -j"$jobs" >/dev/null
+run-clang-tidy -p build -quiet -j"$jobs"
 
 echo "== benchmarks, briefly: they must run, their timings never fail"
 build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
