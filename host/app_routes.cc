@@ -2,14 +2,15 @@
 
 #include <array>
 
+#include "host/api_routes.h"
 #include "pages/planner/planner.h"
 
 namespace sheetora {
 namespace {
 
 constexpr std::array kAppRoutes = {
-    AppRoute{"/plan", &planner::ServePlanPage},
-    AppRoute{"/plan.svg", &planner::ServePlanSvg},
+    AppRoute{"/api/v1/layout", &ServeLayoutApi},   AppRoute{"/api/v1/openapi.json", &ServeOpenApi},
+    AppRoute{"/plan", &planner::ServePlanPage},    AppRoute{"/plan.svg", &planner::ServePlanSvg},
     AppRoute{"/plan.pdf", &planner::ServePlanPdf},
 };
 

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/api_routes.h"
 #include "host/app_routes.h"
 #include "host/cookies.h"
 #include "host/gb2312.h"
@@ -181,16 +182,9 @@ MHD_Result OnQueryArgument(void* cls, MHD_ValueKind, const char* name, const cha
   return MHD_NO;
 }
 
-/// Runs a route beside the classic pages and sends its bytes as they are.
-MHD_Result SendApp(MHD_Connection* connection, std::string_view method, std::string_view url,
-                   Exchange& exchange) {
-  AppRequest request{.method = method,
-                     .path = url,
-                     .content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
-                     .body = exchange.raw_body};
-  MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
-  const AppAnswer answer = exchange.app->handler(request);
-  auto body = std::make_unique<std::string>(answer.body);
+/// Sends the answer of a route beside the classic pages, its bytes as they are.
+MHD_Result SendApp(MHD_Connection* connection, AppAnswer answer) {
+  auto body = std::make_unique<std::string>(std::move(answer.body));
   MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
       body->size(), body->data(), &FreeBody, body.get());
   if (response == nullptr) return MHD_NO;
@@ -214,15 +208,19 @@ void LogHostFault(const HttpServerOptions& options, std::string_view what) noexc
 /// The first call for a request: refuses what it can refuse before any body is read.
 MHD_Result Begin(const HttpServerOptions& options, MHD_Connection* connection, std::string_view url,
                  std::string_view method, void** request_slot) {
-  if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_POST &&
+  // Routes under /api/ answer every method themselves, and their errors in their own format.
+  const AppRoute* app = FindAppRoute(url);
+  const bool api = app != nullptr && url.starts_with("/api/");
+  if (!api && method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_POST &&
       method != MHD_HTTP_METHOD_HEAD) {
     return SendStatus(connection, MHD_HTTP_METHOD_NOT_ALLOWED);
   }
   if (DeclaredBodyLength(connection) > options.max_body_bytes) {
-    return SendStatus(connection, MHD_HTTP_CONTENT_TOO_LARGE);
+    return api ? SendApp(connection, ApiTooLarge())
+               : SendStatus(connection, MHD_HTTP_CONTENT_TOO_LARGE);
   }
   auto exchange = std::make_unique<Exchange>();
-  exchange->app = FindAppRoute(url);
+  exchange->app = app;
   if (exchange->app == nullptr && IsFormBody(connection)) {
     exchange->form.reset(
         MHD_create_post_processor(connection, kFormParserBufferBytes, &OnFormData, exchange.get()));
@@ -249,7 +247,14 @@ MHD_Result Receive(const HttpServerOptions& options, Exchange& exchange, const c
 /// open for the next request.
 MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
                   std::string_view url, std::string_view method, Exchange& exchange) {
-  if (exchange.app != nullptr) return SendApp(connection, method, url, exchange);
+  if (exchange.app != nullptr) {
+    AppRequest request{.method = method,
+                       .path = url,
+                       .content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
+                       .body = exchange.raw_body};
+    MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
+    return SendApp(connection, exchange.app->handler(request));
+  }
   exchange.FinishForm();
   MHD_get_connection_values(connection, MHD_COOKIE_KIND, &OnCookie, &exchange.request);
   Server server;

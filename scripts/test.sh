@@ -32,6 +32,9 @@ echo "== browser tests: headless Chromium against build/sheetora-host"
 (cd tests/browser && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund &&
   node --test --test-concurrency=1)
 
+echo "== the layout engine's OpenAPI document, and real answers against its schemas"
+(cd tests/layout/openapi && npm ci --no-audit --no-fund && node --test)
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=address,undefined \
   -DSHEETORA_BUILD_BENCH=OFF
