@@ -39,6 +39,8 @@ class Converter {
   }
 
  private:
+  // iconv_open reports failure as this cast of -1.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
   iconv_t cd_;
 };

@@ -40,7 +40,7 @@ struct HttpServerOptions {
   /// Bounds the request line and headers. The daemon clears this much for every request, so a
   /// larger bound costs throughput.
   std::size_t connection_memory_limit = 16 * 1024;
-  std::filesystem::path log_dir;  ///< folder of the error log; empty: the page library's folder
+  std::filesystem::path log_dir;  ///< folder of the error log; empty: the working folder
   RequestHandler handler = ServeSitePage;
 };
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "host/http_server.h"
+#include "host/page_runner.h"
 
 namespace {
 
@@ -109,6 +110,7 @@ int main(int argc, char** argv) {
     std::cout << kUsage;
     return 0;
   }
+  if (command.server.log_dir.empty()) command.server.log_dir = sheetora::PageLibraryFolder();
 
   // Blocked before the server starts its threads, which inherit the mask, so that the stop
   // signals wait for sigwait below instead of ending the process. A shell starts background

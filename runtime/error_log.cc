@@ -1,6 +1,5 @@
 #include "runtime/error_log.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "runtime/page_context.h"
+#include "runtime/host_objects.h"
 
 namespace sheetora {
 namespace {
@@ -150,22 +149,9 @@ void AppendAll(const std::vector<LogState::Line>& lines) {
 
 }  // namespace
 
-std::filesystem::path LibraryFolder() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&LibraryFolder), &info) == 0 || info.dli_fname == nullptr) {
-    return {};
-  }
-  std::error_code ec;
-  auto path = std::filesystem::canonical(info.dli_fname, ec);
-  return ec ? std::filesystem::path(info.dli_fname).parent_path() : path.parent_path();
-}
-
 void WriteErrorLog(std::string_view text) try {
-  // The host logs its own faults after the page object, and with it the page context, is gone.
-  const Server* server = CurrentPageContext().server;
-  if (server == nullptr) server = CurrentObjectContext().server;
-  const std::filesystem::path folder =
-      server && !server->log_dir.empty() ? server->log_dir : LibraryFolder();
+  const Server* server = CurrentObjectContext().server;
+  const std::filesystem::path folder = server ? server->log_dir : std::filesystem::path();
   std::vector<LogState::Line> due;
   const bool write = State().Admit(folder, text, due);
   AppendAll(due);

@@ -7,8 +7,8 @@
 
 namespace sheetora {
 
-/// Appends "<local date and time>    <text>\r\n" to QuennetLog.Log in the log folder of the
-/// current page context (the page library's folder when the host set none). The line goes out in
+/// Appends "<local date and time>    <text>\r\n" to QuennetLog.Log in the log folder that the
+/// host set in the current page context (the working folder when it set none). The line goes out in
 /// one write on an O_APPEND descriptor, so lines of concurrent writers never interleave, and it
 /// starts on a fresh line even when an earlier write was cut short (a full disk). Never fails: a
 /// line that cannot be written is lost.
@@ -22,9 +22,6 @@ void WriteErrorLog(std::string_view text);
 /// `all`. Called now and then by the host, and with `all` when it stops, so that the count of a
 /// flood that has ended is not held back.
 void WriteErrorLogRepeats(bool all = false);
-
-/// The folder that holds the page library itself.
-std::filesystem::path LibraryFolder();
 
 /// The log file's name.
 inline constexpr std::string_view kErrorLogName = "QuennetLog.Log";

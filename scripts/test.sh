@@ -17,6 +17,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== clang-tidy (.clang-tidy) on every C++ file of the release build's compile_commands.json"
+run-clang-tidy -p build -quiet -j"$jobs"
+
 echo "== benchmarks, briefly: they must run, their timings never fail"
 build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
   --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
