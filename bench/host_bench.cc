@@ -52,7 +52,7 @@ BENCHMARK_CAPTURE(BM_Gb18030ToUtf8, chinese_field, Utf8ToGb2312("大度对开"))
 // One whole request in-process, page run and transcoding, for each kind of page the load test
 // sends (the same forms).
 void BM_Serve(benchmark::State& state, std::string_view path,
-              std::vector<std::pair<std::string, std::string>> form) {
+              const std::vector<std::pair<std::string, std::string>>& form) {
   Server server;
   server.log_dir = std::filesystem::temp_directory_path();
   for (auto _ : state) {
