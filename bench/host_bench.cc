@@ -1,8 +1,12 @@
 // The host's own costs per request: converting page bodies to GB2312, decoding posted fields,
-// and one whole in-process page run.
+// and whole in-process requests of each kind.
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "host/gb2312.h"
 #include "host/page_runner.h"
@@ -45,15 +49,40 @@ void BM_Gb18030ToUtf8(benchmark::State& state, const std::string& bytes) {
 BENCHMARK_CAPTURE(BM_Gb18030ToUtf8, ascii_field, std::string("1092"));
 BENCHMARK_CAPTURE(BM_Gb18030ToUtf8, chinese_field, Utf8ToGb2312("大度对开"));
 
-void BM_ServeMainPage(benchmark::State& state) {
+// One whole request in-process, page run and transcoding, for each kind of page the load test
+// sends (the same forms).
+void BM_Serve(benchmark::State& state, std::string_view path,
+              const std::vector<std::pair<std::string, std::string>>& form) {
+  Server server;
+  server.log_dir = std::filesystem::temp_directory_path();
   for (auto _ : state) {
     Request request;
-    Server server;
-    benchmark::DoNotOptimize(
-        Utf8ToGb2312(ServeSitePage("/Main.asp", request, server).response.body()));
+    for (const auto& [name, value] : form) request.AddFormField(name, value);
+    benchmark::DoNotOptimize(Utf8ToGb2312(ServeSitePage(path, request, server).response.body()));
   }
 }
-BENCHMARK(BM_ServeMainPage);
+// The imposition form of the load test; a sheet length that is no number gets the alert.
+std::vector<std::pair<std::string, std::string>> ImpositionForm(std::string PaperL) {
+  return {{"PaperL", std::move(PaperL)},
+          {"PaperW", "787"},
+          {"PL", "210"},
+          {"PW", "140"},
+          {"BigSmall", "1"},
+          {"PaiLie", "MaxP"},
+          {"Submit", "查看开版拼版图"}};
+}
+BENCHMARK_CAPTURE(BM_Serve, Main, "/Main.asp", {});
+BENCHMARK_CAPTURE(BM_Serve, PinBan_MaxP, "/PinBan.asp", ImpositionForm("1092"));
+BENCHMARK_CAPTURE(BM_Serve, Paper, "/Paper.asp",
+                  {{"PaperWeight", "157"},
+                   {"PaperSpec", "889*1194"},
+                   {"CustomL", ""},
+                   {"CustomW", ""},
+                   {"PPriceType", "TonPrice"},
+                   {"TonPrice", "6000"}});
+BENCHMARK_CAPTURE(BM_Serve, Spine, "/Spine.asp", {{"PaperWeight", "80"}, {"PaperPNum", "200"}});
+BENCHMARK_CAPTURE(BM_Serve, alert, "/PinBan.asp", ImpositionForm("abc"));
+BENCHMARK_CAPTURE(BM_Serve, missing, "/Missing.asp", {});
 
 }  // namespace
 }  // namespace sheetora

@@ -80,6 +80,11 @@ int main(int argc, char** argv) {
       {2000000000, 2000000000, 3, 2, false},
       {2000000000, 2000000000, 1000, 1, false},
       {2147483647, 2147483647, 5, 46343, false},
+      // The slowest family found for the four-block search: a piece one unit long and about
+      // sqrt(2 * PaperL) wide, where neither consecutive widths nor whole residue classes of
+      // widths are few.
+      {2147483647, 2147483647, 1, 65536, false},
+      {2147483647, 2147483647, 1, 67158, false},
   };
   for (const Sheet& sheet : sheets) sheetora::Register(sheet);
   benchmark::Initialize(&argc, argv);

@@ -369,9 +369,10 @@ bool FastSearchApplies(const LayoutSizes& s, const LayoutScale& scale) {
         whole_positive(s.PW))) {
     return false;
   }
-  // Drawn extents stay below 2^33 pixels per unit of scale; a scale up to 2^900 keeps every
-  // drawn size finite, so that no improvement but the first can fail.
-  return !scale || (std::isfinite(*scale) && std::fabs(*scale) <= 0x1p900);
+  // Every drawn extent is a whole number of mm no larger than the sheet's longer side, and
+  // scaling is monotone: when that side's drawn size is finite, so is every other, and no
+  // improvement but the first can fail.
+  return !scale || std::isfinite(std::max(s.PaperL, s.PaperW) * std::fabs(*scale));
 }
 
 FourBlockResult SearchFourBlocksLiteral(const LayoutSizes& s, const LayoutScale& scale) {

@@ -2,10 +2,19 @@
 
 #include <array>
 
+#include "host/api_routes.h"
+#include "pages/planner/planner.h"
+
 namespace sheetora {
 namespace {
 
-constexpr std::array<AppRoute, 0> kAppRoutes = {{}};
+constexpr std::array kAppRoutes = {
+    AppRoute{"/api/v1/layout", &ServeLayoutApi},      // the layout engine, JSON in and out
+    AppRoute{"/api/v1/openapi.json", &ServeOpenApi},  // its OpenAPI description
+    AppRoute{"/plan", &planner::ServePlanPage},       // the job planner page
+    AppRoute{"/plan.svg", &planner::ServePlanSvg},    // its drawing
+    AppRoute{"/plan.pdf", &planner::ServePlanPdf},    // its printable cut sheet
+};
 
 }  // namespace
 

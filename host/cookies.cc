@@ -3,35 +3,14 @@
 #include <array>
 #include <cstdio>
 
+#include "host/form_decoder.h"
 #include "host/gb2312.h"
 
 namespace sheetora {
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-/// "%XX" becomes its byte and "+" a blank (a "%" without two hex digits stays as it is); the
-/// bytes are then read as GB18030.
-std::string DecodeCookiePart(std::string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      bytes.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
-      i += 2;
-    } else {
-      bytes.push_back(c == '+' ? ' ' : c);
-    }
-  }
-  return Gb18030ToUtf8(bytes);
-}
+/// Percent-decoded, then read as GB18030.
+std::string DecodeCookiePart(std::string_view text) { return Gb18030ToUtf8(PercentDecode(text)); }
 
 /// Appends the text's GB2312 bytes, percent-encoded except letters, digits and "-._~": nothing
 /// in it can end the cookie or split its subkeys.

@@ -39,6 +39,8 @@ class Converter {
   }
 
  private:
+  // iconv_open reports failure as this cast of -1.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
   iconv_t cd_;
 };
@@ -189,6 +191,34 @@ std::string Utf8ToGb2312(std::string_view utf8) {
     end = WriteCharacterReference(end, code_point);
   }
   out.resize(end - out.data());
+  return out;
+}
+
+std::string EscapeOutsideGb2312ForScript(std::string_view utf8) {
+  const Gb2312Table& table = EncodingTable();
+  std::string out;
+  out.reserve(utf8.size());
+  const auto escape = [&out](char32_t unit) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
+  };
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t ascii_end = AsciiRunEnd(utf8, i);
+    out.append(utf8.substr(i, ascii_end - i));
+    i = ascii_end;
+    if (i == utf8.size()) break;
+    const auto [code_point, length] = DecodeUtf8(utf8.substr(i));
+    if (code_point < table.size() && table[code_point] != 0) {
+      out.append(utf8.substr(i, length));
+    } else if (code_point > 0xFFFF) {
+      escape(0xD800 + ((code_point - 0x10000) >> 10));
+      escape(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+    } else {
+      escape(code_point);
+    }
+    i += length;
+  }
   return out;
 }
 

@@ -11,6 +11,12 @@ namespace sheetora {
 /// byte that is not part of a well-formed UTF-8 sequence becomes "&#65533;". Never fails.
 std::string Utf8ToGb2312(std::string_view utf8);
 
+/// UTF-8 text for the inside of a script string: each character that GB2312 lacks becomes the
+/// escape "\uXXXX" (a surrogate pair beyond U+FFFF), each ill-formed byte "\uFFFD", and every
+/// other byte stays. The numeric character reference that Utf8ToGb2312 would write instead
+/// means nothing inside a script and would show as its own text.
+std::string EscapeOutsideGb2312ForScript(std::string_view utf8);
+
 /// The UTF-8 text of bytes that a browser sent for a GB2312 page. Browsers encode such forms as
 /// GBK (the euro sign as the single byte 0x80), and GB18030 is a superset of GBK, so the bytes are
 /// read as GB18030 plus that one byte. Each byte that starts no valid sequence becomes U+FFFD.

@@ -4,73 +4,58 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "host/api_routes.h"
 #include "host/app_routes.h"
 #include "host/cookies.h"
+#include "host/form_decoder.h"
 #include "host/gb2312.h"
 #include "runtime/error_log.h"
 
 namespace sheetora {
 namespace {
 
-// Enough for any key; a longer value reaches the form in several pieces.
-constexpr std::size_t kFormParserBufferBytes = 2048;
-
-struct PostProcessorDestroy {
-  void operator()(MHD_PostProcessor* form) const { MHD_destroy_post_processor(form); }
-};
-
-/// One request's state between the daemon's calls of the access handler.
+/// One request's state between the daemon's calls of the access handler, from its request line
+/// to its end.
 struct Exchange {
+  bool begun = false;     // the head is complete and the access handler has seen it
+  bool bad_path = false;  // the path holds a control character, raw or escaped
   Request request;
   std::size_t body_bytes = 0;
   // A route beside the classic pages takes the body as it came.
   const AppRoute* app = nullptr;
+  bool form = false;  // a classic page's form post, decoded once the body is complete
   std::string raw_body;
-  // The form field being read: its value may arrive in several pieces.
-  std::string field_name;
-  std::string field_value;
-  bool field_open = false;
-  // Declared last: when an unfinished request is dropped, the parser hands its last piece to
-  // members that still exist.
-  std::unique_ptr<MHD_PostProcessor, PostProcessorDestroy> form;
-
-  void CloseField() {
-    if (!field_open) return;
-    field_open = false;
-    request.AddFormField(Gb18030ToUtf8(field_name), Gb18030ToUtf8(field_value));
-  }
-
-  /// Parses what is left of the form body and adds its last field.
-  void FinishForm() {
-    form.reset();
-    CloseField();
-  }
 };
 
-/// Receives the percent-decoded pieces of the form body; a piece at offset 0 starts a field.
-MHD_Result OnFormData(void* cls, MHD_ValueKind, const char* key, const char*, const char*,
-                      const char*, const char* data, std::uint64_t offset,
-                      std::size_t size) noexcept try {
-  auto& exchange = *static_cast<Exchange*>(cls);
-  if (offset == 0) {
-    exchange.CloseField();
-    exchange.field_name = key;
-    exchange.field_value.clear();
-    exchange.field_open = true;
+/// Whether the path of a raw request target holds a control character, as it is or as an escape
+/// ("%00"): the decoded path would end early or hide an extension from rules that go by it.
+bool PathHasControl(std::string_view target) {
+  const std::string_view path = target.substr(0, target.find('?'));
+  const auto control = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (control(static_cast<unsigned char>(path[i]))) return true;
+    if (path[i] != '%' || i + 2 >= path.size()) continue;
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(path.data() + i + 1, path.data() + i + 3, value, 16);
+    if (error == std::errc() && end == path.data() + i + 3 && control(value)) return true;
   }
-  if (size != 0) exchange.field_value.append(data, size);
-  return MHD_YES;
-} catch (...) {
-  return MHD_NO;
+  return false;
 }
 
 MHD_Result OnCookie(void* cls, MHD_ValueKind, const char* name, const char* value) noexcept try {
@@ -94,17 +79,89 @@ std::uint64_t DeclaredBodyLength(MHD_Connection* connection) {
   return error == std::errc::result_out_of_range ? UINT64_MAX : length;
 }
 
+bool SameLetters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+/// What the headers say about where the body ends.
+struct Framing {
+  std::vector<std::string_view> lengths;  // each Content-Length value
+  std::vector<std::string_view> codings;  // each transfer coding, in order
+  bool blank_in_name = false;             // "Content-Length :" and the like
+};
+
+MHD_Result OnFramingHeader(void* cls, MHD_ValueKind, const char* name, const char* value) noexcept
+    try {
+  auto& framing = *static_cast<Framing*>(cls);
+  const std::string_view key = name;
+  const std::string_view text = value == nullptr ? std::string_view() : value;
+  if (key.find_first_of(" \t") != std::string_view::npos) framing.blank_in_name = true;
+  if (SameLetters(key, MHD_HTTP_HEADER_CONTENT_LENGTH)) framing.lengths.push_back(TrimBlanks(text));
+  if (SameLetters(key, MHD_HTTP_HEADER_TRANSFER_ENCODING)) {
+    std::string_view rest = text;
+    while (true) {
+      const std::size_t comma = rest.find(',');
+      framing.codings.push_back(TrimBlanks(rest.substr(0, comma)));
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+  }
+  return MHD_YES;
+} catch (...) {
+  return MHD_NO;
+}
+
+/// The refusal a request earns by its head alone, or 0. Framing that two readers could take two
+/// ways (behind a proxy, a second request smuggled inside the first) is refused, as are a missing
+/// Host and a path with a control character.
+unsigned RefusalOfHead(MHD_Connection* connection, std::string_view version,
+                       const Exchange& exchange) {
+  if (exchange.bad_path) return MHD_HTTP_BAD_REQUEST;
+  if (version == MHD_HTTP_VERSION_1_1 &&
+      MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST) == nullptr) {
+    return MHD_HTTP_BAD_REQUEST;
+  }
+  Framing framing;
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, &OnFramingHeader, &framing);
+  if (framing.blank_in_name) return MHD_HTTP_BAD_REQUEST;
+  for (const std::string_view length : framing.lengths) {
+    if (length != framing.lengths.front()) return MHD_HTTP_BAD_REQUEST;
+  }
+  if (framing.codings.empty()) return 0;
+  if (!framing.lengths.empty()) return MHD_HTTP_BAD_REQUEST;
+  // Only "chunked", alone, is read; a chunked body must end the list of codings.
+  const auto chunked = [](std::string_view coding) { return SameLetters(coding, "chunked"); };
+  if (framing.codings.size() == 1 && chunked(framing.codings.front())) return 0;
+  if (std::any_of(framing.codings.begin(), framing.codings.end() - 1, chunked) ||
+      std::any_of(framing.codings.begin(), framing.codings.end(),
+                  [](std::string_view coding) { return coding.empty(); })) {
+    return MHD_HTTP_BAD_REQUEST;
+  }
+  return MHD_HTTP_NOT_IMPLEMENTED;
+}
+
 /// Only form posts of the classic kind carry fields; file-upload forms and other bodies do not.
 bool IsFormBody(MHD_Connection* connection) {
   static constexpr std::string_view kForm = "application/x-www-form-urlencoded";
   const std::string_view type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE);
-  if (type.size() < kForm.size()) return false;
-  const bool same = std::equal(kForm.begin(), kForm.end(), type.begin(), [](char a, char b) {
-    return a == std::tolower(static_cast<unsigned char>(b));
-  });
-  return same && (type.size() == kForm.size() || type[kForm.size()] == ';' ||
-                  type[kForm.size()] == ' ' || type[kForm.size()] == '\t');
+  if (type.size() < kForm.size() || !SameLetters(type.substr(0, kForm.size()), kForm)) {
+    return false;
+  }
+  return type.size() == kForm.size() || type[kForm.size()] == ';' || type[kForm.size()] == ' ' ||
+         type[kForm.size()] == '\t';
 }
+
+/// Whether the host is stopping, so that the connection is to close after its answer.
+bool Stopping(MHD_Connection* connection);
 
 /// Adds the headers that every response carries, queues it and drops this reference to it.
 MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* response,
@@ -114,6 +171,8 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* resp
   // Keeps the site out of foreign frames, where browsers no longer let its frame guard act.
   MHD_add_response_header(response, "X-Frame-Options", "SAMEORIGIN");
   MHD_add_response_header(response, "Content-Security-Policy", "frame-ancestors 'self'");
+  // A client or proxy that keeps its connection would go on sending requests there.
+  if (Stopping(connection)) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
   const MHD_Result queued = MHD_queue_response(connection, status, response);
   MHD_destroy_response(response);
   return queued;
@@ -124,6 +183,14 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* resp
 MHD_Result SendStatus(MHD_Connection* connection, unsigned status) noexcept {
   std::string_view body;
   switch (status) {
+    case MHD_HTTP_BAD_REQUEST:
+      body = "<html><head><title>400 Bad Request</title></head><body>Bad Request</body></html>\r\n";
+      break;
+    case MHD_HTTP_NOT_IMPLEMENTED:
+      body =
+          "<html><head><title>501 Not Implemented</title></head>"
+          "<body>Not Implemented</body></html>\r\n";
+      break;
     case MHD_HTTP_NOT_FOUND:
       body = "<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\r\n";
       break;
@@ -147,6 +214,11 @@ MHD_Result SendStatus(MHD_Connection* connection, unsigned status) noexcept {
       body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_PERSISTENT);
   if (response != nullptr && status == MHD_HTTP_METHOD_NOT_ALLOWED) {
     MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD, POST");
+  }
+  // After a request the host could not frame, nothing on the connection can be trusted.
+  if (response != nullptr &&
+      (status == MHD_HTTP_BAD_REQUEST || status == MHD_HTTP_NOT_IMPLEMENTED)) {
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
   }
   return Queue(connection, status, response);
 }
@@ -181,16 +253,9 @@ MHD_Result OnQueryArgument(void* cls, MHD_ValueKind, const char* name, const cha
   return MHD_NO;
 }
 
-/// Runs a route beside the classic pages and sends its bytes as they are.
-MHD_Result SendApp(MHD_Connection* connection, std::string_view method, std::string_view url,
-                   Exchange& exchange) {
-  AppRequest request{.method = method,
-                     .path = url,
-                     .content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
-                     .body = exchange.raw_body};
-  MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
-  const AppAnswer answer = exchange.app->handler(request);
-  auto body = std::make_unique<std::string>(answer.body);
+/// Sends the answer of a route beside the classic pages, its bytes as they are.
+MHD_Result SendApp(MHD_Connection* connection, AppAnswer answer) {
+  auto body = std::make_unique<std::string>(std::move(answer.body));
   MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
       body->size(), body->data(), &FreeBody, body.get());
   if (response == nullptr) return MHD_NO;
@@ -211,23 +276,26 @@ void LogHostFault(const HttpServerOptions& options, std::string_view what) noexc
   // The line is lost, as any line that cannot be written.
 }
 
-/// The first call for a request: refuses what it can refuse before any body is read.
+/// The first call for a request, its head complete: refuses what it can refuse before any body
+/// is read.
 MHD_Result Begin(const HttpServerOptions& options, MHD_Connection* connection, std::string_view url,
-                 std::string_view method, void** request_slot) {
-  if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_POST &&
+                 std::string_view method, std::string_view version, Exchange& exchange) {
+  exchange.begun = true;
+  if (const unsigned refusal = RefusalOfHead(connection, version, exchange)) {
+    return SendStatus(connection, refusal);
+  }
+  // Routes under /api/ answer every method themselves, and their errors in their own format.
+  exchange.app = FindAppRoute(url);
+  const bool api = exchange.app != nullptr && url.starts_with("/api/");
+  if (!api && method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_POST &&
       method != MHD_HTTP_METHOD_HEAD) {
     return SendStatus(connection, MHD_HTTP_METHOD_NOT_ALLOWED);
   }
   if (DeclaredBodyLength(connection) > options.max_body_bytes) {
-    return SendStatus(connection, MHD_HTTP_CONTENT_TOO_LARGE);
+    return api ? SendApp(connection, ApiTooLarge())
+               : SendStatus(connection, MHD_HTTP_CONTENT_TOO_LARGE);
   }
-  auto exchange = std::make_unique<Exchange>();
-  exchange->app = FindAppRoute(url);
-  if (exchange->app == nullptr && IsFormBody(connection)) {
-    exchange->form.reset(
-        MHD_create_post_processor(connection, kFormParserBufferBytes, &OnFormData, exchange.get()));
-  }
-  *request_slot = exchange.release();  // OnRequestDone takes it back
+  exchange.form = exchange.app == nullptr && IsFormBody(connection);
   return MHD_YES;
 }
 
@@ -238,9 +306,7 @@ MHD_Result Receive(const HttpServerOptions& options, Exchange& exchange, const c
   // Only a chunked body gets here past the limit. The daemon can answer only before a body
   // starts or after it ends, so the connection is closed instead of reading on.
   if (exchange.body_bytes > options.max_body_bytes) return MHD_NO;
-  // A malformed body leaves the fields read so far.
-  if (exchange.form) MHD_post_process(exchange.form.get(), data, *size);
-  if (exchange.app != nullptr) exchange.raw_body.append(data, *size);
+  if (exchange.app != nullptr || exchange.form) exchange.raw_body.append(data, *size);
   *size = 0;
   return MHD_YES;
 }
@@ -249,21 +315,164 @@ MHD_Result Receive(const HttpServerOptions& options, Exchange& exchange, const c
 /// open for the next request.
 MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
                   std::string_view url, std::string_view method, Exchange& exchange) {
-  if (exchange.app != nullptr) return SendApp(connection, method, url, exchange);
-  exchange.FinishForm();
+  if (exchange.app != nullptr) {
+    AppRequest request{.method = method,
+                       .path = url,
+                       .content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
+                       .body = exchange.raw_body};
+    MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
+    return SendApp(connection, exchange.app->handler(request));
+  }
+  if (exchange.form) {
+    for (const FormField& field : DecodeFormBody(exchange.raw_body)) {
+      exchange.request.AddFormField(Gb18030ToUtf8(field.name), Gb18030ToUtf8(field.value));
+    }
+  }
   MHD_get_connection_values(connection, MHD_COOKIE_KIND, &OnCookie, &exchange.request);
   Server server;
   server.log_dir = options.log_dir;
   return SendPage(connection, options.handler(url, exchange.request, server));
 }
 
+}  // namespace
+
+/// The open connections, for the watchdog that closes those whose request head is late and for
+/// a stop that waits for the requests in flight. Each connection's entry is its socket context;
+/// only opening, closing and the watchdog's rounds take the lock, a request's start and end
+/// only set its entry's clock.
+class ConnectionWatch {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit ConnectionWatch(const HttpServerOptions& options)
+      : options_(options), watchdog_([this](const std::stop_token& stop) { Watch(stop); }) {}
+  ConnectionWatch(const ConnectionWatch&) = delete;
+  ConnectionWatch& operator=(const ConnectionWatch&) = delete;
+
+  struct Entry {
+    const std::atomic<bool>* stopping = nullptr;
+    int fd = -1;
+    // When the head awaited must be complete; 0 while a request is in flight.
+    std::atomic<Clock::rep> head_due{0};
+  };
+
+  const HttpServerOptions& options() const { return options_; }
+  /// From now on every answer closes its connection.
+  void BeginStop() { stopping_ = true; }
+
+  static void OnNotify(void* cls, MHD_Connection* connection, void** socket_context,
+                       MHD_ConnectionNotificationCode code) noexcept {
+    static_cast<ConnectionWatch*>(cls)->Notify(connection, socket_context, code);
+  }
+
+  static Entry* EntryOf(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info == nullptr ? nullptr : static_cast<Entry*>(info->socket_context);
+  }
+  static void RequestStarted(MHD_Connection* connection) {
+    if (Entry* entry = EntryOf(connection)) entry->head_due = 0;
+  }
+  /// A kept-alive connection may first stay idle for the idle time-out (which the daemon
+  /// enforces), as proxies keep their connections; the next head's time counts after that.
+  void RequestEnded(MHD_Connection* connection) const {
+    if (Entry* entry = EntryOf(connection)) {
+      entry->head_due = Due(options_.connection_timeout_seconds + options_.header_timeout_seconds);
+    }
+  }
+
+  /// Requests whose head has arrived and whose answer has not yet been sent.
+  std::size_t InFlight() {
+    const std::lock_guard lock(mutex_);
+    return std::count_if(entries_.begin(), entries_.end(),
+                         [](const auto& entry) { return entry.second->head_due == 0; });
+  }
+
+ private:
+  static Clock::rep Due(unsigned seconds) {
+    return (Clock::now() + std::chrono::seconds(seconds)).time_since_epoch().count();
+  }
+
+  void Notify(MHD_Connection* connection, void** socket_context,
+              MHD_ConnectionNotificationCode code) noexcept try {
+    const std::lock_guard lock(mutex_);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+      auto entry = std::make_unique<Entry>();
+      const MHD_ConnectionInfo* info =
+          MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+      entry->fd = info == nullptr ? -1 : info->connect_fd;
+      entry->stopping = &stopping_;
+      entry->head_due = Due(options_.header_timeout_seconds);
+      *socket_context = entry.get();
+      entries_.emplace(entry.get(), std::move(entry));
+    } else {
+      // Called before the daemon closes the socket, so the watchdog never sees a reused one.
+      entries_.erase(static_cast<Entry*>(*socket_context));
+      *socket_context = nullptr;
+    }
+  } catch (...) {
+    // Without an entry the connection is only not watched.
+    *socket_context = nullptr;
+  }
+
+  /// Every half second: shuts down the connections whose head is late, which makes the daemon
+  /// close them as it would any connection the client closed, and writes the error log's due
+  /// repeat counts.
+  void Watch(const std::stop_token& stop) {
+    std::unique_lock lock(mutex_);
+    while (!stop.stop_requested()) {
+      wake_.wait_for(lock, stop, std::chrono::milliseconds(500), [] { return false; });
+      if (stop.stop_requested()) break;
+      const Clock::rep now = Clock::now().time_since_epoch().count();
+      for (const auto& [key, entry] : entries_) {
+        const Clock::rep due = entry->head_due;
+        if (due != 0 && now > due && entry->fd >= 0) {
+          ::shutdown(entry->fd, SHUT_RDWR);
+          entry->fd = -1;
+        }
+      }
+      lock.unlock();
+      WriteErrorLogRepeats();
+      lock.lock();
+    }
+  }
+
+  const HttpServerOptions& options_;
+  std::atomic<bool> stopping_ = false;
+  std::mutex mutex_;
+  std::condition_variable_any wake_;
+  std::unordered_map<Entry*, std::unique_ptr<Entry>> entries_;
+  std::jthread watchdog_;  // last: it uses the members above
+};
+
+namespace {
+
+bool Stopping(MHD_Connection* connection) {
+  const ConnectionWatch::Entry* entry = ConnectionWatch::EntryOf(connection);
+  return entry != nullptr && *entry->stopping;
+}
+
+/// Called when a request line has arrived, before its headers: the request's state starts here,
+/// where the path is seen before the daemon decodes it.
+void* OnRequestLine(void*, const char* target, MHD_Connection*) noexcept try {
+  auto exchange = std::make_unique<Exchange>();
+  exchange->bad_path = PathHasControl(target);
+  return exchange.release();  // OnRequestDone takes it back
+} catch (...) {
+  return nullptr;
+}
+
 MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
-                     const char*, const char* upload_data, std::size_t* upload_data_size,
+                     const char* version, const char* upload_data, std::size_t* upload_data_size,
                      void** request_slot) noexcept {
-  const auto& options = *static_cast<const HttpServerOptions*>(cls);
+  const auto& options = static_cast<const ConnectionWatch*>(cls)->options();
   try {
-    if (*request_slot == nullptr) return Begin(options, connection, url, method, request_slot);
+    if (*request_slot == nullptr) throw std::bad_alloc();
     auto& exchange = *static_cast<Exchange*>(*request_slot);
+    if (!exchange.begun) {
+      ConnectionWatch::RequestStarted(connection);
+      return Begin(options, connection, url, method, version, exchange);
+    }
     if (*upload_data_size != 0) return Receive(options, exchange, upload_data, upload_data_size);
     return Finish(options, connection, url, method, exchange);
   } catch (const std::exception& e) {
@@ -274,10 +483,11 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
   return SendStatus(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
 }
 
-void OnRequestDone(void*, MHD_Connection*, void** request_slot,
+void OnRequestDone(void* cls, MHD_Connection* connection, void** request_slot,
                    MHD_RequestTerminationCode) noexcept {
   const std::unique_ptr<Exchange> done(static_cast<Exchange*>(*request_slot));
   *request_slot = nullptr;
+  static_cast<const ConnectionWatch*>(cls)->RequestEnded(connection);
 }
 
 struct ListenAddress {
@@ -317,23 +527,27 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   // poll, not epoll: this library's epoll loop stalls a worker until the connection time-out
   // whenever exactly a full batch of 128 of its connections (or a multiple) is ready at once,
   // which a load test or any client with 128 connections reaches easily.
-  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ERROR_LOG;
+  // ITC: a stop first stops accepting (quiesces) and lets the requests in flight finish.
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ERROR_LOG | MHD_USE_ITC;
   if (address.family == AF_INET6) flags |= MHD_USE_IPv6;
   // One thread is the daemon's own thread, no pool; the daemon warns when given a pool of one.
   const MHD_OptionItem pool[] = {
       {options_.threads > 1 ? MHD_OPTION_THREAD_POOL_SIZE : MHD_OPTION_END, options_.threads,
        nullptr},
       {MHD_OPTION_END, 0, nullptr}};
+  connections_ = std::make_unique<ConnectionWatch>(options_);
   // clang-format off
   daemon_.reset(MHD_start_daemon(
-      flags, options_.port, nullptr, nullptr, &OnRequest, const_cast<HttpServerOptions*>(&options_),
+      flags, options_.port, nullptr, nullptr, &OnRequest, connections_.get(),
       MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
       MHD_OPTION_ARRAY, pool,
       MHD_OPTION_CONNECTION_LIMIT, options_.connection_limit,
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.per_ip_connection_limit,
       MHD_OPTION_CONNECTION_TIMEOUT, options_.connection_timeout_seconds,
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connection_memory_limit,
-      MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, nullptr,
+      MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, connections_.get(),
+      MHD_OPTION_NOTIFY_CONNECTION, &ConnectionWatch::OnNotify, connections_.get(),
+      MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, nullptr,
       MHD_OPTION_END));
   // clang-format on
   if (!daemon_) {
@@ -343,6 +557,20 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   port_ = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_BIND_PORT)->port;
 }
 
-HttpServer::~HttpServer() = default;
+HttpServer::~HttpServer() {
+  if (daemon_) {
+    connections_->BeginStop();
+    const MHD_socket listener = MHD_quiesce_daemon(daemon_.get());
+    if (listener != MHD_INVALID_SOCKET) ::close(listener);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(options_.grace_seconds);
+    while (connections_->InFlight() > 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    daemon_.reset();
+  }
+  connections_.reset();
+  WriteErrorLogRepeats(/*all=*/true);
+}
 
 }  // namespace sheetora

@@ -15,6 +15,8 @@ struct MHD_Daemon;
 
 namespace sheetora {
 
+class ConnectionWatch;
+
 /// Answers one request whose body has been read in full. Called on a worker thread, which serves
 /// the request from start to end; a status other than 200 is sent with a short body of its own.
 using RequestHandler =
@@ -28,11 +30,17 @@ struct HttpServerOptions {
   unsigned per_ip_connection_limit = 512;
   unsigned connection_limit = 1000;
   unsigned connection_timeout_seconds = 20;  ///< idle or stalled connections close after this
-  std::size_t max_body_bytes = 64 * 1024;    ///< larger bodies are refused
+  /// A request head (request line and headers) must be complete within this many seconds of the
+  /// connection opening, however steadily its bytes trickle in; after an answer on a kept-alive
+  /// connection, within this many seconds past the idle time-out.
+  unsigned header_timeout_seconds = 10;
+  /// On stopping, requests whose head has arrived get this long to be answered.
+  unsigned grace_seconds = 5;
+  std::size_t max_body_bytes = 64 * 1024;  ///< larger bodies are refused
   /// Bounds the request line and headers. The daemon clears this much for every request, so a
   /// larger bound costs throughput.
   std::size_t connection_memory_limit = 16 * 1024;
-  std::filesystem::path log_dir;  ///< folder of the error log; empty: the page library's folder
+  std::filesystem::path log_dir;  ///< folder of the error log; empty: the working folder
   RequestHandler handler = ServeSitePage;
 };
 
@@ -44,7 +52,8 @@ class HttpServer {
  public:
   /// Starts listening; throws std::runtime_error when it cannot (bad address, port in use).
   explicit HttpServer(HttpServerOptions options);
-  /// Stops listening and closes every connection, after the requests being run have finished.
+  /// Stops listening, lets the requests in flight be answered (for at most the grace period),
+  /// then closes every connection and writes the error log's held-back repeat counts.
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -57,7 +66,8 @@ class HttpServer {
     void operator()(MHD_Daemon* daemon) const;
   };
 
-  const HttpServerOptions options_;  // the daemon's callbacks read these
+  const HttpServerOptions options_;               // the daemon's callbacks read these
+  std::unique_ptr<ConnectionWatch> connections_;  // likewise; outlives the daemon
   std::unique_ptr<MHD_Daemon, DaemonStop> daemon_;
   std::uint16_t port_ = 0;
 };

@@ -1,4 +1,5 @@
-// sheetora-host: serves the site's pages over HTTP until SIGINT or SIGTERM.
+// sheetora-host: serves the site's pages over HTTP until SIGINT or SIGTERM, then answers what
+// is in flight and stops.
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "host/http_server.h"
+#include "host/page_runner.h"
 
 namespace {
 
@@ -24,6 +26,11 @@ Serves the site's pages over HTTP until it receives SIGINT or SIGTERM.
                       libsheetora.so)
   --per-ip-limit N    connections at once from one address (default 512); behind a reverse
                       proxy every client comes from the proxy's address
+  --header-timeout N  seconds a request's head may take from the connection's start, however
+                      slowly it trickles in (default 10; on a kept-alive connection, counted
+                      after the 20 s idle time-out)
+  --grace-seconds N   on SIGINT or SIGTERM, seconds to finish and answer the requests in
+                      flight before stopping (default 5)
   --help              show this text
 )";
 
@@ -72,6 +79,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       command.server.threads = ParseNumber(option, take_value(), 1, 1024);
     } else if (option == "--per-ip-limit") {
       command.server.per_ip_connection_limit = ParseNumber(option, take_value(), 1, 1000000);
+    } else if (option == "--header-timeout") {
+      command.server.header_timeout_seconds = ParseNumber(option, take_value(), 1, 3600);
+    } else if (option == "--grace-seconds") {
+      command.server.grace_seconds = ParseNumber(option, take_value(), 0, 3600);
     } else if (option == "--log-dir") {
       command.server.log_dir = take_value();
       if (!std::filesystem::is_directory(command.server.log_dir)) {
@@ -99,6 +110,7 @@ int main(int argc, char** argv) {
     std::cout << kUsage;
     return 0;
   }
+  if (command.server.log_dir.empty()) command.server.log_dir = sheetora::PageLibraryFolder();
 
   // Blocked before the server starts its threads, which inherit the mask, so that the stop
   // signals wait for sigwait below instead of ending the process. A shell starts background

@@ -1,21 +1,63 @@
 #include "layout/plan.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <string>
+
+#include "layout/cut_program.h"
+#include "layout/job.h"
 #include "layout/pack.h"
 
 namespace sheetora::layout {
+namespace {
 
-// A first version: sizes checked, margins, bleed and gutter folded in, no cut program or job.
-std::optional<RequestError> Validate(const Request& request) {
-  if (request.sheet.length <= 0) return RequestError{"must be greater than 0", "sheet.length"};
-  if (request.sheet.width <= 0) return RequestError{"must be greater than 0", "sheet.width"};
-  if (request.piece.length <= 0) return RequestError{"must be greater than 0", "piece.length"};
-  if (request.piece.width <= 0) return RequestError{"must be greater than 0", "piece.width"};
+/// Cut programs beyond this many pieces are too long for anyone to follow.
+constexpr std::int64_t kMaxCutProgramPieces = 5'000;
+
+std::optional<RequestError> CheckSide(Micrometres side, const char* field) {
+  if (side <= 0) return RequestError{"must be greater than 0 mm", field};
+  if (side > kMaxSide) return RequestError{"must be at most 100000 mm", field};
   return std::nullopt;
 }
 
-Answer Plan(const Request& request) {
+std::optional<RequestError> CheckSpacing(Micrometres length, const char* field) {
+  if (length < 0) return RequestError{"must not be negative", field};
+  if (length > kMaxSpacing) return RequestError{"must be at most 1000 mm", field};
+  return std::nullopt;
+}
+
+std::optional<RequestError> CheckJob(const Job& job) {
+  if (job.quantity < 1 || job.quantity > kMaxQuantity) {
+    return RequestError{"must be a whole number from 1 to 1000000000000", "job.quantity"};
+  }
+  if (!(job.overs_percent >= 0 && job.overs_percent <= 100)) {
+    return RequestError{"must be from 0 to 100 (percent)", "job.overs"};
+  }
+  if (job.makeready < 0 || job.makeready > kMaxMakeready) {
+    return RequestError{"must be a whole number from 0 to 1000000000", "job.makeready"};
+  }
+  if (job.parent) {
+    if (auto e = CheckSide(job.parent->length, "job.parent.length")) return e;
+    if (auto e = CheckSide(job.parent->width, "job.parent.width")) return e;
+  }
+  if (job.grammage && !(*job.grammage > 0 && *job.grammage <= 100'000)) {
+    return RequestError{"must be greater than 0 and at most 100000 g/m2", "job.grammage"};
+  }
+  if (job.price) {
+    if (!(job.price->amount >= 0 && job.price->amount <= 1e12)) {
+      return RequestError{"must be from 0 to 1000000000000", "job.price"};
+    }
+    if (job.price->per == PricePer::kTonne && !job.grammage) {
+      return RequestError{"a price per tonne needs the grammage", "job.grammage"};
+    }
+  }
+  return std::nullopt;
+}
+
+PackProblem Reduce(const Request& request) {
   const Margins& m = request.margins;
-  const PackProblem problem{
+  return {
       .X = request.sheet.length - m.left - m.right + request.gutter,
       .Y = request.sheet.width - m.gripper - m.tail + request.gutter,
       .a = request.piece.length + 2 * request.bleed + request.gutter,
@@ -25,22 +67,84 @@ Answer Plan(const Request& request) {
                                                        : Orientation::kTurned,
       .cut = request.cut,
   };
-  Answer answer;
-  if (problem.X <= 0 || problem.Y <= 0) return answer;
+}
+
+Proof ProofOf(const Request& request, const PackResult& packed) {
+  if (packed.ups == packed.bound) return Proof::kOptimal;
+  if (request.cut == CutMode::kGuillotine && packed.ups < packed.bound && packed.best_guillotine) {
+    return Proof::kBestGuillotine;
+  }
+  return Proof::kNone;
+}
+
+}  // namespace
+
+double RoundTo(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  return std::round(value * scale) / scale;
+}
+
+std::optional<RequestError> Validate(const Request& request) {
+  if (auto e = CheckSide(request.sheet.length, "sheet.length")) return e;
+  if (auto e = CheckSide(request.sheet.width, "sheet.width")) return e;
+  if (auto e = CheckSide(request.piece.length, "piece.length")) return e;
+  if (auto e = CheckSide(request.piece.width, "piece.width")) return e;
+  if (auto e = CheckSpacing(request.bleed, "bleed")) return e;
+  if (auto e = CheckSpacing(request.gutter, "gutter")) return e;
+  const Margins& m = request.margins;
+  if (auto e = CheckSpacing(m.gripper, "margins.gripper")) return e;
+  if (auto e = CheckSpacing(m.tail, "margins.tail")) return e;
+  if (auto e = CheckSpacing(m.left, "margins.left")) return e;
+  if (auto e = CheckSpacing(m.right, "margins.right")) return e;
+  if (m.left + m.right >= request.sheet.length) {
+    return RequestError{"the left and right margins leave nothing of the sheet's length",
+                        "margins"};
+  }
+  if (m.gripper + m.tail >= request.sheet.width) {
+    return RequestError{"the gripper and tail margins leave nothing of the sheet's width",
+                        "margins"};
+  }
+  if (request.time_limit_ms < 1 || request.time_limit_ms > kMaxTimeLimitMs) {
+    return RequestError{"must be a whole number from 1 to 10000", "time_limit_ms"};
+  }
+  if (request.job) return CheckJob(*request.job);
+  return std::nullopt;
+}
+
+Answer Plan(const Request& request) {
+  const Clock::time_point start = Clock::now();
+  const auto limit = std::chrono::milliseconds(request.time_limit_ms);
+  // The job's own small search goes first, on a tenth of the time, so that a long main search
+  // cannot leave it none.
+  std::int64_t per_parent = 0;
+  if (request.job) {
+    per_parent = PressSheetsPerParent(request, start + std::max(limit / 10, decltype(limit)(1)));
+  }
+  PackProblem problem = Reduce(request);
+  problem.deadline = start + limit;
   const PackResult packed = Pack(problem);
+
+  Answer answer;
   answer.ups = packed.ups;
   answer.bound = packed.bound;
-  answer.proof = packed.ups == packed.bound ? Proof::kOptimal : Proof::kNone;
-  answer.utilisation = static_cast<double>(answer.ups) * request.piece.length *
-                       request.piece.width /
-                       (static_cast<double>(request.sheet.length) * request.sheet.width);
+  answer.proof = ProofOf(request, packed);
+  answer.utilisation =
+      RoundTo(static_cast<double>(answer.ups) * Area(request.piece) / Area(request.sheet), 4);
+  // A block's corner in the plain problem is the corner of its first bled piece, grown by the
+  // gutter beyond its far sides only: the trim corner lies one bleed inside it.
   for (const PackBlock& b : packed.blocks) {
-    answer.blocks.push_back({.x = m.left + b.x + request.bleed,
-                             .y = m.gripper + b.y + request.bleed,
+    answer.blocks.push_back({.x = request.margins.left + b.x + request.bleed,
+                             .y = request.margins.gripper + b.y + request.bleed,
                              .columns = b.columns,
                              .rows = b.rows,
                              .turned = b.turned});
   }
+  if (request.cut == CutMode::kGuillotine && answer.ups <= kMaxCutProgramPieces) {
+    answer.cuts = CutProgram(request, answer.blocks);
+  }
+  if (request.job) answer.job = PlanJob(request, answer.ups, per_parent);
+  answer.elapsed_ms =
+      RoundTo(std::chrono::duration<double, std::milli>(Clock::now() - start).count(), 3);
   return answer;
 }
 

@@ -8,10 +8,26 @@
 
 namespace sheetora::layout {
 
-/// The first thing wrong with a request, or nothing when the engine can plan it.
+inline constexpr Micrometres kMaxSide = 100'000 * kMicrometresPerMm;   ///< sheet and piece sides
+inline constexpr Micrometres kMaxSpacing = 1'000 * kMicrometresPerMm;  ///< bleed, gutter, margins
+inline constexpr int kMaxTimeLimitMs = 10'000;
+/// Bounds that keep every job figure exact in 64-bit integers.
+inline constexpr std::int64_t kMaxQuantity = 1'000'000'000'000;
+inline constexpr std::int64_t kMaxMakeready = 1'000'000'000;
+
+/// The first thing wrong with a request, or nothing when the engine can plan it. The one check
+/// of a request, whoever built it: the JSON reader, the program and the planner page.
 std::optional<RequestError> Validate(const Request& request);
 
 /// Plans a request that Validate accepts; stops searching at its time limit.
 Answer Plan(const Request& request);
+
+/// The area of a rectangle in square micrometres.
+inline double Area(const Size& size) {
+  return static_cast<double>(size.length) * static_cast<double>(size.width);
+}
+
+/// Rounds to a number of decimals, as the answer writes its ratios and money.
+double RoundTo(double value, int decimals);
 
 }  // namespace sheetora::layout

@@ -2,6 +2,7 @@
 
 namespace sheetora {
 namespace {
+// The one piece of mutable state of the runtime: the host objects of each thread's request.
 thread_local ObjectContext installed_objects;
 }  // namespace
 
@@ -50,6 +51,6 @@ ObjectContextScope::ObjectContextScope(const ObjectContext& objects)
 
 ObjectContextScope::~ObjectContextScope() { installed_objects = previous_; }
 
-ObjectContext CurrentObjectContext() { return installed_objects; }
+const ObjectContext& CurrentObjectContext() { return installed_objects; }
 
 }  // namespace sheetora

@@ -59,19 +59,20 @@ class Response {
 struct Server {
   /// Seconds the page may run; pages raise it before long searches.
   int script_timeout = 90;
-  /// Folder of the error log; empty means the folder that holds the page library.
+  /// Folder of the error log, as the host resolved it; empty means the working folder.
   std::filesystem::path log_dir;
 };
 
-/// The host's objects for the request served on this thread. The host owns them.
+/// The page context: the host's objects for the request served on this thread, kept once per
+/// thread. The host owns them; the context only refers to them.
 struct ObjectContext {
   Request* request = nullptr;
   Response* response = nullptr;
   Server* server = nullptr;
 };
 
-/// Installs an object context for the calling thread for its lifetime (the host's side of
-/// "get object context"); page objects created meanwhile take these objects.
+/// Installs an object context for the calling thread for its lifetime and restores the previous
+/// one after; page objects run meanwhile read and write these objects.
 class ObjectContextScope {
  public:
   explicit ObjectContextScope(const ObjectContext& objects);
@@ -84,6 +85,6 @@ class ObjectContextScope {
 };
 
 /// The object context installed on this thread; all fields null when none is.
-ObjectContext CurrentObjectContext();
+const ObjectContext& CurrentObjectContext();
 
 }  // namespace sheetora

@@ -1,52 +1,37 @@
 #include "runtime/page.h"
 
-#include <cxxabi.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <typeinfo>
 
+#include "host/gb2312.h"
 #include "runtime/error_log.h"
 #include "runtime/errors.h"
-#include "runtime/page_context.h"
+#include "runtime/host_objects.h"
 
 namespace sheetora {
 namespace {
 
 Response& ContextResponse() {
-  Response* response = CurrentPageContext().response;
+  Response* response = CurrentObjectContext().response;
   if (response == nullptr) throw RuntimeError::ObjectRequired();
   return *response;
 }
 
 const Request& ContextRequest() {
-  const Request* request = CurrentPageContext().request;
+  const Request* request = CurrentObjectContext().request;
   if (request == nullptr) throw RuntimeError::ObjectRequired();
   return *request;
 }
 
 }  // namespace
 
-Page::Page(std::string_view page_name) : page_name_(page_name) { AcquirePageContext(); }
+Page::Page(std::string_view page_name) : page_name_(page_name) {}
 
-Page::~Page() { ReleasePageContext(); }
+Page::~Page() = default;
 
-void Page::Trap(std::string_view method) const {
-  // Every input error ends its page through here, once for each method on the stack, so the
-  // page-end signal is told apart without a rethrow: each unwinding costs microseconds.
-  if (const std::type_info* type = abi::__cxa_current_exception_type();
-      type != nullptr && *type == typeid(PageEnd)) {
-    throw;
-  }
+void Page::Trap(std::string_view method, const std::exception& error) const {
   std::string line = "\\Sheetora_Web\\";
-  line.append(page_name_).append(", ").append(method).append(": ");
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    line.append(e.what());
-  } catch (...) {
-    line.append("Unknown error");
-  }
+  line.append(page_name_).append(", ").append(method).append(": ").append(error.what());
   WriteErrorLog(line);
 }
 
@@ -62,8 +47,8 @@ Value Page::errmsg(const Value& msg) try {
   Write(script);
   EndResponse();
   throw PageEnd{};
-} catch (...) {
-  Trap("errmsg");
+} catch (const std::exception& e) {
+  Trap("errmsg", e);
   return {};
 }
 
@@ -94,7 +79,7 @@ void Page::SetCookieExpires(const std::string& cookie, std::chrono::sys_days dat
 }
 
 void Page::SetScriptTimeout(int seconds) const {
-  Server* server = CurrentPageContext().server;
+  Server* server = CurrentObjectContext().server;
   if (server == nullptr) throw RuntimeError::ObjectRequired();
   server->script_timeout = seconds;
 }
@@ -149,7 +134,8 @@ std::string EscapeScriptString(std::string_view text) {
         }
     }
   }
-  return out;
+  // Last, so that none of its escapes is escaped again.
+  return EscapeOutsideGb2312ForScript(out);
 }
 
 std::string EscapeHtmlAttribute(std::string_view text) {

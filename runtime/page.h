@@ -1,7 +1,8 @@
-// The base of every page class: page context lifecycle, host operations, the error trap, errmsg.
+// The base of every page class: host operations through the page context, the error trap, errmsg.
 #pragma once
 
 #include <chrono>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -9,11 +10,12 @@
 
 namespace sheetora {
 
-/// One page object serves one request on one thread. Creation takes the thread's installed host
-/// objects into the page context; destruction drops them.
+/// One page object serves one request on one thread, through the host objects that the host
+/// installed on that thread (ObjectContextScope) while the page runs.
 ///
-/// Every public page method is a function-try-block whose handler calls Trap(), so a run-time
-/// error is logged and the method returns normally, while PageEnd climbs up to the host.
+/// Every public page method is a function-try-block whose handler catches std::exception and
+/// calls Trap(), so a run-time error is logged and the method returns normally. PageEnd is no
+/// std::exception: no handler catches it on its way up, and it unwinds to the host in one pass.
 class Page {
  public:
   virtual ~Page();
@@ -33,9 +35,9 @@ class Page {
  protected:
   explicit Page(std::string_view page_name);
 
-  /// For the handler of a function-try-block only: rethrows PageEnd, and logs any other error as
+  /// For the handler of a function-try-block: logs the error as
   /// "\Sheetora_Web\<page>, <method>: <description>" so that the method can return normally.
-  void Trap(std::string_view method) const;
+  void Trap(std::string_view method, const std::exception& error) const;
 
   // Host operations, through this thread's page context. Each fails with a run-time error when
   // the host object it needs is missing.
@@ -62,7 +64,8 @@ class Page {
 std::string CrLf(std::string_view text);
 
 /// Escapes text for a double- or single-quoted script string literal inside an HTML script
-/// element: nothing in it can end the string, the line or the element.
+/// element: nothing in it can end the string, the line or the element. A character that the
+/// page's GB2312 lacks becomes "\uXXXX", which the script shows as that character.
 std::string EscapeScriptString(std::string_view text);
 
 /// Escapes text for an HTML attribute value in double quotes.

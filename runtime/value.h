@@ -51,7 +51,7 @@ class Value {
   /// empty as 0 against a number and as "" against a string. Text that holds no number compared
   /// with a number is a type mismatch.
   friend std::partial_ordering operator<=>(const Value& a, const Value& b);
-  friend bool operator==(const Value& a, const Value& b) { return (a <=> b) == 0; }
+  friend bool operator==(const Value& a, const Value& b) { return std::is_eq(a <=> b); }
 
  private:
   std::variant<std::monostate, std::int32_t, double, std::string, Date> data_;

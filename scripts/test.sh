@@ -17,6 +17,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== clang-tidy (.clang-tidy) on every C++ file of the release build's compile_commands.json"
+run-clang-tidy -p build -quiet -j"$jobs"
+
 echo "== benchmarks, briefly: they must run, their timings never fail"
 build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
   --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
@@ -28,6 +31,9 @@ echo "== browser tests: headless Chromium against build/sheetora-host"
 # The system's Chromium is used; the npm package brings only the driver, never a browser.
 (cd tests/browser && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund &&
   node --test --test-concurrency=1)
+
+echo "== the layout engine's OpenAPI document, and real answers against its schemas"
+(cd tests/layout/openapi && npm ci --no-audit --no-fund && node --test)
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHEETORA_SANITIZE=address,undefined \

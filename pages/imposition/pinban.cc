@@ -1,11 +1,13 @@
 #include "pages/imposition/pinban.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <string>
 
 #include "pages/page_head.h"
+#include "runtime/errors.h"
 
 namespace sheetora {
 namespace {
@@ -45,8 +47,8 @@ void Class61::AllTORVA() try {
     Arrange();
   }
   WriteResult();
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 // Reads, checks and orders the sizes, and remembers them for the menu, whether or not a
@@ -81,8 +83,14 @@ void Class61::ReadRequest() {
 bool Class61::Submitted() const { return FormItem("Submit") != Value(""); }
 
 void Class61::CheckAndScale() {
-  // Flooring may have turned a size below 1 into 0.
-  if (PaperL * PaperW * PL * PW * BigSmall <= Value(0)) errmsg("填写有误!");
+  // Flooring may have turned a size below 1 into 0. Each size is tested on its own as well: the
+  // product alone lets an even number of negative sizes through, which count nonsense and send
+  // the searches over billions of steps.
+  const Value zero(0);
+  if (PaperL * PaperW * PL * PW * BigSmall <= zero || PaperL <= zero || PaperW <= zero ||
+      PL <= zero || PW <= zero) {
+    errmsg("填写有误!");
+  }
   // At zoom 1 the sheet's long side is drawn 400 pixels long.
   Para = Value(400) / PaperL * BigSmall;
   if (PL > PaperL || PW > PaperW) errmsg("成品太大了!");
@@ -142,6 +150,10 @@ void Class61::ArrangeMost() {
     TakeSingleBlock(IntDiv(PaperL, PL), IntDiv(PaperW, PW), PL, PW);
     return;
   }
+  // The searches draw every block at the drawing scale, the longest up to the sheet's length.
+  // A zoom so large that the drawn sheet leaves the number range fails here with the overflow
+  // that drawing the sheet meets, instead of first taking the searches through every layout.
+  if (!std::isfinite(Para.ToDouble() * PaperL.ToDouble())) throw RuntimeError::Overflow();
   const Value exchange(1);
   LastPiece = Value(0);
   Try(T1);
@@ -190,21 +202,9 @@ void Class61::Try(TwoBlockSlot& s) {
   s.PaperW = PaperW;
   s.PL = PL;
   s.PW = PW;
-  PinBanTwo(s.PaperL, s.PaperW, s.PL, s.PW, s.KNum, s.okay, s.TopTabW, s.TopTabH, s.TopTabCol,
-            s.TopTabRow, s.BotTabW, s.BotTabH, s.BotTabCol, s.BotTabRow, s.okPiece);
-  if (!Beats(s.KNum, s.okPiece)) return;
-  LastKNum = s.KNum;
-  LastPiece = s.okPiece;
-  LastPaperL = s.PaperL;
-  LastPaperW = s.PaperW;
-  LastTopTabW = s.TopTabW;
-  LastTopTabH = s.TopTabH;
-  LastTopTabCol = s.TopTabCol;
-  LastTopTabRow = s.TopTabRow;
-  LastBotTabW = s.BotTabW;
-  LastBotTabH = s.BotTabH;
-  LastBotTabCol = s.BotTabCol;
-  LastBotTabRow = s.BotTabRow;
+  PinBanTwo(s.PaperL, s.PaperW, s.PL, s.PW, s.found);
+  if (!Adopt(s)) return;
+  LastTwo = s.found;
   Pic = Value(2);
 }
 
@@ -213,38 +213,24 @@ void Class61::Try(FourBlockSlot& s) {
   s.PaperW = PaperW;
   s.PL = PL;
   s.PW = PW;
-  PinBan(s.PaperL, s.PaperW, s.PL, s.PW, s.KNum, s.okax, s.okay, s.LTTabW, s.LTTabH, s.LTTabCol,
-         s.LTTabRow, s.LBTabW, s.LBTabH, s.LBTabCol, s.LBTabRow, s.RTTabW, s.RTTabH, s.RTTabCol,
-         s.RTTabRow, s.RBTabW, s.RBTabH, s.RBTabCol, s.RBTabRow, s.okPiece);
-  if (!Beats(s.KNum, s.okPiece)) return;
-  LastKNum = s.KNum;
-  LastPiece = s.okPiece;
-  LastPaperL = s.PaperL;
-  LastPaperW = s.PaperW;
-  Lastokax = s.okax;
-  Lastokay = s.okay;
-  LastLTTabW = s.LTTabW;
-  LastLTTabH = s.LTTabH;
-  LastLTTabCol = s.LTTabCol;
-  LastLTTabRow = s.LTTabRow;
-  LastLBTabW = s.LBTabW;
-  LastLBTabH = s.LBTabH;
-  LastLBTabCol = s.LBTabCol;
-  LastLBTabRow = s.LBTabRow;
-  LastRTTabW = s.RTTabW;
-  LastRTTabH = s.RTTabH;
-  LastRTTabCol = s.RTTabCol;
-  LastRTTabRow = s.RTTabRow;
-  LastRBTabW = s.RBTabW;
-  LastRBTabH = s.RBTabH;
-  LastRBTabCol = s.RBTabCol;
-  LastRBTabRow = s.RBTabRow;
+  PinBan(s.PaperL, s.PaperW, s.PL, s.PW, s.found);
+  if (!Adopt(s)) return;
+  LastFour = s.found;
   Pic = Value(4);
 }
 
 // More ups win; equal ups win only with fewer blocks, so ties stay with the earlier candidate.
-bool Class61::Beats(const Value& KNum, const Value& okPiece) const {
-  return KNum > LastKNum || (KNum == LastKNum && okPiece < LastPiece);
+// A winner's count, blocks and sheet become the page's.
+template <typename Found>
+bool Class61::Adopt(const LayoutSlot<Found>& s) {
+  const Value KNum(s.found.KNum);
+  const Value okPiece(s.found.okPiece);
+  if (!(KNum > LastKNum || (KNum == LastKNum && okPiece < LastPiece))) return false;
+  LastKNum = KNum;
+  LastPiece = okPiece;
+  LastPaperL = s.PaperL;
+  LastPaperW = s.PaperW;
+  return true;
 }
 
 void Class61::WriteResult() {
@@ -314,25 +300,26 @@ void Class61::WriteSheet() {
   } else if (four_blocks) {
     // The left column's upper block, then the right column (its two blocks stacked in one
     // cell), then the left column's lower block in the second row.
+    const Value okax(LastFour.okax);
     Write("\t<tr>\r\n\t\t<td width=\"");
-    Write(Para * Lastokax);
+    Write(Para * okax);
     Write("\" height=\"");
-    Write(Para * Lastokay);
+    Write(Para * Value(LastFour.okay));
     Write("\" valign=\"top\">\r\n");
-    DrawTab(LastLTTabW, LastLTTabH, LastLTTabRow, LastLTTabCol);
+    DrawBlock(LastFour.LT);
     Write("\t\t</td>\r\n\t\t<td width=\"");
-    Write(Para * LastPaperL - Para * Lastokax);
+    Write(Para * LastPaperL - Para * okax);
     Write("\" rowspan=\"2\" valign=\"top\">\r\n");
-    DrawTab(LastRTTabW, LastRTTabH, LastRTTabRow, LastRTTabCol);
-    DrawTab(LastRBTabW, LastRBTabH, LastRBTabRow, LastRBTabCol);
+    DrawBlock(LastFour.RT);
+    DrawBlock(LastFour.RB);
     WriteHtml("\t\t</td>\n\t</tr>\n\t<tr>\n\t\t<td valign=\"top\">\n");
-    DrawTab(LastLBTabW, LastLBTabH, LastLBTabRow, LastLBTabCol);
+    DrawBlock(LastFour.LB);
     WriteHtml("\t\t</td>\n\t</tr>\n");
   } else if (two_blocks) {
     WriteHtml("\t<tr>\n\t\t<td>\n");
-    DrawTab(LastTopTabW, LastTopTabH, LastTopTabRow, LastTopTabCol);
+    DrawBlock(LastTwo.Top);
     WriteHtml("\t\t</td>\n\t</tr>\n\t<tr>\n\t\t<td>\n");
-    DrawTab(LastBotTabW, LastBotTabH, LastBotTabRow, LastBotTabCol);
+    DrawBlock(LastTwo.Bot);
     WriteHtml("\t\t</td>\n\t</tr>\n");
   } else {
     WriteHtml("\t<tr>\n\t\t<td valign=\"top\">\n");

@@ -3,29 +3,19 @@
 
 #include <string_view>
 
-#include "calc/fuc.h"
+#include "pages/fuc.h"
 
 namespace sheetora {
 
-/// One candidate of the two-block search: its arguments, in the order the search takes them.
-struct TwoBlockSlot {
-  Value PaperL, PaperW, PL, PW;  // sheet and piece as passed (inputs)
-  Value KNum, okay;              // ups; okay is passed along and left alone
-  Value TopTabW, TopTabH, TopTabCol, TopTabRow;
-  Value BotTabW, BotTabH, BotTabCol, BotTabRow;
-  Value okPiece;  // blocks that hold a piece
+/// One candidate of the most-ups mode: the sheet and piece as passed to its search, and the
+/// layout that the search found.
+template <typename Found>
+struct LayoutSlot {
+  Value PaperL, PaperW, PL, PW;
+  Found found;
 };
-
-/// One candidate of the four-block search: its arguments, in the order the search takes them.
-struct FourBlockSlot {
-  Value PaperL, PaperW, PL, PW;  // sheet and piece as passed (inputs)
-  Value KNum, okax, okay;        // ups; left column width; left upper block height
-  Value LTTabW, LTTabH, LTTabCol, LTTabRow;
-  Value LBTabW, LBTabH, LBTabCol, LBTabRow;
-  Value RTTabW, RTTabH, RTTabCol, RTTabRow;
-  Value RBTabW, RBTabH, RBTabCol, RBTabRow;
-  Value okPiece;  // blocks that hold a piece
-};
+using TwoBlockSlot = LayoutSlot<TwoBlockResult>;
+using FourBlockSlot = LayoutSlot<FourBlockResult>;
 
 /// Answers the menu's imposition form: reads and checks the sizes, remembers them in the cookie
 /// "PinBan", finds the arrangement of the chosen mode and writes the summary and the drawing.
@@ -48,14 +38,9 @@ class Class61 final : public SharedFunctions {
   Value LastPiece;               // non-empty blocks of the chosen mixed layout
   Value Pic;                     // 2 two blocks, 4 four blocks, empty a single block
   Value LastPaperL, LastPaperW;  // the sheet as the layout lies on it
-  Value LastTabW, LastTabH, LastLTabRow, LastLTabCol;            // single block
-  Value LastTopTabW, LastTopTabH, LastTopTabCol, LastTopTabRow;  // two blocks, upper band
-  Value LastBotTabW, LastBotTabH, LastBotTabCol, LastBotTabRow;  // two blocks, lower band
-  Value Lastokax, Lastokay;  // four blocks: left column width, left upper block height
-  Value LastLTTabW, LastLTTabH, LastLTTabCol, LastLTTabRow;
-  Value LastLBTabW, LastLBTabH, LastLBTabCol, LastLBTabRow;
-  Value LastRTTabW, LastRTTabH, LastRTTabCol, LastRTTabRow;
-  Value LastRBTabW, LastRBTabH, LastRBTabCol, LastRBTabRow;
+  Value LastTabW, LastTabH, LastLTabRow, LastLTabCol;  // single block
+  TwoBlockResult LastTwo;                              // two blocks (Pic 2)
+  FourBlockResult LastFour;                            // four blocks (Pic 4)
 
   // Working values of the uniform modes: the grid, and the horizontal (H) and vertical (S)
   // halves of the better-of-two mode.
@@ -85,7 +70,8 @@ class Class61 final : public SharedFunctions {
                        const Value& along_width);
   void Try(TwoBlockSlot& slot);
   void Try(FourBlockSlot& slot);
-  bool Beats(const Value& KNum, const Value& okPiece) const;
+  template <typename Found>
+  bool Adopt(const LayoutSlot<Found>& slot);
   void WriteResult();
   void WriteSheet();
 };

@@ -22,8 +22,8 @@ KorvaneV2.0为印刷厂内部使用的计算工具，版权归开发者所有。
 </body>
 </html>
 )");
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 }  // namespace sheetora

@@ -26,8 +26,8 @@ void Class57::AllTORVA() try {
 </body></noframes>
 </html>
 )");
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 }  // namespace sheetora

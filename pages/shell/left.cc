@@ -248,8 +248,8 @@ function checkSubmit(){
 }
 </script>
 )HTML");
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 }  // namespace sheetora

@@ -37,8 +37,8 @@ KorvaneV2.0是为印刷厂开单员准备的一套网页计算工具，打开浏
 </body>
 </html>
 )");
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 }  // namespace sheetora

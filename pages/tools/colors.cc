@@ -49,8 +49,8 @@ document.all.RGBValue.value="RGB("+ RGB1 +","+ RGB2 +","+ RGB3 +")"
 }
 </script>
 )html");
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 void Class53::WriteChannel(std::string_view channel, std::string_view swatch_colour) {

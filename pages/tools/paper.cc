@@ -109,8 +109,8 @@ void Class60::AllTORVA() try {
 </body>
 </html>
 )");
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 }  // namespace sheetora

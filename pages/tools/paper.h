@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "calc/fuc.h"
+#include "pages/fuc.h"
 
 namespace sheetora {
 

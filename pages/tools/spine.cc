@@ -35,8 +35,8 @@ void Class63::AllTORVA() try {
 </body>
 </html>
 )");
-} catch (...) {
-  Trap("AllTORVA");
+} catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 }  // namespace sheetora

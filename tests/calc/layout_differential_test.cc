@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string>
@@ -136,6 +137,51 @@ TEST(LayoutDifferential, OverflowAtEveryPlace) {
   EXPECT_EQ(SearchFourBlocksFast(cases[0], 1.0).written, 11);
   EXPECT_EQ(SearchFourBlocksFast(cases[2], 1.0).written, FourBlockResult::kOutputs);
   EXPECT_EQ(SearchFourBlocksFast(cases[2], 1.0).error->description(), "Overflow");
+}
+
+// Scales from the tiniest to the largest whose drawn sheet stays finite: the counts are the same,
+// only the drawn sizes differ, and the fast searches must serve them all.
+TEST(LayoutDifferential, ExtremeScales) {
+  std::mt19937_64 rng(31);
+  const auto uniform = [&](long lo, long hi) {
+    return static_cast<double>(std::uniform_int_distribution<long>(lo, hi)(rng));
+  };
+  for (int n = 0; n < 400; ++n) {
+    const LayoutSizes s{uniform(1, 80), uniform(1, 80), uniform(1, 20), uniform(1, 20)};
+    const double longest = std::max(s.PaperL, s.PaperW);
+    double edge = std::numeric_limits<double>::max() / longest;
+    while (!std::isfinite(edge * longest)) edge = std::nextafter(edge, 0.0);
+    for (const double scale : {1e-300, 4e-320, 1e300, edge, std::nextafter(edge, 0.0), -edge}) {
+      ASSERT_TRUE(BothSearchesAgree(s, scale));
+    }
+  }
+}
+
+// What the imposition page can pass the searches: whole sizes from 1 to 2^31 - 1, the piece
+// inside the sheet, the scale 400 / PaperL * zoom for any zoom with which the drawn sheet stays
+// inside the number range (the page fails on a larger one before searching), in each of the
+// four orientations the most-ups arrangement tries. None may fall to the literal loops.
+TEST(LayoutDispatch, EveryPageInputTakesTheFastSearch) {
+  std::mt19937_64 rng(5);
+  const auto size = [&] {
+    // Log-uniform, so that small and huge sizes are equally likely.
+    const double bits = std::uniform_real_distribution<double>(0, 31)(rng);
+    return std::clamp(std::floor(std::exp2(bits)), 1.0, 2147483647.0);
+  };
+  for (int n = 0; n < 200000; ++n) {
+    double L = size(), W = size(), PL = size(), PW = size();
+    if (L < W) std::swap(L, W);
+    if (PL < PW) std::swap(PL, PW);
+    PL = std::min(PL, L);
+    PW = std::min(PW, W);
+    const double zoom = std::pow(10.0, std::uniform_real_distribution<double>(-300, 308)(rng));
+    const double scale = 400 / L * zoom;
+    if (!std::isfinite(scale * L)) continue;
+    for (const LayoutSizes& s : {LayoutSizes{L, W, PL, PW}, LayoutSizes{L, W, PW, PL},
+                                 LayoutSizes{W, L, PL, PW}, LayoutSizes{W, L, PW, PL}}) {
+      ASSERT_TRUE(FastSearchApplies(s, scale)) << Describe(s, scale);
+    }
+  }
 }
 
 // Band totals beyond 2^53, where the page's double sums round and the first rounded maximum can

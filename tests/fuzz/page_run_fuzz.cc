@@ -18,8 +18,7 @@
 #include "host/cookies.h"
 #include "host/gb2312.h"
 #include "host/page_runner.h"
-#include "host/routing_table.h"
-#include "pages/catalogue.h"
+#include "pages/page_table.h"
 #include "runtime/error_log.h"
 #include "runtime/page.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -89,7 +88,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  const auto routes = sheetora::RoutingTable();
+  const auto routes = sheetora::PageTable();
   const auto& route = routes[in.ConsumeIntegralInRange<std::size_t>(0, routes.size() - 1)];
 
   Request request;
@@ -111,11 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto outcome = sheetora::RunPage(route.class_name, request, server);
   const std::string log = TakeLog();
 
-  const auto page = sheetora::CreatePage(route.class_name);
-  if (!page) {
-    FUZZ_CHECK(outcome.status == 404 && log.empty());
-    return 0;
-  }
+  const auto page = route.make();
   // Pages trap their own errors: nothing reaches the host.
   FUZZ_CHECK(outcome.status == 200);
   CheckNoEchoedMarkup(outcome.response.body());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,13 +22,14 @@ using testing::PostRequest;
 TEST(HostConcurrency, ConcurrentRequestsGetOnlyTheirOwnResponsesAndLogLines) {
   constexpr int kClients = 8, kRounds = 100;
   testing::PageHarness logs;
-  const HttpServer host({.port = 0, .threads = 4, .log_dir = logs.log_dir()});
+  auto host = std::make_unique<HttpServer>(
+      HttpServerOptions{.port = 0, .threads = 4, .log_dir = logs.log_dir()});
 
   std::atomic<int> wrong = 0;
   std::vector<std::thread> clients;
   for (int c = 0; c < kClients; ++c) {
     clients.emplace_back([&, c] {
-      HttpConnection connection(host.port());
+      HttpConnection connection(host->port());
       const int piece = 100 + c;  // 1092 \ piece columns of 787 \ 100 rows in one grid
       const std::string ups = std::to_string((1092 / piece) * (787 / 100));
       const std::string form = "PaperL=1092&PaperW=787&PL=" + std::to_string(piece) +
@@ -52,9 +54,8 @@ TEST(HostConcurrency, ConcurrentRequestsGetOnlyTheirOwnResponsesAndLogLines) {
   for (auto& client : clients) client.join();
 
   EXPECT_EQ(wrong, 0);
-  const auto lines = logs.LogLines();
-  EXPECT_EQ(lines.size(), std::size_t{kClients * kRounds / 2});
-  for (const auto& line : lines) EXPECT_EQ(line, "\\Sheetora_Web\\PinBan, AllTORVA: Overflow");
+  host.reset();  // writes the count of repeats held back
+  EXPECT_EQ(logs.LoggedCount("\\Sheetora_Web\\PinBan, AllTORVA: Overflow"), kClients * kRounds / 2);
 }
 
 }  // namespace

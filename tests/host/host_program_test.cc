@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/http_client.h"
@@ -53,9 +55,10 @@ class HostProgram {
     return line;
   }
 
+  void Signal(int signal_number) { kill(pid_, signal_number); }
   /// Sends the signal and returns the exit status (-1 when the program did not exit normally).
   int Stop(int signal_number) {
-    kill(pid_, signal_number);
+    Signal(signal_number);
     return Wait();
   }
 
@@ -96,6 +99,35 @@ TEST(HostProgram, ServesOnTheFreePortItPrintsAndStopsCleanlyOnEitherSignal) {
   }
 }
 
+// A request whose head has arrived when the stop signal comes still gets its whole answer, and
+// its connection closes after it; new connections are no longer taken.
+TEST(HostProgram, AnswersTheRequestInFlightBeforeItStops) {
+  testing::PageHarness harness;
+  HostProgram host({"--port=0", "--grace-seconds=5", "--log-dir", harness.log_dir().string()});
+  const std::string line = host.FirstLine();
+  const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(line.rfind(':') + 1)));
+  const std::string body = "PaperL=1092&PaperW=787&PL=210&PW=140&BigSmall=1&PaiLie=HP&Submit=1";
+  const std::string request = testing::PostRequest("/PinBan.asp", body);
+  testing::HttpConnection connection(port);
+  ASSERT_TRUE(connection.Send(request.substr(0, request.size() - 10)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  host.Signal(SIGTERM);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_THROW(testing::HttpConnection{port}, std::runtime_error);  // refused
+  ASSERT_TRUE(connection.Send(request.substr(request.size() - 10)));
+  const testing::HttpReply reply = connection.Receive();
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_EQ(reply.Header("connection"), "close");
+  EXPECT_EQ(reply.body, testing::Gb2312(harness.Html("Sheetora.Class61", {{"PaperL", "1092"},
+                                                                          {"PaperW", "787"},
+                                                                          {"PL", "210"},
+                                                                          {"PW", "140"},
+                                                                          {"BigSmall", "1"},
+                                                                          {"PaiLie", "HP"},
+                                                                          {"Submit", "1"}})));
+  EXPECT_EQ(host.Wait(), 0);
+}
+
 TEST(HostProgram, ExplainsItsOptions) {
   HostProgram help({"--help"});
   EXPECT_EQ(help.FirstLine(), "Usage: sheetora-host [options]");
@@ -108,7 +140,9 @@ TEST(HostProgram, ExplainsItsOptions) {
                                              {"--port"},
                                              {"--colour", "red"},
                                              {"--log-dir", "/no/such/folder"},
-                                             {"--per-ip-limit=x"}}) {
+                                             {"--per-ip-limit=x"},
+                                             {"--header-timeout", "0"},
+                                             {"--grace-seconds=-1"}}) {
     HostProgram host(wrong);
     EXPECT_EQ(host.FirstLine().rfind("sheetora-host: ", 0), 0u) << wrong[0];
     EXPECT_EQ(host.Wait(), 2) << wrong[0];

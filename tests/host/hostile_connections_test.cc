@@ -4,14 +4,17 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/http_server.h"
+#include "runtime/error_log.h"
 #include "tests/support/http_client.h"
 #include "tests/support/page_harness.h"
 
@@ -137,7 +140,7 @@ TEST_F(HostileConnections, OversizedRequestsAreRefusedAndTheHostAnswersAfter) {
   std::string noise(64 * 1024, '\0');
   for (char& c : noise) c = static_cast<char>(random());
   const std::string requests[] = {
-      GetRequest("/" + std::string(100 * 1024, 'a')),
+      GetRequest(std::string("/").append(100 * 1024, 'a')),
       GetRequest("/Main.asp", "X-Long: " + std::string(100 * 1024, 'b') + "\r\n"),
       GetRequest("/Main.asp", many_headers),
       GetRequest("/Main.asp", "Cookie: " + std::string(20 * 1024, '=') + "\r\n"),
@@ -175,6 +178,74 @@ TEST_F(HostileConnections, MalformedFormBodiesStillGetThePage) {
     EXPECT_EQ(reply.body.find("<script>alert"), std::string::npos);
   }
   EXPECT_EQ(logs_.LogText(), "");
+}
+
+// 1000 connections from two addresses, each sending a header line every two seconds, fill the
+// host's connection limit; no single byte is late, but every head is, and the host closes them
+// after its head deadline, so that a client from a third address is served.
+TEST_F(HostileConnections, TrickledHeadsAreClosedAtTheirDeadline) {
+  StartHost();
+  std::vector<std::unique_ptr<HttpConnection>> trickling;
+  for (int i = 0; i < 1000; ++i) {
+    trickling.push_back(
+        std::make_unique<HttpConnection>(port(), i < 512 ? "127.0.0.1" : "127.0.0.2"));
+    trickling.back()->Send("GET /Main.asp HTTP/1.1\r\nHost: a\r\n");
+  }
+  std::atomic<bool> done = false;
+  std::thread trickler([&] {
+    for (auto next = Clock::now(); !done && Clock::now() < next + 20s; next += 2s) {
+      for (auto& connection : trickling) connection->Send("X-Slow: 1\r\n");
+      while (!done && Clock::now() < next + 2s) std::this_thread::sleep_for(50ms);
+    }
+  });
+
+  const auto start = Clock::now();
+  int status = 0;
+  while (status != 200 && Clock::now() - start < 15s) {
+    try {
+      HttpConnection third(port(), "127.0.0.3");
+      third.Send(GetRequest("/Main.asp"));
+      status = third.Receive().status;
+    } catch (const std::runtime_error&) {
+      // Not accepted yet.
+    }
+    if (status != 200) std::this_thread::sleep_for(250ms);
+  }
+  const auto waited = Clock::now() - start;
+  done = true;
+  trickler.join();
+  EXPECT_EQ(status, 200);
+  EXPECT_LT(waited, 15s);
+  // The trickling connections were closed, not served.
+  EXPECT_TRUE(trickling.front()->ClosedByServer(1s));
+  EXPECT_TRUE(trickling.back()->ClosedByServer(1s));
+}
+
+// An error that every request meets (a GET of the paper page without its fields): five seconds
+// of it write its first lines and the count of the rest, not a line per request.
+TEST_F(HostileConnections, FloodOfOneErrorIsCountedNotWrittenLineByLine) {
+  StartHost();
+  std::atomic<long> answered = 0;
+  std::vector<std::thread> clients;
+  const auto end = Clock::now() + 5s;
+  for (int c = 0; c < 8; ++c) {
+    clients.emplace_back([&] {
+      HttpConnection connection(port());
+      while (Clock::now() < end && connection.Send(GetRequest("/Paper.asp"))) {
+        if (connection.Receive().status != 200) break;
+        ++answered;
+      }
+    });
+  }
+  for (auto& client : clients) client.join();
+  EXPECT_GT(answered, 1000);
+  const std::string text = logs_.LogLines().at(0);
+  EXPECT_LE(logs_.LogText().size(), 1u << 20);
+  RecordProperty("requests", std::to_string(answered));
+  RecordProperty("log_bytes", std::to_string(logs_.LogText().size()));
+  host_.reset();  // writes the count held back
+  EXPECT_EQ(logs_.LoggedCount(text), answered) << text;
+  EXPECT_LE(logs_.LogLines().size(), 2u * kRepeatBurst);
 }
 
 }  // namespace

@@ -56,5 +56,25 @@ TEST(ErrorLogConcurrency, EightWritersGiveWholeLinesInEachWritersOrder) {
   EXPECT_EQ(lines, kWriters * kLines);
 }
 
+TEST(ErrorLogConcurrency, RepeatsFromManyWritersAreCountedExactly) {
+  constexpr int kWriters = 8, kLines = 2000;
+  testing::PageHarness harness;
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&harness] {
+      Server server;
+      server.log_dir = harness.log_dir();
+      const ObjectContextScope scope({nullptr, nullptr, &server});
+      for (int i = 0; i < kLines; ++i) WriteErrorLog("\\Sheetora_Web\\F, AllTORVA: flood");
+      WriteErrorLogRepeats();
+    });
+  }
+  for (auto& writer : writers) writer.join();
+  WriteErrorLogRepeats(/*all=*/true);
+  // Each interval writes its first lines and one count; together they account for every line.
+  EXPECT_EQ(harness.LoggedCount("\\Sheetora_Web\\F, AllTORVA: flood"), kWriters * kLines);
+  EXPECT_LE(harness.LogLines().size(), 100u);
+}
+
 }  // namespace
 }  // namespace sheetora

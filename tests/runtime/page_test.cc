@@ -1,11 +1,13 @@
 #include "runtime/page.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
-#include "calc/fuc.h"
+#include "host/gb2312.h"
+#include "pages/fuc.h"
 #include "runtime/errors.h"
 #include "tests/support/page_harness.h"
 
@@ -30,24 +32,24 @@ class TrapPage final : public SharedFunctions {
     if (what == "page-end") DeepEnd();
     if (what == "top-error") static_cast<void>(Value("x") * Value(1));
     Write("end");
-  } catch (...) {
-    Trap("AllTORVA");
+  } catch (const std::exception& e) {
+    Trap("AllTORVA", e);
   }
 
   Value Outer() try {
     Failing();
     Write("after-failing|");
     return {};
-  } catch (...) {
-    Trap("Outer");
+  } catch (const std::exception& e) {
+    Trap("Outer", e);
     return {};
   }
 
   Value Failing() try {
     Write("failing|");
     return IntDiv(Value(1), Value(0));
-  } catch (...) {
-    Trap("Failing");
+  } catch (const std::exception& e) {
+    Trap("Failing", e);
     return {};
   }
 
@@ -56,8 +58,8 @@ class TrapPage final : public SharedFunctions {
     Middle();
     Write("after-middle");
     return {};
-  } catch (...) {
-    Trap("DeepEnd");
+  } catch (const std::exception& e) {
+    Trap("DeepEnd", e);
     return {};
   }
 
@@ -65,26 +67,15 @@ class TrapPage final : public SharedFunctions {
     MyRequest(Value("PL"));
     Write("after-myrequest");
     return {};
-  } catch (...) {
-    Trap("Middle");
+  } catch (const std::exception& e) {
+    Trap("Middle", e);
     return {};
   }
 };
 
 PageOutcome RunTrapPage(PageHarness& harness, std::string what, std::string pl = "") {
-  Request request;
-  request.AddFormField("do", std::move(what));
-  request.AddFormField("PL", std::move(pl));
-  Server server;
-  server.log_dir = harness.log_dir();
-  PageOutcome outcome;
-  const ObjectContextScope scope({&request, &outcome.response, &server});
   TrapPage page;
-  try {
-    page.AllTORVA();
-  } catch (const PageEnd&) {
-  }
-  return outcome;
+  return harness.Run(page, {{"do", std::move(what)}, {"PL", std::move(pl)}});
 }
 
 TEST(ErrorTrap, ErrorInNestedFunctionLogsOneLineAndThePageGoesOn) {
@@ -129,20 +120,18 @@ TEST(ErrorTrap, PageEndFromThreeCallsDeepStopsEverythingAndLogsNothing) {
 
 TEST(ErrorTrap, UnwritableLogFolderLosesTheLineSilently) {
   PageHarness harness;
-  const auto folder = harness.log_dir() / "read-only";
-  std::filesystem::create_directory(folder);
-  ::chmod(folder.c_str(), 0555);
+  // A log folder below a plain file cannot be opened, whatever the user's rights.
+  const auto file = harness.log_dir() / "plain-file";
+  std::ofstream(file) << "x";
   Request request;
   request.AddFormField("do", "nested-error");
   Server server;
-  server.log_dir = folder / "missing";  // missing even for root, who ignores the mode
-  PageOutcome outcome;
-  {
-    const ObjectContextScope scope({&request, &outcome.response, &server});
-    TrapPage page;
-    page.AllTORVA();
-  }
+  server.log_dir = file;
+  TrapPage page;
+  const PageOutcome outcome = RunPage(page, request, server);
+  EXPECT_EQ(outcome.status, 200);
   EXPECT_EQ(outcome.response.body(), "start|failing|after-failing|end");
+  EXPECT_EQ(std::filesystem::file_size(file), 1u);
 }
 
 TEST(PageContext, PageWithoutHostObjectsLogsInsteadOfCrashing) {
@@ -150,8 +139,7 @@ TEST(PageContext, PageWithoutHostObjectsLogsInsteadOfCrashing) {
   Server server;
   server.log_dir = harness.log_dir();
   const ObjectContextScope scope({nullptr, nullptr, &server});
-  TrapPage page;
-  page.AllTORVA();
+  TrapPage().AllTORVA();
   EXPECT_EQ(harness.LogLines(),
             std::vector<std::string>{"\\Sheetora_Web\\Trap, AllTORVA: Object required"});
 }
@@ -204,18 +192,20 @@ class HtmlBlockPage final : public Page {
 };
 
 TEST(WriteHtml, EveryLineFeedBecomesCrLfAndNothingElseChanges) {
-  Request request;
-  Server server;
-  Response response;
-  const ObjectContextScope scope({&request, &response, &server});
-  HtmlBlockPage().AllTORVA();
-  EXPECT_EQ(response.body(),
+  PageHarness harness;
+  HtmlBlockPage page;
+  EXPECT_EQ(harness.Run(page).response.body(),
             "\r\na\r\n\r\nb\r\r\nc"
             "d\r\n");
 }
 
 TEST(Escaping, ScriptAndAttributeEscapes) {
   EXPECT_EQ(EscapeScriptString("a\r\nb\x01&"), "a\\r\\nb\\x01\\x26");
+  // Characters the page's GB2312 lacks would reach the script as "&#N;" text: a line separator,
+  // the euro sign, a character beyond U+FFFF and an ill-formed byte. Chinese text stays as it is.
+  EXPECT_EQ(EscapeScriptString("错误\u2028€\U0001F600\xFF输入"),
+            "错误\\u2028\\u20AC\\uD83D\\uDE00\\uFFFD输入");
+  EXPECT_EQ(Utf8ToGb2312(EscapeScriptString("1\u2028")), "1\\u2028");
   EXPECT_EQ(EscapeHtmlAttribute("\"><script>&'"), "&quot;&gt;&lt;script&gt;&amp;&#39;");
 }
 

@@ -13,6 +13,7 @@ PageHarness::PageHarness() {
   std::string pattern = (std::filesystem::temp_directory_path() / "sheetora-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   log_dir_ = pattern;
+  server_.log_dir = log_dir_;
 }
 
 PageHarness::~PageHarness() {
@@ -20,14 +21,31 @@ PageHarness::~PageHarness() {
   std::filesystem::remove_all(log_dir_, ec);
 }
 
-PageOutcome PageHarness::Run(std::string_view class_name, const Fields& form,
-                             const std::vector<CookieSubkey>& cookies) {
+PageOutcome PageHarness::Serve(const Fields& form, const std::vector<CookieSubkey>& cookies,
+                               const std::function<PageOutcome(Request&, Server&)>& serve) {
   Request request;
   for (const auto& [name, value] : form) request.AddFormField(name, value);
   for (const auto& c : cookies) request.AddCookieSubkey(c.cookie, c.subkey, c.value);
-  Server server;
-  server.log_dir = log_dir_;
-  return RunPage(class_name, request, server);
+  return serve(request, server_);
+}
+
+PageOutcome PageHarness::Run(std::string_view class_name, const Fields& form,
+                             const std::vector<CookieSubkey>& cookies) {
+  return Serve(form, cookies, [&](Request& request, Server& server) {
+    return RunPage(class_name, request, server);
+  });
+}
+
+PageOutcome PageHarness::Run(Page& page, const Fields& form,
+                             const std::vector<CookieSubkey>& cookies) {
+  return Serve(form, cookies,
+               [&](Request& request, Server& server) { return RunPage(page, request, server); });
+}
+
+PageOutcome PageHarness::RunWith(const std::function<void()>& body, const Fields& form) {
+  return Serve(form, {}, [&](Request& request, Server& server) {
+    return RunWithHostObjects(request, server, "test", body);
+  });
 }
 
 std::string PageHarness::Html(std::string_view class_name, const Fields& form,
@@ -60,6 +78,21 @@ std::vector<std::string> PageHarness::LogLines() const {
     lines.push_back(blanks == std::string::npos ? line : line.substr(blanks + 4));
   }
   return lines;
+}
+
+long PageHarness::LoggedCount(std::string_view text) const {
+  const std::string repeated = std::string(text) + " ... repeated ";
+  long count = 0;
+  for (const std::string& line : LogLines()) {
+    if (line == text) {
+      ++count;
+    } else if (line.starts_with(repeated) && line.ends_with(" times")) {
+      count += std::stol(line.substr(repeated.size()));
+    } else {
+      return -1;
+    }
+  }
+  return count;
 }
 
 }  // namespace sheetora::testing

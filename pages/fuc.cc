@@ -1,4 +1,4 @@
-#include "calc/fuc.h"
+#include "pages/fuc.h"
 
 #include <utility>
 
@@ -25,8 +25,8 @@ Value SharedFunctions::MyRequest(const Value& RequestItem) try {
   message.append(name).append("  错误输入:").append(text);
   errmsg(Value(std::move(message)));
   return {};
-} catch (...) {
-  Trap("MyRequest");
+} catch (const std::exception& e) {
+  Trap("MyRequest", e);
   return {};
 }
 
@@ -36,23 +36,23 @@ Value SharedFunctions::Swap(Value& PPL, Value& PPW, const Value& CC) try {
   const bool always = CC == Value(1);
   if (smaller_first || always) std::swap(PPL, PPW);
   return {};
-} catch (...) {
-  Trap("Swap");
+} catch (const std::exception& e) {
+  Trap("Swap", e);
   return {};
 }
 
 Value SharedFunctions::UpNum(const Value& CNum) try {
   if (!CNum.IsNumeric()) return Value(0);
-  const Value rounded(RoundToInt32(CNum.ToDouble()));
+  Value rounded(RoundToInt32(CNum.ToDouble()));
   if (CNum > rounded) return rounded + Value(1);
   return rounded;
-} catch (...) {
-  Trap("UpNum");
+} catch (const std::exception& e) {
+  Trap("UpNum", e);
   return {};
 }
 
-void Class55::AllTORVA() try { WriteIncludedFuc(); } catch (...) {
-  Trap("AllTORVA");
+void Class55::AllTORVA() try { WriteIncludedFuc(); } catch (const std::exception& e) {
+  Trap("AllTORVA", e);
 }
 
 }  // namespace sheetora

@@ -1,6 +1,7 @@
 // fuc: the shared calculation functions that the imposition and paper pages include.
 #pragma once
 
+#include "calc/layout_search.h"
 #include "runtime/page.h"
 
 namespace sheetora {
@@ -17,22 +18,15 @@ class SharedFunctions : public Page {
   /// The smallest whole number not below CNum (integer); 0 when CNum holds no number.
   Value UpNum(const Value& CNum);
 
-  /// Four-block search: the best layout of two columns of two blocks each, orientations alternating
-  /// diagonally. Sets KNum always, the other outputs only when a layout is found.
+  /// Four-block search at this page's drawing scale: the best layout of two columns of two blocks
+  /// each, orientations alternating diagonally. `found` is reset first; after a trapped error it
+  /// holds what the search had found up to the error (KNum 0 when no output was reached).
   Value PinBan(const Value& PaperL, const Value& PaperW, const Value& PL, const Value& PW,
-               Value& KNum, Value& okax, Value& okay,                           //
-               Value& LTTabW, Value& LTTabH, Value& LTTabCol, Value& LTTabRow,  //
-               Value& LBTabW, Value& LBTabH, Value& LBTabCol, Value& LBTabRow,  //
-               Value& RTTabW, Value& RTTabH, Value& RTTabCol, Value& RTTabRow,  //
-               Value& RBTabW, Value& RBTabH, Value& RBTabCol, Value& RBTabRow,  //
-               Value& okPiece);
-  /// Two-block search: an upper band of lengthwise pieces over a lower band of turned ones.
-  /// okay is passed along and left unchanged.
+               FourBlockResult& found);
+  /// Two-block search at this page's drawing scale: an upper band of lengthwise pieces over a
+  /// lower band of turned ones; `found` as for PinBan.
   Value PinBanTwo(const Value& PaperL, const Value& PaperW, const Value& PL, const Value& PW,
-                  Value& KNum, Value& okay,                                            //
-                  Value& TopTabW, Value& TopTabH, Value& TopTabCol, Value& TopTabRow,  //
-                  Value& BotTabW, Value& BotTabH, Value& BotTabCol, Value& BotTabRow,  //
-                  Value& okPiece);
+                  TwoBlockResult& found);
   /// Writes one block of RowNum x ColNum pieces as a grid table TabW x TabH pixels; nothing when
   /// any of the four is not above 0.
   Value DrawTab(const Value& TabW, const Value& TabH, const Value& RowNum, const Value& ColNum);
@@ -42,6 +36,10 @@ class SharedFunctions : public Page {
   /// The including page's drawing scale in pixels per millimetre; empty (so 0) unless the page
   /// has one.
   virtual Value DrawingScale() const { return {}; }
+  /// DrawTab for a block that a search found.
+  void DrawBlock(const LayoutBlock& block) {
+    DrawTab(Value(block.TabW), Value(block.TabH), Value(block.TabRow), Value(block.TabCol));
+  }
   /// What the shared functions' own page body writes where a page includes them: one line end.
   void WriteIncludedFuc() const { Write("\r\n"); }
 };

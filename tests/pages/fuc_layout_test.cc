@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "calc/fuc.h"
 #include "calc/layout_search.h"
+#include "pages/fuc.h"
 #include "tests/support/page_harness.h"
 
 namespace sheetora {
@@ -29,55 +29,61 @@ class LayoutFixture : public ::testing::Test {
 
   template <typename F>
   void OnPage(F f) {
-    Request request;
-    const ObjectContextScope scope({&request, &response_, &server_});
-    Host page(scale_);
-    f(page);
+    drawn_ = harness_
+                 .RunWith([&] {
+                   Host page(scale_);
+                   f(page);
+                 })
+                 .response.body();
   }
 
-  // PinBan's outputs as "KNum okax okay LT LB RT RB okPiece", each block as W*H:Col*Row; an
-  // output the search left alone shows as "-".
+  // An output's text, or "-" when the search never reached it: `order` is its place in the
+  // order of assignment, of which the first `written` were reached.
+  static std::string Out(int written, int order, double v) {
+    return order < written ? Value(v).Text() : std::string("-");
+  }
+  // Appends a block as " W*H:Col*Row", given the places of its Col, Row, W and H.
+  static void AppendBlock(std::string& text, int written, const LayoutBlock& b, int col, int row,
+                          int w, int h) {
+    text.append(" ").append(Out(written, w, b.TabW)).append("*").append(Out(written, h, b.TabH));
+    text.append(":").append(Out(written, col, b.TabCol)).append("*");
+    text.append(Out(written, row, b.TabRow));
+  }
+
+  // PinBan's result as "KNum okax okay LT LB RT RB okPiece"; outputs are reached in the order
+  // okPiece, okax, okay, then Col, Row, W, H of LT, LB, RT, RB.
   std::string FourBlocks(Value L, Value W, Value PL, Value PW) {
-    std::vector<Value> out(20, Value("-"));
-    OnPage([&](SharedFunctions& page) {
-      page.PinBan(L, W, PL, PW, out[0], out[1], out[2], out[3], out[4], out[5], out[6], out[7],
-                  out[8], out[9], out[10], out[11], out[12], out[13], out[14], out[15], out[16],
-                  out[17], out[18], out[19]);
-    });
-    std::string text = out[0].Text() + " " + out[1].Text() + " " + out[2].Text();
-    for (int block = 0; block < 4; ++block) {
-      const Value* b = &out[3 + 4 * block];
-      text.append(" ").append(b[0].Text()).append("*").append(b[1].Text());
-      text.append(":").append(b[2].Text()).append("*").append(b[3].Text());
+    FourBlockResult r;
+    OnPage([&](SharedFunctions& page) { page.PinBan(L, W, PL, PW, r); });
+    std::string text = Value(r.KNum).Text();
+    text.append(" ").append(Out(r.written, 1, r.okax));
+    text.append(" ").append(Out(r.written, 2, r.okay));
+    int order = 3;
+    for (const LayoutBlock* b : {&r.LT, &r.LB, &r.RT, &r.RB}) {
+      AppendBlock(text, r.written, *b, order, order + 1, order + 2, order + 3);
+      order += 4;
     }
-    return text.append(" ").append(out[19].Text());
+    return text.append(" ").append(Out(r.written, 0, r.okPiece));
   }
 
-  // PinBanTwo's outputs as "KNum Top Bot okPiece" in the same form; okay must stay as passed.
+  // PinBanTwo's result as "KNum Top Bot okPiece"; outputs are reached in the order Row, Col, W,
+  // H of Top and Bot, then okPiece.
   std::string TwoBlocks(Value L, Value W, Value PL, Value PW) {
-    std::vector<Value> out(11, Value("-"));
-    Value okay("kept");
-    OnPage([&](SharedFunctions& page) {
-      page.PinBanTwo(L, W, PL, PW, out[0], okay, out[1], out[2], out[3], out[4], out[5], out[6],
-                     out[7], out[8], out[9]);
-    });
-    EXPECT_EQ(okay.Text(), "kept");
-    return out[0].Text() + " " + out[1].Text() + "*" + out[2].Text() + ":" + out[3].Text() + "*" +
-           out[4].Text() + " " + out[5].Text() + "*" + out[6].Text() + ":" + out[7].Text() + "*" +
-           out[8].Text() + " " + out[9].Text();
+    TwoBlockResult r;
+    OnPage([&](SharedFunctions& page) { page.PinBanTwo(L, W, PL, PW, r); });
+    std::string text = Value(r.KNum).Text();
+    AppendBlock(text, r.written, r.Top, 1, 0, 2, 3);
+    AppendBlock(text, r.written, r.Bot, 5, 4, 6, 7);
+    return text.append(" ").append(Out(r.written, 8, r.okPiece));
   }
 
   std::string Drawn(Value w, Value h, Value rows, Value cols) {
-    response_ = Response();
     OnPage([&](SharedFunctions& page) { page.DrawTab(w, h, rows, cols); });
-    return response_.body();
+    return drawn_;
   }
 
-  void SetUp() override { server_.log_dir = harness_.log_dir(); }
-
   PageHarness harness_;
-  Server server_;
-  Response response_;
+  std::string drawn_;  // what the last page call wrote
   Value scale_;
 };
 

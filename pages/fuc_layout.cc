@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "calc/fuc.h"
 #include "calc/layout_search.h"
+#include "pages/fuc.h"
 #include "runtime/errors.h"
 
 namespace sheetora {
@@ -22,83 +22,45 @@ LayoutScale ScaleOf(const Value& para) {
 // the host's memory.
 constexpr double kMaxTableBytes = 256 << 20;
 
-struct Output {
-  Value* target;
-  double value;
-  bool whole_number;  // a result of \ or a count of blocks, which the page holds as an integer
-};
-
-// Assigns the first `written` outputs, in the order the search assigned them.
-template <std::size_t N>
-void AssignOutputs(const Output (&outputs)[N], int written) {
-  for (int n = 0; n < written; ++n) {
-    const Output& o = outputs[n];
-    *o.target = o.whole_number ? Value(static_cast<std::int32_t>(o.value)) : Value(o.value);
-  }
+// An improvement cut short before its first output leaves no layout, whatever it counted.
+template <typename Found>
+void ThrowIfFailed(Found& found) {
+  if (found.written == 0) found.KNum = 0;
+  if (found.error) throw *found.error;
 }
 
 }  // namespace
 
 Value SharedFunctions::PinBan(const Value& PaperL, const Value& PaperW, const Value& PL,
-                              const Value& PW, Value& KNum, Value& okax, Value& okay, Value& LTTabW,
-                              Value& LTTabH, Value& LTTabCol, Value& LTTabRow, Value& LBTabW,
-                              Value& LBTabH, Value& LBTabCol, Value& LBTabRow, Value& RTTabW,
-                              Value& RTTabH, Value& RTTabCol, Value& RTTabRow, Value& RBTabW,
-                              Value& RBTabH, Value& RBTabCol, Value& RBTabRow, Value& okPiece) try {
-  KNum = Value(0);
+                              const Value& PW, FourBlockResult& found) try {
+  found = {};
   // The sheet's width and the piece's width are first read by the loop over heights, which runs
   // only when the loop over column widths does.
   LayoutSizes sizes{PaperL.ToDouble(), 0, PL.ToDouble(), 0};
   if (!LoopRuns(sizes.PL, sizes.PaperL, sizes.PL)) return {};
   sizes.PaperW = PaperW.ToDouble();
   sizes.PW = PW.ToDouble();
-  const FourBlockResult r = SearchFourBlocks(sizes, ScaleOf(DrawingScale()));
-  if (r.written > 0) KNum = Value(r.KNum);
-  const Output outputs[] = {
-      {&okPiece, r.okPiece, true},     {&okax, r.okax, false},
-      {&okay, r.okay, false},          {&LTTabCol, r.LT.TabCol, false},
-      {&LTTabRow, r.LT.TabRow, false}, {&LTTabW, r.LT.TabW, false},
-      {&LTTabH, r.LT.TabH, false},     {&LBTabCol, r.LB.TabCol, true},
-      {&LBTabRow, r.LB.TabRow, true},  {&LBTabW, r.LB.TabW, false},
-      {&LBTabH, r.LB.TabH, false},     {&RTTabCol, r.RT.TabCol, true},
-      {&RTTabRow, r.RT.TabRow, true},  {&RTTabW, r.RT.TabW, false},
-      {&RTTabH, r.RT.TabH, false},     {&RBTabCol, r.RB.TabCol, true},
-      {&RBTabRow, r.RB.TabRow, true},  {&RBTabW, r.RB.TabW, false},
-      {&RBTabH, r.RB.TabH, false},
-  };
-  AssignOutputs(outputs, r.written);
-  if (r.error) throw *r.error;
+  found = SearchFourBlocks(sizes, ScaleOf(DrawingScale()));
+  ThrowIfFailed(found);
   return {};
-} catch (...) {
-  Trap("PinBan");
+} catch (const std::exception& e) {
+  Trap("PinBan", e);
   return {};
 }
 
 Value SharedFunctions::PinBanTwo(const Value& PaperL, const Value& PaperW, const Value& PL,
-                                 const Value& PW, Value& KNum, Value& /*okay: not used*/,
-                                 Value& TopTabW, Value& TopTabH, Value& TopTabCol, Value& TopTabRow,
-                                 Value& BotTabW, Value& BotTabH, Value& BotTabCol, Value& BotTabRow,
-                                 Value& okPiece) try {
-  KNum = Value(0);
+                                 const Value& PW, TwoBlockResult& found) try {
+  found = {};
   // The sheet's length and the piece's length are first read inside the loop over heights.
   LayoutSizes sizes{0, PaperW.ToDouble(), 0, PW.ToDouble()};
   if (!LoopRuns(sizes.PW, sizes.PaperW, sizes.PW)) return {};
   sizes.PaperL = PaperL.ToDouble();
   sizes.PL = PL.ToDouble();
-  const TwoBlockResult r = SearchTwoBlocks(sizes, ScaleOf(DrawingScale()));
-  if (r.written > 0) KNum = Value(r.KNum);
-  const Output outputs[] = {
-      {&TopTabRow, r.Top.TabRow, false}, {&TopTabCol, r.Top.TabCol, true},
-      {&TopTabW, r.Top.TabW, false},     {&TopTabH, r.Top.TabH, false},
-      {&BotTabRow, r.Bot.TabRow, true},  {&BotTabCol, r.Bot.TabCol, true},
-      {&BotTabW, r.Bot.TabW, false},     {&BotTabH, r.Bot.TabH, false},
-      {&okPiece, r.okPiece, true},
-  };
-  AssignOutputs(outputs, r.written);
-  if (r.error) throw *r.error;
+  found = SearchTwoBlocks(sizes, ScaleOf(DrawingScale()));
+  ThrowIfFailed(found);
   return {};
-} catch (...) {
-  Trap("PinBanTwo");
+} catch (const std::exception& e) {
+  Trap("PinBanTwo", e);
   return {};
 }
 
@@ -146,8 +108,8 @@ Value SharedFunctions::DrawTab(const Value& TabW, const Value& TabH, const Value
   table.append("</table>\r\n");
   Write(table);
   return {};
-} catch (...) {
-  Trap("DrawTab");
+} catch (const std::exception& e) {
+  Trap("DrawTab", e);
   return {};
 }
 

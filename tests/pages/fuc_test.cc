@@ -1,6 +1,8 @@
-#include "calc/fuc.h"
+#include "pages/fuc.h"
 
 #include <gtest/gtest.h>
+
+#include <type_traits>
 
 #include "runtime/errors.h"
 #include "tests/support/page_harness.h"
@@ -20,32 +22,27 @@ class FucFixture : public ::testing::Test {
   };
 
   Value MyRequestOf(const std::string& name, std::optional<std::string> posted) {
-    Request request;
-    if (posted) request.AddFormField(name, *posted);
-    const ObjectContextScope scope({&request, &response_, &server_});
-    Host page;
-    try {
-      return page.MyRequest(Value(name));
-    } catch (const PageEnd&) {
-      ended_ = true;
-      return {};
-    }
+    testing::Fields form;
+    if (posted) form.emplace_back(name, *posted);
+    Value result;
+    outcome_ = harness_.RunWith([&] { result = Host().MyRequest(Value(name)); }, form);
+    return result;
   }
 
   template <typename F>
   auto OnPage(F f) {
-    Request request;
-    const ObjectContextScope scope({&request, &response_, &server_});
-    Host page;
-    return f(page);
+    std::invoke_result_t<F, Host&> result{};
+    outcome_ = harness_.RunWith([&] {
+      Host page;
+      result = f(page);
+    });
+    return result;
   }
 
-  void SetUp() override { server_.log_dir = harness_.log_dir(); }
+  bool ended() const { return outcome_.response.ended(); }
 
   PageHarness harness_;
-  Server server_;
-  Response response_;
-  bool ended_ = false;
+  PageOutcome outcome_;
 };
 
 TEST_F(FucFixture, MyRequestReadsEmptyAndAbsentAsIntegerZero) {
@@ -61,17 +58,16 @@ TEST_F(FucFixture, MyRequestReadsNumbersAsDoubles) {
   EXPECT_EQ(v.kind(), Value::Kind::kDouble);
   EXPECT_EQ(v.Text(), "12.5");
   EXPECT_EQ(MyRequestOf("PaperL", "0").kind(), Value::Kind::kDouble);
-  EXPECT_FALSE(ended_);
+  EXPECT_FALSE(ended());
 }
 
 TEST_F(FucFixture, MyRequestEndsThePageWithTheAlertNamingFieldAndInput) {
   MyRequestOf("PL", " 12mm ");
-  EXPECT_TRUE(ended_);
-  EXPECT_EQ(response_.body(),
+  EXPECT_TRUE(ended());
+  EXPECT_EQ(outcome_.response.body(),
             "<script language=\"javascript\">\r\n"
             "alert(\"请检查所填写项目是否为数字!  错误代码:PL  错误输入:12mm\")\r\n"
             "window.history.back(-1)\r\n</script>");
-  EXPECT_TRUE(response_.ended());
   EXPECT_TRUE(harness_.LogLines().empty());
 }
 

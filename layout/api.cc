@@ -1,0 +1,43 @@
+#include "layout/api.h"
+
+#include <variant>
+
+#include "layout/json.h"
+#include "layout/plan.h"
+
+namespace sheetora::layout {
+namespace {
+
+ApiAnswer MethodNotAllowed(std::string_view allow) {
+  return {.status = 405,
+          .body = ErrorJson({.message = "this address takes " + std::string(allow), .field = ""}),
+          .allow = allow};
+}
+
+}  // namespace
+
+ApiAnswer HandleLayoutRequest(std::string_view body) {
+  if (body.size() > kMaxRequestBytes) return TooLargeAnswer();
+  std::variant<Request, RequestError> parsed = ParseRequest(body);
+  if (const auto* error = std::get_if<RequestError>(&parsed)) {
+    return {.status = 400, .body = ErrorJson(*error)};
+  }
+  return {.status = 200, .body = AnswerJson(Plan(std::get<Request>(parsed)))};
+}
+
+ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body) {
+  if (method != "POST") return MethodNotAllowed("POST");
+  return HandleLayoutRequest(body);
+}
+
+ApiAnswer OpenApiEndpoint(std::string_view method) {
+  if (method != "GET" && method != "HEAD") return MethodNotAllowed("GET, HEAD");
+  return {.status = 200, .body = std::string(OpenApiDocument())};
+}
+
+ApiAnswer TooLargeAnswer() {
+  return {.status = 413,
+          .body = ErrorJson({.message = "the request is larger than 65536 bytes", .field = ""})};
+}
+
+}  // namespace sheetora::layout

@@ -1,0 +1,25 @@
+// The engine's JSON: strict reading of requests, and the exact text of answers and refusals.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "layout/layout.h"
+
+namespace sheetora::layout {
+
+/// Reads a request and validates it. Refuses anything the contract does not describe: bad JSON,
+/// trailing bytes, duplicate or unknown keys, wrong types, nesting deeper than the request's own,
+/// fractional counts. Lengths are read in mm (or inches with "unit": "in") and rounded to the
+/// nearest micrometre from the number as written, halves away from zero.
+std::variant<Request, RequestError> ParseRequest(std::string_view text);
+
+/// The answer as JSON text ending in a newline: keys always in the same order, lengths in mm
+/// with at most 3 decimals. The same request gives the same bytes but for `elapsed_ms`.
+std::string AnswerJson(const Answer& answer);
+
+/// {"error": ..., "field": ...} ending in a newline.
+std::string ErrorJson(const RequestError& error);
+
+}  // namespace sheetora::layout

@@ -1,0 +1,44 @@
+// sheetora-layout: plans one layout request; the request's JSON on standard input, the answer on
+// standard output, the same bytes as POST /api/v1/layout but for elapsed_ms.
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "layout/api.h"
+
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: sheetora-layout < request.json > answer.json
+Plans the press sheet layout of one request: reads the request's JSON on standard input and
+writes the answer's JSON on standard output. A request that cannot be planned is answered on
+standard error as {"error": ..., "field": ...}, with exit status 2.
+  --help    show this text
+Example:
+  echo '{"sheet": {"length": 1092, "width": 787}, "piece": {"length": 210, "width": 140}}' |
+    sheetora-layout
+)";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (argc != 1) {
+    std::cerr << "sheetora-layout: takes no arguments\n\n" << kUsage;
+    return 2;
+  }
+  // One byte past the limit is enough to refuse a request as too large.
+  std::string body;
+  char chunk[4096];
+  while (body.size() <= sheetora::layout::kMaxRequestBytes) {
+    std::cin.read(chunk, sizeof chunk);
+    if (std::cin.gcount() == 0) break;
+    body.append(chunk, static_cast<std::size_t>(std::cin.gcount()));
+  }
+  const sheetora::layout::ApiAnswer answer = sheetora::layout::HandleLayoutRequest(body);
+  (answer.status == 200 ? std::cout : std::cerr) << answer.body << std::flush;
+  return answer.status == 200 ? 0 : 2;
+}

@@ -1,0 +1,47 @@
+// /plan: the job planner, a page of our own in UTF-8. One GET form whose fields are the query,
+// so a plan can be bookmarked; the answer, the drawing and the cut list below it. /plan.svg and
+// /plan.pdf take the same query and answer the drawing and the printable cut sheet.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/app_routes.h"
+#include "layout/layout.h"
+
+namespace sheetora::planner {
+
+using Query = std::vector<std::pair<std::string, std::string>>;
+
+/// What is wrong with the form: the form field it belongs to ("" when none does) and why.
+struct FormError {
+  std::string field;
+  std::string message;
+};
+
+/// The form as typed, and either the request it asks for (which the engine accepts) or the
+/// first thing wrong with it.
+struct ParsedForm {
+  std::map<std::string, std::string, std::less<>> typed;  ///< every field of the form
+  std::optional<layout::Request> request;
+  std::optional<FormError> error;
+};
+
+/// Reads the form's fields from a query. Empty fields take the engine's defaults; sheet and
+/// piece are required, except that an empty query is the default form (1092 x 787 sheet,
+/// 210 x 140 piece). Lengths are millimetres, or inches with unit=in. Unknown fields are
+/// ignored; of a field given twice the first counts.
+ParsedForm ParsePlannerQuery(const Query& query);
+
+/// The whole page for a parsed form and, when it has a request, its answer.
+std::string PlannerPage(const ParsedForm& form, const layout::Answer* answer);
+
+AppAnswer ServePlanPage(const AppRequest& request);
+AppAnswer ServePlanSvg(const AppRequest& request);
+AppAnswer ServePlanPdf(const AppRequest& request);
+
+}  // namespace sheetora::planner

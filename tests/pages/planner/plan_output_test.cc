@@ -1,0 +1,132 @@
+// The drawing and the printable cut sheet, from hand-made answers and from the engine.
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "layout/plan.h"
+#include "pages/planner/plan_pdf.h"
+#include "pages/planner/plan_svg.h"
+#include "pages/planner/plan_view.h"
+#include "tests/pages/planner/plan_fixtures.h"
+
+namespace sheetora::planner {
+namespace {
+
+// Cairo and fontconfig keep their font caches for the life of the process; releasing them at the
+// end keeps the leak checker's report to our own allocations.
+class FontCaches : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    cairo_debug_reset_static_data();
+    FcFini();
+  }
+};
+[[maybe_unused]] const auto* const kFontCaches =
+    ::testing::AddGlobalTestEnvironment(new FontCaches);
+
+TEST(PlanView, NumbersAreWrittenShortAndExact) {
+  const std::pair<layout::Micrometres, std::string_view> lengths[] = {
+      {1092000, "1092"}, {3500, "3.5"}, {1, "0.001"}, {-500, "-0.5"}, {-2250, "-2.25"}, {0, "0"}};
+  for (const auto& [micrometres, text] : lengths) EXPECT_EQ(Mm(micrometres), text);
+  EXPECT_EQ(Decimal(127.1, 2, true), "127.10");
+  EXPECT_EQ(Decimal(21.1834, 3), "21.183");
+  EXPECT_EQ(Decimal(-0.0001, 3), "0");
+}
+
+TEST(PlanSvg, DrawsEachPieceWithItsBleedTheMarginsAndTheNumberedCuts) {
+  layout::Request request = HandMadeRequest();
+  request.bleed = 1500;
+  const std::string svg = PlanSvg(request, HandMadeAnswer(), false);
+  EXPECT_TRUE(svg.starts_with("<svg "));
+  EXPECT_EQ(Occurrences(svg, "class=\"piece\""), 4u);
+  EXPECT_EQ(Occurrences(svg, "class=\"margin\""), 2u);
+  EXPECT_EQ(Occurrences(svg, "<path class=\"bleed\" d=\"M3.5 8.5h48v33h-48z"), 1u);
+  EXPECT_EQ(Occurrences(svg, "class=\"cut\""), 6u);
+  EXPECT_EQ(Occurrences(svg, "class=\"cut-no\""), 6u);
+  // The first cut is the gripper strip's, 10 mm up from the bottom edge.
+  EXPECT_NE(svg.find("<line class=\"cut\" x1=\"0\" y1=\"10\" x2=\"100\" y2=\"10\"/>"),
+            std::string::npos);
+  EXPECT_NE(svg.find(">100 mm</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">咬口 10 mm</text>"), std::string::npos);
+}
+
+TEST(PlanSvg, DrawsBlocksInsteadOfPiecesBeyondFiveThousand) {
+  const layout::Request request = {.sheet = {1092 * kMm, 787 * kMm}, .piece = {2 * kMm, 1 * kMm}};
+  layout::Answer answer;
+  answer.blocks = {{.columns = 100, .rows = 50}};
+  EXPECT_EQ(Occurrences(PlanSvg(request, answer, false), "class=\"piece\""), 5000u);
+  answer.blocks.push_back({.y = 50 * kMm, .columns = 1, .rows = 1});
+  const std::string svg = PlanSvg(request, answer, true);
+  EXPECT_EQ(Occurrences(svg, "class=\"piece\""), 0u);
+  EXPECT_EQ(Occurrences(svg, "class=\"block\""), 2u);
+  EXPECT_NE(svg.find(">100 × 50</text>"), std::string::npos);
+}
+
+// Hundreds of thousands of ups stay a small, quick answer.
+TEST(PlanSvg, HugeLayoutsStaySmall) {
+  const layout::Request request = {.sheet = {1092 * kMm, 787 * kMm}, .piece = {2 * kMm, 1 * kMm}};
+  const auto start = std::chrono::steady_clock::now();
+  const layout::Answer answer = layout::Plan(request);
+  const std::string svg = PlanSvg(request, answer, true);
+  const std::string pdf = PlanPdf(request, answer);
+  ASSERT_GT(answer.ups, 100'000);
+  EXPECT_LT(svg.size(), 20'000u);
+  EXPECT_LT(pdf.size(), 100'000u);
+  std::printf(
+      "[ timing   ] 1092x787 / 2x1: %lld ups, svg %zu bytes, pdf %zu bytes, %.0f ms\n",
+      static_cast<long long>(answer.ups), svg.size(), pdf.size(),
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+}
+
+/// Runs a poppler tool on the PDF ("pdftotext -layout {} -") and answers what it printed; empty
+/// when the tool is missing.
+std::string Poppler(const std::string& pdf, std::string command) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("planner-test-" + std::to_string(::getpid()) + ".pdf");
+  std::ofstream(file, std::ios::binary) << pdf;
+  std::string out;
+  std::string quoted = "'";
+  quoted.append(file.string()).append("'");
+  command.replace(command.find("{}"), 2, quoted).append(" 2>/dev/null");
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    ::pclose(pipe);
+  }
+  std::filesystem::remove(file);
+  return out;
+}
+
+TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
+  const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer());
+  const std::string text = Poppler(pdf, "pdftotext -layout {} -");
+  if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  for (const char* expected :
+       {"拼版裁切单", "拼版数：4", "已证明最优", "正数用纸：1250 张", "全张用纸：165 张",
+        "纸张重量：22.268 kg", "纸张费用：133.61 元", "1. 整张（100 × 70）横切，距咬口侧 10 mm",
+        "6. 叠 #5（45 × 60）横切，距咬口侧 30 mm"}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  }
+  EXPECT_NE(Poppler(pdf, "pdffonts {}").find("WenQuanYiMicroHei"), std::string::npos);
+}
+
+TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {
+  layout::Answer answer = HandMadeAnswer();
+  layout::CutNode& first = answer.cuts->front();
+  first.at.clear();
+  for (layout::Micrometres i = 1; i < 200; ++i) first.at.push_back(i * 350);
+  const std::string text = Poppler(PlanPdf(HandMadeRequest(), answer), "pdftotext -layout {} -");
+  if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  EXPECT_EQ(Occurrences(text, "\f"), 2u);  // two pages
+  EXPECT_NE(text.find("204. 叠 #5"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sheetora::planner
