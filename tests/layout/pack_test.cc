@@ -196,8 +196,10 @@ TEST(Pack, NeverBelowTheClassicFamilies) {
                         .b = static_cast<int64_t>(s.PW) * 1000,
                         .deadline = Clock::now() + std::chrono::seconds(2)};
     const PackResult r = CheckedPack(p);
-    const LayoutSizes swapped{s.PaperL, s.PaperW, s.PW, s.PL};
-    for (const LayoutSizes& sizes : {s, swapped}) {
+    // The classic page tries the sheet and the piece either way round.
+    for (const LayoutSizes& sizes : {s, LayoutSizes{s.PaperL, s.PaperW, s.PW, s.PL},
+                                     LayoutSizes{s.PaperW, s.PaperL, s.PL, s.PW},
+                                     LayoutSizes{s.PaperW, s.PaperL, s.PW, s.PL}}) {
       EXPECT_GE(r.ups, SearchFourBlocks(sizes, 1.0).KNum);
       EXPECT_GE(r.ups, SearchTwoBlocks(sizes, 1.0).KNum);
     }
