@@ -1,27 +1,141 @@
 #include "layout/pack.h"
 
+#include <algorithm>
+#include <numeric>
+
+#include "layout/bands.h"
+#include "layout/bounds.h"
+#include "layout/corner_search.h"
+#include "layout/five_block.h"
+#include "layout/guillotine.h"
+#include "layout/raster.h"
+
 namespace sheetora::layout {
 
-// A first solver: the better single-orientation grid. The exact searches replace it.
+namespace {
+
+// Rectangles the exact programmes may table: beyond this the sheet is answered by the band
+// layouts, which are linear in the sheet.
+constexpr std::int64_t kMaxStates = std::int64_t{1} << 20;
+// Die cutting's effort beyond the guillotine optimum, in steps, so that it is the same on a busy
+// machine (each budget is a few tenths of a second on an idle one): the pinwheel partitions
+// tried, and the exhaustive corner search.
+constexpr std::int64_t kFiveBlockSteps = 30'000'000;
+constexpr std::int64_t kCornerSteps = 4'000'000;
+// Both recurse: the pinwheels as deep as their table is long plus wide, the corner search as
+// deep as its pieces, which its cells bound. These limits keep either within a thread's stack.
+constexpr int kMaxPinwheelDepth = 4096;
+constexpr std::size_t kMaxCornerCells = std::size_t{1} << 14;
+
+std::int64_t Ups(const std::vector<PackBlock>& blocks) {
+  std::int64_t ups = 0;
+  for (const PackBlock& block : blocks) ups += block.columns * block.rows;
+  return ups;
+}
+
+PackResult SingleGrid(const PackProblem& problem) {
+  const bool turned = problem.orientation == Orientation::kTurned;
+  PackResult result;
+  AppendGrid(0, 0, problem.X, problem.Y, turned ? problem.b : problem.a,
+             turned ? problem.a : problem.b, turned, result.blocks);
+  result.ups = Ups(result.blocks);
+  result.bound = result.ups;
+  result.best_guillotine = true;
+  return result;
+}
+
+// Takes the layout when it holds more than the one kept.
+void Keep(std::vector<PackBlock> blocks, PackResult& result) {
+  const std::int64_t ups = Ups(blocks);
+  if (ups > result.ups) result.ups = ups, result.blocks = std::move(blocks);
+}
+
+}  // namespace
+
+// Cheapest first, each stage only while the layout falls short of the bound: the two grids;
+// the band layouts; the exact guillotine programme; then, for die cutting, pinwheels over the
+// programme's table and the exhaustive corner search, which also proves the bound when it
+// completes.
 PackResult Pack(const PackProblem& problem) {
-  PackResult best;
-  for (const bool turned : {false, true}) {
-    if (turned ? problem.orientation == Orientation::kUpright
-               : problem.orientation == Orientation::kTurned) {
-      continue;
+  if (problem.X <= 0 || problem.Y <= 0 || problem.a <= 0 || problem.b <= 0) return {};
+  const bool upright_fits = problem.a <= problem.X && problem.b <= problem.Y;
+  const bool turned_fits = problem.b <= problem.X && problem.a <= problem.Y;
+  // With one orientation, the grid is the best layout of any kind.
+  if (problem.orientation != Orientation::kBoth || problem.a == problem.b || !upright_fits ||
+      !turned_fits) {
+    PackProblem single = problem;
+    if (single.orientation == Orientation::kBoth) {
+      single.orientation = upright_fits ? Orientation::kUpright : Orientation::kTurned;
     }
-    const Micrometres along_x = turned ? problem.b : problem.a;
-    const Micrometres along_y = turned ? problem.a : problem.b;
-    const std::int64_t columns = problem.X / along_x, rows = problem.Y / along_y;
-    if (columns * rows > best.ups) {
-      best.ups = columns * rows;
-      best.blocks = {{.columns = columns, .rows = rows, .turned = turned}};
+    return SingleGrid(single);
+  }
+
+  // Every raster point is a multiple of gcd(a, b): solve in those units, on the sides shrunk to
+  // their raster points, and scale back at the end.
+  Deadline deadline(problem.deadline);
+  const std::int64_t unit = std::gcd(problem.a, problem.b);
+  const std::int64_t a = problem.a / unit, b = problem.b / unit;
+  const std::int64_t X = LargestRasterPoint(problem.X / unit, a, b);
+  const std::int64_t Y = LargestRasterPoint(problem.Y / unit, a, b);
+
+  PackResult result;
+  result.bound = SheetBound(X, Y, a, b);
+  for (const bool turned : {false, true}) {
+    std::vector<PackBlock> grid;
+    AppendGrid(0, 0, X, Y, turned ? b : a, turned ? a : b, turned, grid);
+    Keep(std::move(grid), result);
+  }
+  // The band layouts first: linear in the sheet, they stand when the exact programme is too
+  // large for the table or for the time.
+  if (result.ups < result.bound) {
+    BandsLayout bands = BestTwoColumnBands(X, Y, a, b, result.bound, deadline);
+    Keep(std::move(bands.blocks), result);
+  }
+  result.best_guillotine = result.ups == result.bound;
+
+  // The exact programmes table every pair of raster points: count them before building any,
+  // and build none once the time is up.
+  const std::int64_t nx = RasterPointCount(X, a, b, kMaxStates);
+  const bool exact = !result.best_guillotine && Clock::now() < problem.deadline &&
+                     nx * RasterPointCount(Y, a, b, kMaxStates / nx) <= kMaxStates;
+  const auto xs = exact ? RasterAxis::Build(X, a, b, kMaxStates) : std::nullopt;
+  const auto ys = exact ? RasterAxis::Build(Y, a, b, kMaxStates) : std::nullopt;
+  if (xs && ys) {
+    const int i = xs->size() - 1, j = ys->size() - 1;
+    GuillotineTable guillotine(*xs, *ys, a, b);
+    guillotine.Tighten(i, j, result.bound);
+    result.best_guillotine = guillotine.Solve(deadline);
+    if (result.best_guillotine) {
+      std::vector<PackBlock> blocks;
+      guillotine.Emit(i, j, 0, 0, blocks);
+      Keep(std::move(blocks), result);
+    }
+    if (result.best_guillotine && problem.cut == CutMode::kDie && result.ups < result.bound &&
+        i + j <= kMaxPinwheelDepth) {
+      FiveBlockSearch five_block(guillotine);
+      Deadline five_block_deadline(problem.deadline, kFiveBlockSteps);
+      five_block.Solve(i, j, five_block_deadline);
+      std::vector<PackBlock> blocks;
+      five_block.Emit(i, j, 0, 0, blocks);
+      Keep(std::move(blocks), result);
+      if (result.ups < result.bound &&
+          static_cast<std::size_t>(i) * static_cast<std::size_t>(j) <= kMaxCornerCells) {
+        // Dead ends show up sooner when the scan runs along the shorter side.
+        const bool transpose = X > Y;
+        CornerSearch corner(transpose ? *ys : *xs, transpose ? *xs : *ys, a, b);
+        Deadline corner_deadline(problem.deadline, kCornerSteps);
+        CornerSearch::Outcome found = corner.Run(result.ups, result.bound, corner_deadline);
+        if (transpose) Transpose(found.blocks);
+        Keep(std::move(found.blocks), result);
+        if (found.complete) result.bound = result.ups;
+      }
     }
   }
-  // The area bound.
-  best.bound = static_cast<std::int64_t>(static_cast<__int128>(problem.X) * problem.Y /
-                                         (static_cast<__int128>(problem.a) * problem.b));
-  return best;
+
+  // A layout that reaches the bound is the best of every kind, guillotine ones included.
+  result.best_guillotine = result.best_guillotine || result.ups == result.bound;
+  for (PackBlock& block : result.blocks) block.x *= unit, block.y *= unit;
+  return result;
 }
 
 }  // namespace sheetora::layout

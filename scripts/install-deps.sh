@@ -5,7 +5,8 @@ packages=(build-essential cmake pkg-config libmicrohttpd-dev libgtest-dev libgmo
           libbenchmark-dev nlohmann-json3-dev libcairo2-dev fonts-wqy-microhei)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(clang clang-format clang-tidy libclang-rt-14-dev libfuzzer-14-dev wrk nginx-light procps
-             chromium poppler-utils nodejs curl logrotate)
+             chromium poppler-utils nodejs curl logrotate
+             coinor-cbc)
   # A nodejs from outside Debian brings its own npm, and Debian's npm package conflicts with it.
   command -v npm >/dev/null || packages+=(npm)
 fi
