@@ -23,6 +23,10 @@ run-clang-tidy -p build -quiet -j"$jobs"
 echo "== benchmarks, briefly: they must run, their timings never fail"
 build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
   --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
+for bench in sheetora_layout_engine_bench sheetora_layout_api_bench sheetora_planner_bench \
+  sheetora_host_bench pinban_page_bench; do
+  build/bench/"$bench" --benchmark_min_time=0.01
+done
 
 echo "== load test, one second per kind of page: sheetora-host beside nginx serving the same bytes"
 bench/load.sh 1
