@@ -8,6 +8,7 @@
 #include "layout/corner_search.h"
 #include "layout/five_block.h"
 #include "layout/guillotine.h"
+#include "layout/lp_bound.h"
 #include "layout/raster.h"
 
 namespace sheetora::layout {
@@ -54,8 +55,8 @@ void Keep(std::vector<PackBlock> blocks, PackResult& result) {
 
 // Cheapest first, each stage only while the layout falls short of the bound: the two grids;
 // the band layouts; the exact guillotine programme; then, for die cutting, pinwheels over the
-// programme's table and the exhaustive corner search, which also proves the bound when it
-// completes.
+// programme's table, the exhaustive corner search, which also proves the bound when it
+// completes, and the linear programme's bound.
 PackResult Pack(const PackProblem& problem) {
   if (problem.X <= 0 || problem.Y <= 0 || problem.a <= 0 || problem.b <= 0) return {};
   const bool upright_fits = problem.a <= problem.X && problem.b <= problem.Y;
@@ -128,6 +129,12 @@ PackResult Pack(const PackProblem& problem) {
         if (transpose) Transpose(found.blocks);
         Keep(std::move(found.blocks), result);
         if (found.complete) result.bound = result.ups;
+      }
+      // Last, as it only proves: the linear programme closes most of the gaps the searches
+      // leave where the closed-form bounds are a piece too high.
+      if (result.ups < result.bound) {
+        const std::optional<std::int64_t> lp = RasterLpBound(*xs, *ys, a, b, problem.deadline);
+        if (lp) result.bound = std::min(result.bound, *lp);
       }
     }
   }

@@ -19,6 +19,8 @@
 
 #include "calc/layout_search.h"
 #include "layout/bounds.h"
+#include "layout/lp_bound.h"
+#include "layout/raster.h"
 
 namespace sheetora::layout {
 namespace {
@@ -131,6 +133,13 @@ int64_t BruteAny(int X, int Y, int a, int b) {
   return best;
 }
 
+// The linear programme's bound on a whole sheet, as the die-cut search asks for it.
+std::optional<int64_t> LpBound(int64_t X, int64_t Y, int64_t a, int64_t b) {
+  const auto xs = RasterAxis::Build(LargestRasterPoint(X, a, b), a, b, 1 << 20);
+  const auto ys = RasterAxis::Build(LargestRasterPoint(Y, a, b), a, b, 1 << 20);
+  return RasterLpBound(*xs, *ys, a, b, Clock::time_point::max());
+}
+
 TEST(Pack, MatchesBruteForceOnSmallSheets) {
   std::mt19937 random(12);
   for (int n = 0; n < 1000; ++n) {
@@ -140,6 +149,7 @@ TEST(Pack, MatchesBruteForceOnSmallSheets) {
     SCOPED_TRACE(testing::Message() << X << " x " << Y << " with " << a << " x " << b);
     const int64_t guillotine = BruteGuillotine(X, Y, a, b), any = BruteAny(X, Y, a, b);
     EXPECT_GE(BarnesBound(X, Y, a, b), any);
+    EXPECT_GE(LpBound(X, Y, a, b).value_or(any), any);
     // In micrometres with a sheet a little over whole millimetres: the same answers.
     const int64_t unit = n % 2 == 0 ? 1 : 1000;
     PackProblem p{.X = X * unit + unit / 3, .Y = Y * unit + unit / 2, .a = a * unit, .b = b * unit};
@@ -175,6 +185,27 @@ TEST(Pack, KnownInstances) {
     SCOPED_TRACE(testing::Message() << k.X << " x " << k.Y << " with " << k.a << " x " << k.b);
     const PackResult r = CheckedPack({.X = k.X, .Y = k.Y, .a = k.a, .b = k.b, .cut = k.cut});
     EXPECT_EQ(r.ups, k.ups);
+  }
+}
+
+// Print jobs whose closed-form bounds stay a piece above the best layout, proven by the linear
+// programme: a press sheet less 10 mm gripper and 5 mm elsewhere, the piece with 3 mm bleed and
+// the gutter, the gutter added to the sheet.
+TEST(Pack, LinearProgrammeProvesWhatTheSearchesCannot) {
+  constexpr int64_t mm = 1000;
+  for (const auto& [L, W, gutter, ups] :
+       {std::array<int64_t, 4>{1092, 787, 0, 46}, std::array<int64_t, 4>{720, 1020, 0, 40},
+        std::array<int64_t, 4>{720, 1020, 2, 38}}) {
+    SCOPED_TRACE(testing::Message() << L << " x " << W << " gutter " << gutter);
+    const PackProblem p{.X = (L - 10 + gutter) * mm,
+                        .Y = (W - 15 + gutter) * mm,
+                        .a = (105 + 6 + gutter) * mm,
+                        .b = (148 + 6 + gutter) * mm,
+                        .cut = CutMode::kDie};
+    const PackResult r = CheckedPack(p);
+    EXPECT_EQ(r.ups, ups);
+    EXPECT_EQ(r.bound, ups);
+    EXPECT_EQ(LpBound(p.X / mm, p.Y / mm, p.a / mm, p.b / mm), ups);  // the proof is its own
   }
 }
 
@@ -330,6 +361,7 @@ TEST(PackOracle, DieCutAndBoundsAgainstTheIntegerProgramme) {
     const PackResult r = CheckedPack(p);
     EXPECT_EQ(r.ups, *optimum);  // up to about 40 pieces the searches find the optimum
     EXPECT_GE(r.bound, *optimum);
+    EXPECT_GE(LpBound(X, Y, a, b).value_or(*optimum), *optimum);
   }
 }
 
