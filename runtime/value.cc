@@ -1,5 +1,6 @@
 #include "runtime/value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -222,9 +223,36 @@ std::optional<double> ParseNumber(std::string_view text) {
 
 std::string FormatNumber(double d) {
   if (d == 0) return "0";
-  // The text of printf's "%.15G", which to_chars gives in lower case at a tenth of the cost: a
-  // result page writes a dozen numbers.
   char buf[40];
+  // A result page writes a dozen numbers, most of them whole: below 10^15 a whole number has at
+  // most 15 digits and "%.15G" writes it in plain digits.
+  if (std::fabs(d) < 1e15 && std::trunc(d) == d) {
+    return {buf, std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(d)).ptr};
+  }
+  // The shortest digits that read back as d are d correctly rounded to that many digits, so when
+  // there are at most 15 of them they are also the digits of "%.15G" without its trailing zeros.
+  // Written out here in the plain form that "%G" uses for exponents -4 to 14.
+  if (std::isfinite(d)) {
+    char* end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific).ptr;
+    char* exponent_mark = std::find(+buf, end, 'e');  // [-]D[.DDD]e(+|-)XX
+    int exponent = 0;
+    std::from_chars(exponent_mark + (exponent_mark[1] == '+' ? 2 : 1), end, exponent);
+    char digits[24];
+    const char* digits_end = std::remove_copy(+buf, exponent_mark, digits, '.');
+    const bool negative = digits[0] == '-';
+    const std::string_view mantissa(digits + (negative ? 1 : 0), digits_end);
+    if (mantissa.size() <= 15 && exponent >= -4 && exponent < 15) {
+      std::string text(negative ? "-" : "");
+      if (exponent < 0) {
+        text.append("0.").append(static_cast<std::size_t>(-exponent - 1), '0').append(mantissa);
+      } else {  // d is no whole number, so some of its digits follow the point
+        const auto point = static_cast<std::size_t>(exponent) + 1;
+        text.append(mantissa.substr(0, point)).append(".").append(mantissa.substr(point));
+      }
+      return text;
+    }
+  }
+  // Otherwise the text of printf's "%.15G", which to_chars gives in lower case.
   char* end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15).ptr;
   std::string text(buf, end);
   for (char& c : text) {
