@@ -143,18 +143,19 @@ char* WriteCharacterReference(char* out, char32_t code_point) {
   return out;
 }
 
-}  // namespace
-
-std::string Utf8ToGb2312(std::string_view utf8) {
-  const Gb2312Table& table = EncodingTable();
-  // A character that GB2312 has takes no more bytes than in UTF-8, so the output keeps room for
-  // the rest of the input as long as no reference is written; a reference grows it when needed.
-  std::string out(utf8.size(), '\0');
-  char* end = out.data();
-  std::size_t i = 0;
+/// Converts utf8 from `in` on, writing at `out`, until the text ends or a character needs a
+/// character reference; returns where it stopped in both. Every character written takes no more
+/// bytes than it did in UTF-8, so `out` may run in the same buffer up to `in`.
+struct Stop {
+  std::size_t in;
+  char* out;
+};
+Stop ConvertUntilReference(std::string_view utf8, std::size_t i, char* out,
+                           const Gb2312Table& table) {
   while (i < utf8.size()) {
     const std::size_t ascii_end = AsciiRunEnd(utf8, i);
-    end = std::copy(utf8.data() + i, utf8.data() + ascii_end, end);
+    if (out != utf8.data() + i) std::memmove(out, utf8.data() + i, ascii_end - i);
+    out += ascii_end - i;
     i = ascii_end;
     if (i == utf8.size()) break;
     // Chinese text: runs of three-byte sequences whose lead byte allows any continuation bytes.
@@ -168,30 +169,53 @@ std::string Utf8ToGb2312(std::string_view utf8) {
       }
       const std::uint16_t code = table[(lead & 0x0F) << 12 | (second & 0x3F) << 6 | (third & 0x3F)];
       if (code == 0) break;
-      *end++ = static_cast<char>(code >> 8);
-      *end++ = static_cast<char>(code & 0xFF);
+      *out++ = static_cast<char>(code >> 8);
+      *out++ = static_cast<char>(code & 0xFF);
       i += 3;
     }
     if (i == utf8.size() || static_cast<unsigned char>(utf8[i]) < 0x80) continue;
     const auto [code_point, length] = DecodeUtf8(utf8.substr(i));
-    i += length;
     const std::uint16_t code = code_point < table.size() ? table[code_point] : 0;
-    if (code != 0) {
-      *end++ = static_cast<char>(code >> 8);
-      *end++ = static_cast<char>(code & 0xFF);
-      continue;
-    }
+    if (code == 0) break;
+    *out++ = static_cast<char>(code >> 8);
+    *out++ = static_cast<char>(code & 0xFF);
+    i += length;
+  }
+  return {i, out};
+}
+
+}  // namespace
+
+std::string Utf8ToGb2312(std::string_view utf8) {
+  const Gb2312Table& table = EncodingTable();
+  // The output keeps room for the rest of the input as long as no reference is written; a
+  // reference grows it when needed.
+  std::string out(utf8.size(), '\0');
+  Stop stop{0, out.data()};
+  while ((stop = ConvertUntilReference(utf8, stop.in, stop.out, table)).in < utf8.size()) {
+    const auto [code_point, length] = DecodeUtf8(utf8.substr(stop.in));
+    stop.in += length;
     constexpr std::size_t kLongestReference = 10;  // "&#1114111;"
-    const std::size_t used = end - out.data();
-    const std::size_t needed = used + kLongestReference + (utf8.size() - i);
+    const std::size_t used = stop.out - out.data();
+    const std::size_t needed = used + kLongestReference + (utf8.size() - stop.in);
     if (needed > out.size()) {
       out.resize(std::max(needed, 2 * out.size()));
-      end = out.data() + used;
+      stop.out = out.data() + used;
     }
-    end = WriteCharacterReference(end, code_point);
+    stop.out = WriteCharacterReference(stop.out, code_point);
   }
-  out.resize(end - out.data());
+  out.resize(stop.out - out.data());
   return out;
+}
+
+void ConvertToGb2312InPlace(std::string& text) {
+  // In place while no character needs a reference, as on every page of the site; from the first
+  // one that does, the rest is converted apart.
+  const Stop stop = ConvertUntilReference(text, 0, text.data(), EncodingTable());
+  const std::string rest =
+      stop.in < text.size() ? Utf8ToGb2312(std::string_view(text).substr(stop.in)) : std::string();
+  text.resize(stop.out - text.data());
+  text.append(rest);
 }
 
 std::string EscapeOutsideGb2312ForScript(std::string_view utf8) {

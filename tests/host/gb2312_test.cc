@@ -64,7 +64,7 @@ TEST(Utf8ToGb2312, FindsTheFirstNonAsciiCharacterAtEveryOffset) {
 }
 
 // Text converts piece by piece: no character is lost or doubled where the fast paths hand over,
-// and references that outgrow the input get room.
+// and references that outgrow the input get room, also when converted in its own buffer.
 TEST(Utf8ToGb2312, ConvertsTextAsTheSumOfItsCharacters) {
   const std::string pieces[] = {"a", "<td></td>\r\n", "中",  "：", "·", "😀", "€", "體",
                                 "é", "\xFF",          "\x80"};
@@ -78,6 +78,8 @@ TEST(Utf8ToGb2312, ConvertsTextAsTheSumOfItsCharacters) {
       expected += Utf8ToGb2312(piece);
     }
     ASSERT_EQ(Utf8ToGb2312(text), expected) << text;
+    ConvertToGb2312InPlace(text);
+    ASSERT_EQ(text, expected);
   }
 }
 
