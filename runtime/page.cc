@@ -51,12 +51,14 @@ Value Page::errmsg(const Value& msg) try {
       "<script language=\"javascript\">\r\nalert(\"错误\")\r\nwindow.history.back(-1)\r\n"
       "</script>";
   static constexpr std::string_view kPlaceholder = "错误";
-  const std::string text = EscapeScriptString(msg.Text());
-  // The template holds the placeholder once; the inserted text is never scanned again.
-  std::string script(kTemplate);
-  script.replace(script.find(kPlaceholder), kPlaceholder.size(), text);
-  Write(script);
+  {
+    // The template holds the placeholder once; the inserted text is never scanned again.
+    std::string script(kTemplate);
+    script.replace(script.find(kPlaceholder), kPlaceholder.size(), EscapeScriptString(msg.Text()));
+    Write(script);
+  }
   EndResponse();
+  // Thrown with nothing left to destroy in this frame, so the page end passes it untouched.
   throw PageEnd{};
 } catch (const std::exception& e) {
   Trap("errmsg", e);
