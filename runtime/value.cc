@@ -74,7 +74,7 @@ bool Value::IsNumeric() const {
   return true;
 }
 
-double Value::ToDouble() const {
+double Value::OtherToDouble() const {
   switch (kind()) {
     case Kind::kEmpty:
       return 0;
