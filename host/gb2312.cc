@@ -54,30 +54,43 @@ std::optional<char32_t> DecodeOne(Converter& converter, std::string_view code) {
   return utf32[0] | utf32[1] << 8 | utf32[2] << 16 | utf32[3] << 24;
 }
 
-/// The GB2312 code (lead byte high) of each BMP code point, 0 where GB2312 has none. Built once,
-/// on first use, from the system's converters. Browsers read a page declared GB2312 with the
-/// GBK table, whose characters for two codes differ from the system's GB2312 table (A1A4 is
-/// U+00B7, A1AA is U+2014), so each code of GB2312 maps from the character that browsers show
-/// for it, as GB18030 (a superset of GBK) gives it. Without system converters the table stays
-/// empty, and every non-ASCII character is sent as a character reference instead.
+/// The GB2312 code (lead byte high) of each BMP code point, 0 where GB2312 has none; and back, the
+/// character of each code, indexed by DecodingIndex. Built once, on first use, from the system's
+/// converters. Browsers read a page declared GB2312 with the GBK table, whose characters for two
+/// codes differ from the system's GB2312 table (A1A4 is U+00B7, A1AA is U+2014), so each code of
+/// GB2312 maps from and to the character that browsers show for it, as GB18030 (a superset of
+/// GBK) gives it. Without system converters the tables stay empty, and every non-ASCII character
+/// is sent as a character reference instead.
+struct Gb2312Tables {
+  std::array<std::uint16_t, 0x10000> encoding{};
+  std::array<char16_t, 94 * 94> decoding{};
+};
 using Gb2312Table = std::array<std::uint16_t, 0x10000>;
 
-const Gb2312Table& EncodingTable() {
-  static const std::unique_ptr<const Gb2312Table> table = [] {
-    auto built = std::make_unique<Gb2312Table>();
+std::size_t DecodingIndex(unsigned lead, unsigned trail) {
+  return (lead - 0xA1) * 94 + (trail - 0xA1);
+}
+
+const Gb2312Tables& Tables() {
+  static const std::unique_ptr<const Gb2312Tables> tables = [] {
+    auto built = std::make_unique<Gb2312Tables>();
     Converter gb2312("UTF-32LE", "GB2312"), gb18030("UTF-32LE", "GB18030");
     for (unsigned lead = 0xA1; lead <= 0xF7; ++lead) {
       for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
         const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
         if (!DecodeOne(gb2312, {code, 2})) continue;
         const auto shown = DecodeOne(gb18030, {code, 2});
-        if (shown && *shown < built->size()) (*built)[*shown] = lead << 8 | trail;
+        if (!shown || *shown >= built->encoding.size()) continue;
+        built->encoding[*shown] = lead << 8 | trail;
+        built->decoding[DecodingIndex(lead, trail)] = static_cast<char16_t>(*shown);
       }
     }
     return built;
   }();
-  return *table;
+  return *tables;
 }
+
+const Gb2312Table& EncodingTable() { return Tables().encoding; }
 
 /// The end of the run of ASCII bytes that starts at `from`. Result pages are mostly ASCII table
 /// cells, so the run is scanned eight bytes at a time.
@@ -184,6 +197,35 @@ Stop ConvertUntilReference(std::string_view utf8, std::size_t i, char* out,
   return {i, out};
 }
 
+/// The UTF-8 text of bytes that hold only ASCII and two-byte GB2312 codes, as the site's forms
+/// post, without opening a converter; nothing when they hold anything else.
+std::optional<std::string> DecodeAsciiAndGb2312(std::string_view bytes) {
+  const auto& decoding = Tables().decoding;
+  std::string out;
+  out.reserve(bytes.size() * 3 / 2);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t ascii_end = AsciiRunEnd(bytes, i);
+    out.append(bytes.substr(i, ascii_end - i));
+    i = ascii_end;
+    if (i == bytes.size()) break;
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const auto trail = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0u;
+    if (lead < 0xA1 || lead > 0xF7 || trail < 0xA1 || trail > 0xFE) return std::nullopt;
+    const char16_t shown = decoding[DecodingIndex(lead, trail)];
+    if (shown == 0) return std::nullopt;
+    // A BMP character in UTF-8; GB2312 holds none below U+0080.
+    if (shown < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | shown >> 6));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | shown >> 12));
+      out.push_back(static_cast<char>(0x80 | (shown >> 6 & 0x3F)));
+    }
+    out.push_back(static_cast<char>(0x80 | (shown & 0x3F)));
+    i += 2;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string Utf8ToGb2312(std::string_view utf8) {
@@ -248,6 +290,7 @@ std::string EscapeOutsideGb2312ForScript(std::string_view utf8) {
 
 std::string Gb18030ToUtf8(std::string_view bytes) {
   if (AsciiRunEnd(bytes, 0) == bytes.size()) return std::string(bytes);
+  if (auto decoded = DecodeAsciiAndGb2312(bytes)) return std::move(*decoded);
   Converter converter("UTF-8", "GB18030");
   std::string out;
   out.reserve(bytes.size() * 3 / 2);
