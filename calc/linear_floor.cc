@@ -46,6 +46,9 @@ void ForEachRecordRun(i64 c, i64 a, i64 m, i64 n, Visit visit) {
   }
 }
 
+// Up to this many points, MaxLinearFloor tries each one.
+constexpr i64 kScanLimit = 16;
+
 }  // namespace
 
 // With z(x) = (c0 - s*x) mod t, t*h(x) = beta*c0 + slope*x - beta*z(x), slope = alpha*t - beta*s.
@@ -61,7 +64,12 @@ LinearFloorMax MaxLinearFloor(i64 alpha, i64 beta, i64 c0, i64 s, i64 t, i64 n) 
     const i128 v = h(x);
     if (v > best.value || (v == best.value && x < best.x)) best = {v, x};
   };
-  if (n == 0) return best;
+  // A page's usual sheet holds a handful of pieces per side: trying each x is cheaper than the
+  // record runs below.
+  if (n < kScanLimit) {
+    for (i64 x = 1; x <= n; ++x) consider(x);
+    return best;
+  }
   if (beta == 0) {
     if (alpha > 0) consider(n);
     return best;

@@ -54,30 +54,43 @@ std::optional<char32_t> DecodeOne(Converter& converter, std::string_view code) {
   return utf32[0] | utf32[1] << 8 | utf32[2] << 16 | utf32[3] << 24;
 }
 
-/// The GB2312 code (lead byte high) of each BMP code point, 0 where GB2312 has none. Built once,
-/// on first use, from the system's converters. Browsers read a page declared GB2312 with the
-/// GBK table, whose characters for two codes differ from the system's GB2312 table (A1A4 is
-/// U+00B7, A1AA is U+2014), so each code of GB2312 maps from the character that browsers show
-/// for it, as GB18030 (a superset of GBK) gives it. Without system converters the table stays
-/// empty, and every non-ASCII character is sent as a character reference instead.
+/// The GB2312 code (lead byte high) of each BMP code point, 0 where GB2312 has none; and back, the
+/// character of each code, indexed by DecodingIndex. Built once, on first use, from the system's
+/// converters. Browsers read a page declared GB2312 with the GBK table, whose characters for two
+/// codes differ from the system's GB2312 table (A1A4 is U+00B7, A1AA is U+2014), so each code of
+/// GB2312 maps from and to the character that browsers show for it, as GB18030 (a superset of
+/// GBK) gives it. Without system converters the tables stay empty, and every non-ASCII character
+/// is sent as a character reference instead.
+struct Gb2312Tables {
+  std::array<std::uint16_t, 0x10000> encoding{};
+  std::array<char16_t, 94 * 94> decoding{};
+};
 using Gb2312Table = std::array<std::uint16_t, 0x10000>;
 
-const Gb2312Table& EncodingTable() {
-  static const std::unique_ptr<const Gb2312Table> table = [] {
-    auto built = std::make_unique<Gb2312Table>();
+std::size_t DecodingIndex(unsigned lead, unsigned trail) {
+  return (lead - 0xA1) * 94 + (trail - 0xA1);
+}
+
+const Gb2312Tables& Tables() {
+  static const std::unique_ptr<const Gb2312Tables> tables = [] {
+    auto built = std::make_unique<Gb2312Tables>();
     Converter gb2312("UTF-32LE", "GB2312"), gb18030("UTF-32LE", "GB18030");
     for (unsigned lead = 0xA1; lead <= 0xF7; ++lead) {
       for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
         const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
         if (!DecodeOne(gb2312, {code, 2})) continue;
         const auto shown = DecodeOne(gb18030, {code, 2});
-        if (shown && *shown < built->size()) (*built)[*shown] = lead << 8 | trail;
+        if (!shown || *shown >= built->encoding.size()) continue;
+        built->encoding[*shown] = lead << 8 | trail;
+        built->decoding[DecodingIndex(lead, trail)] = static_cast<char16_t>(*shown);
       }
     }
     return built;
   }();
-  return *table;
+  return *tables;
 }
+
+const Gb2312Table& EncodingTable() { return Tables().encoding; }
 
 /// The end of the run of ASCII bytes that starts at `from`. Result pages are mostly ASCII table
 /// cells, so the run is scanned eight bytes at a time.
@@ -143,18 +156,19 @@ char* WriteCharacterReference(char* out, char32_t code_point) {
   return out;
 }
 
-}  // namespace
-
-std::string Utf8ToGb2312(std::string_view utf8) {
-  const Gb2312Table& table = EncodingTable();
-  // A character that GB2312 has takes no more bytes than in UTF-8, so the output keeps room for
-  // the rest of the input as long as no reference is written; a reference grows it when needed.
-  std::string out(utf8.size(), '\0');
-  char* end = out.data();
-  std::size_t i = 0;
+/// Converts utf8 from `in` on, writing at `out`, until the text ends or a character needs a
+/// character reference; returns where it stopped in both. Every character written takes no more
+/// bytes than it did in UTF-8, so `out` may run in the same buffer up to `in`.
+struct Stop {
+  std::size_t in;
+  char* out;
+};
+Stop ConvertUntilReference(std::string_view utf8, std::size_t i, char* out,
+                           const Gb2312Table& table) {
   while (i < utf8.size()) {
     const std::size_t ascii_end = AsciiRunEnd(utf8, i);
-    end = std::copy(utf8.data() + i, utf8.data() + ascii_end, end);
+    if (out != utf8.data() + i) std::memmove(out, utf8.data() + i, ascii_end - i);
+    out += ascii_end - i;
     i = ascii_end;
     if (i == utf8.size()) break;
     // Chinese text: runs of three-byte sequences whose lead byte allows any continuation bytes.
@@ -168,30 +182,82 @@ std::string Utf8ToGb2312(std::string_view utf8) {
       }
       const std::uint16_t code = table[(lead & 0x0F) << 12 | (second & 0x3F) << 6 | (third & 0x3F)];
       if (code == 0) break;
-      *end++ = static_cast<char>(code >> 8);
-      *end++ = static_cast<char>(code & 0xFF);
+      *out++ = static_cast<char>(code >> 8);
+      *out++ = static_cast<char>(code & 0xFF);
       i += 3;
     }
     if (i == utf8.size() || static_cast<unsigned char>(utf8[i]) < 0x80) continue;
     const auto [code_point, length] = DecodeUtf8(utf8.substr(i));
-    i += length;
     const std::uint16_t code = code_point < table.size() ? table[code_point] : 0;
-    if (code != 0) {
-      *end++ = static_cast<char>(code >> 8);
-      *end++ = static_cast<char>(code & 0xFF);
-      continue;
+    if (code == 0) break;
+    *out++ = static_cast<char>(code >> 8);
+    *out++ = static_cast<char>(code & 0xFF);
+    i += length;
+  }
+  return {i, out};
+}
+
+/// The UTF-8 text of bytes that hold only ASCII and two-byte GB2312 codes, as the site's forms
+/// post, without opening a converter; nothing when they hold anything else.
+std::optional<std::string> DecodeAsciiAndGb2312(std::string_view bytes) {
+  const auto& decoding = Tables().decoding;
+  std::string out;
+  out.reserve(bytes.size() * 3 / 2);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t ascii_end = AsciiRunEnd(bytes, i);
+    out.append(bytes.substr(i, ascii_end - i));
+    i = ascii_end;
+    if (i == bytes.size()) break;
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const auto trail = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0u;
+    if (lead < 0xA1 || lead > 0xF7 || trail < 0xA1 || trail > 0xFE) return std::nullopt;
+    const char16_t shown = decoding[DecodingIndex(lead, trail)];
+    if (shown == 0) return std::nullopt;
+    // A BMP character in UTF-8; GB2312 holds none below U+0080.
+    if (shown < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | shown >> 6));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | shown >> 12));
+      out.push_back(static_cast<char>(0x80 | (shown >> 6 & 0x3F)));
     }
+    out.push_back(static_cast<char>(0x80 | (shown & 0x3F)));
+    i += 2;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Utf8ToGb2312(std::string_view utf8) {
+  const Gb2312Table& table = EncodingTable();
+  // The output keeps room for the rest of the input as long as no reference is written; a
+  // reference grows it when needed.
+  std::string out(utf8.size(), '\0');
+  Stop stop{0, out.data()};
+  while ((stop = ConvertUntilReference(utf8, stop.in, stop.out, table)).in < utf8.size()) {
+    const auto [code_point, length] = DecodeUtf8(utf8.substr(stop.in));
+    stop.in += length;
     constexpr std::size_t kLongestReference = 10;  // "&#1114111;"
-    const std::size_t used = end - out.data();
-    const std::size_t needed = used + kLongestReference + (utf8.size() - i);
+    const std::size_t used = stop.out - out.data();
+    const std::size_t needed = used + kLongestReference + (utf8.size() - stop.in);
     if (needed > out.size()) {
       out.resize(std::max(needed, 2 * out.size()));
-      end = out.data() + used;
+      stop.out = out.data() + used;
     }
-    end = WriteCharacterReference(end, code_point);
+    stop.out = WriteCharacterReference(stop.out, code_point);
   }
-  out.resize(end - out.data());
+  out.resize(stop.out - out.data());
   return out;
+}
+
+void ConvertToGb2312InPlace(std::string& text) {
+  // In place while no character needs a reference, as on every page of the site; from the first
+  // one that does, the rest is converted apart.
+  const Stop stop = ConvertUntilReference(text, 0, text.data(), EncodingTable());
+  const std::string rest =
+      stop.in < text.size() ? Utf8ToGb2312(std::string_view(text).substr(stop.in)) : std::string();
+  text.resize(stop.out - text.data());
+  text.append(rest);
 }
 
 std::string EscapeOutsideGb2312ForScript(std::string_view utf8) {
@@ -224,6 +290,7 @@ std::string EscapeOutsideGb2312ForScript(std::string_view utf8) {
 
 std::string Gb18030ToUtf8(std::string_view bytes) {
   if (AsciiRunEnd(bytes, 0) == bytes.size()) return std::string(bytes);
+  if (auto decoded = DecodeAsciiAndGb2312(bytes)) return std::move(*decoded);
   Converter converter("UTF-8", "GB18030");
   std::string out;
   out.reserve(bytes.size() * 3 / 2);

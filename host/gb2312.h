@@ -10,6 +10,8 @@ namespace sheetora {
 /// character reference "&#N;" (N in decimal), which the browser shows as that character; each
 /// byte that is not part of a well-formed UTF-8 sequence becomes "&#65533;". Never fails.
 std::string Utf8ToGb2312(std::string_view utf8);
+/// Replaces UTF-8 text by what Utf8ToGb2312 gives for it, in the text's own buffer where it can.
+void ConvertToGb2312InPlace(std::string& text);
 
 /// UTF-8 text for the inside of a script string: each character that GB2312 lacks becomes the
 /// escape "\uXXXX" (a surrogate pair beyond U+FFFF), each ill-formed byte "\uFFFD", and every

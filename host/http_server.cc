@@ -225,15 +225,16 @@ MHD_Result SendStatus(MHD_Connection* connection, unsigned status) noexcept {
 
 void FreeBody(void* body) { std::unique_ptr<std::string> owned(static_cast<std::string*>(body)); }
 
-/// Sends a page's body, converted to GB2312, with its cookies; the response takes the converted
-/// bytes over instead of copying them.
-MHD_Result SendPage(MHD_Connection* connection, const PageOutcome& outcome) {
+/// Sends a page's body, converted to GB2312 in its own buffer, with its cookies; the response
+/// takes the converted bytes over instead of copying them.
+MHD_Result SendPage(MHD_Connection* connection, PageOutcome outcome) {
   if (outcome.status != MHD_HTTP_OK) return SendStatus(connection, outcome.status);
   std::vector<std::string> cookies;
   for (const auto& [name, cookie] : outcome.response.cookies()) {
     cookies.push_back(FormatSetCookie(name, cookie));
   }
-  auto body = std::make_unique<std::string>(Utf8ToGb2312(outcome.response.body()));
+  auto body = std::make_unique<std::string>(outcome.response.TakeBody());
+  ConvertToGb2312InPlace(*body);
   MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
       body->size(), body->data(), &FreeBody, body.get());
   if (response == nullptr) return MHD_NO;

@@ -90,23 +90,31 @@ Value SharedFunctions::DrawTab(const Value& TabW, const Value& TabH, const Value
   static constexpr std::string_view kRowStart = "<tr bgcolor=#FFFFFF>\r\n";
   static constexpr std::string_view kCell = "<td><img width=0 height=0></td>";
   static constexpr std::string_view kRowEnd = "</tr>\r\n";
-  const std::string head =
-      "<table width=" + TabW.Text() + " height=" + TabH.Text() +
-      " border=0 cellpadding=0 cellspacing=1 bgcolor=#333333 title=" + tooltip + ">\r\n";
+  const std::string width = TabW.Text(), height = TabH.Text();
+  static constexpr std::string_view kHeadParts[] = {
+      "<table width=", " height=", " border=0 cellpadding=0 cellspacing=1 bgcolor=#333333 title=",
+      ">\r\n"};
+  double head_bytes = static_cast<double>(width.size() + height.size() + tooltip.size());
+  for (const std::string_view part : kHeadParts) head_bytes += static_cast<double>(part.size());
   const double row_bytes = static_cast<double>(kRowStart.size() + kRowEnd.size()) +
                            std::max(cols, 0.0) * static_cast<double>(kCell.size());
-  const double bytes = static_cast<double>(head.size()) + std::max(rows, 0.0) * row_bytes + 10;
+  const double bytes = head_bytes + std::max(rows, 0.0) * row_bytes + 10;
   if (bytes > kMaxTableBytes) throw RuntimeError(7, "Out of memory");
-  std::string table;
-  table.reserve(static_cast<std::size_t>(bytes));
-  table.append(head);
+  // Written straight into the response, one row at a time.
+  Write(kHeadParts[0]);
+  Write(width);
+  Write(kHeadParts[1]);
+  Write(height);
+  Write(kHeadParts[2]);
+  Write(tooltip);
+  Write(kHeadParts[3]);
   std::string row;
+  row.reserve(static_cast<std::size_t>(row_bytes));
   row.append(kRowStart);
   for (double c = 1; c <= cols; ++c) row.append(kCell);
   row.append(kRowEnd);
-  for (double r = 1; r <= rows; ++r) table.append(row);
-  table.append("</table>\r\n");
-  Write(table);
+  for (double r = 1; r <= rows; ++r) Write(row);
+  Write("</table>\r\n");
   return {};
 } catch (const std::exception& e) {
   Trap("DrawTab", e);

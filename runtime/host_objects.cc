@@ -28,9 +28,14 @@ std::string Request::CookieSubkey(std::string_view cookie, std::string_view subk
   return k == c->second.end() ? std::string() : k->second;
 }
 
-void Response::SetCookieSubkey(const std::string& cookie, const std::string& subkey,
+ResponseCookie& Response::Cookie(std::string_view name) {
+  const auto it = cookies_.find(name);
+  return it != cookies_.end() ? it->second : cookies_[std::string(name)];
+}
+
+void Response::SetCookieSubkey(std::string_view cookie, std::string_view subkey,
                                std::string value) {
-  auto& subkeys = cookies_[cookie].subkeys;
+  auto& subkeys = Cookie(cookie).subkeys;
   for (auto& [key, old] : subkeys) {
     if (key == subkey) {
       old = std::move(value);
@@ -40,8 +45,8 @@ void Response::SetCookieSubkey(const std::string& cookie, const std::string& sub
   subkeys.emplace_back(subkey, std::move(value));
 }
 
-void Response::SetCookieExpires(const std::string& cookie, std::chrono::sys_days date) {
-  cookies_[cookie].expires = date;
+void Response::SetCookieExpires(std::string_view cookie, std::chrono::sys_days date) {
+  Cookie(cookie).expires = date;
 }
 
 ObjectContextScope::ObjectContextScope(const ObjectContext& objects)

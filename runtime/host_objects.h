@@ -39,20 +39,28 @@ struct ResponseCookie {
 class Response {
  public:
   void Write(std::string_view text) {
-    if (!ended_) body_.append(text);
+    if (ended_) return;
+    // Most pages are a few KiB: one allocation instead of a dozen regrowths.
+    if (body_.empty()) body_.reserve(kInitialBodyCapacity);
+    body_.append(text);
   }
   void End() { ended_ = true; }
   bool ended() const { return ended_; }
   const std::string& body() const { return body_; }
+  /// Hands the body over, leaving this response's empty.
+  std::string TakeBody() { return std::move(body_); }
 
-  void SetCookieSubkey(const std::string& cookie, const std::string& subkey, std::string value);
-  void SetCookieExpires(const std::string& cookie, std::chrono::sys_days date);
-  const std::map<std::string, ResponseCookie>& cookies() const { return cookies_; }
+  void SetCookieSubkey(std::string_view cookie, std::string_view subkey, std::string value);
+  void SetCookieExpires(std::string_view cookie, std::chrono::sys_days date);
+  const std::map<std::string, ResponseCookie, std::less<>>& cookies() const { return cookies_; }
 
  private:
+  static constexpr std::size_t kInitialBodyCapacity = 8192;
+  ResponseCookie& Cookie(std::string_view name);
+
   std::string body_;
   bool ended_ = false;
-  std::map<std::string, ResponseCookie> cookies_;
+  std::map<std::string, ResponseCookie, std::less<>> cookies_;
 };
 
 /// Per-host settings that pages can see or change for their own request.

@@ -23,6 +23,17 @@ const Request& ContextRequest() {
   return *request;
 }
 
+// Hands `emit` the pieces of text with every LF turned into CR LF, without copying the text.
+template <typename Emit>
+void ForEachCrLfPiece(std::string_view text, Emit emit) {
+  for (std::size_t lf; (lf = text.find('\n')) != std::string_view::npos;) {
+    emit(text.substr(0, lf));
+    emit("\r\n");
+    text.remove_prefix(lf + 1);
+  }
+  emit(text);
+}
+
 }  // namespace
 
 Page::Page(std::string_view page_name) : page_name_(page_name) {}
@@ -40,12 +51,14 @@ Value Page::errmsg(const Value& msg) try {
       "<script language=\"javascript\">\r\nalert(\"错误\")\r\nwindow.history.back(-1)\r\n"
       "</script>";
   static constexpr std::string_view kPlaceholder = "错误";
-  const std::string text = EscapeScriptString(msg.Text());
-  // The template holds the placeholder once; the inserted text is never scanned again.
-  std::string script(kTemplate);
-  script.replace(script.find(kPlaceholder), kPlaceholder.size(), text);
-  Write(script);
+  {
+    // The template holds the placeholder once; the inserted text is never scanned again.
+    std::string script(kTemplate);
+    script.replace(script.find(kPlaceholder), kPlaceholder.size(), EscapeScriptString(msg.Text()));
+    Write(script);
+  }
   EndResponse();
+  // Thrown with nothing left to destroy in this frame, so the page end passes it untouched.
   throw PageEnd{};
 } catch (const std::exception& e) {
   Trap("errmsg", e);
@@ -56,7 +69,10 @@ void Page::Write(const Value& v) const { ContextResponse().Write(v.Text()); }
 
 void Page::Write(std::string_view text) const { ContextResponse().Write(text); }
 
-void Page::WriteHtml(std::string_view block) const { ContextResponse().Write(CrLf(block)); }
+void Page::WriteHtml(std::string_view block) const {
+  Response& response = ContextResponse();
+  ForEachCrLfPiece(block, [&](std::string_view piece) { response.Write(piece); });
+}
 
 void Page::EndResponse() const { ContextResponse().End(); }
 
@@ -69,12 +85,12 @@ Value Page::CookieSubkey(std::string_view cookie, std::string_view subkey) const
   return Value(ContextRequest().CookieSubkey(cookie, subkey));
 }
 
-void Page::SetCookieSubkey(const std::string& cookie, const std::string& subkey,
+void Page::SetCookieSubkey(std::string_view cookie, std::string_view subkey,
                            const Value& value) const {
   ContextResponse().SetCookieSubkey(cookie, subkey, value.Text());
 }
 
-void Page::SetCookieExpires(const std::string& cookie, std::chrono::sys_days date) const {
+void Page::SetCookieExpires(std::string_view cookie, std::chrono::sys_days date) const {
   ContextResponse().SetCookieExpires(cookie, date);
 }
 
@@ -87,11 +103,7 @@ void Page::SetScriptTimeout(int seconds) const {
 std::string CrLf(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 16);
-  for (std::size_t lf; (lf = text.find('\n')) != std::string_view::npos;) {
-    out.append(text.substr(0, lf)).append("\r\n");
-    text.remove_prefix(lf + 1);
-  }
-  out.append(text);
+  ForEachCrLfPiece(text, [&](std::string_view piece) { out.append(piece); });
   return out;
 }
 

@@ -51,9 +51,8 @@ class Page {
   /// The posted field as a string, or empty when it was not posted.
   Value FormItem(std::string_view name) const;
   Value CookieSubkey(std::string_view cookie, std::string_view subkey) const;
-  void SetCookieSubkey(const std::string& cookie, const std::string& subkey,
-                       const Value& value) const;
-  void SetCookieExpires(const std::string& cookie, std::chrono::sys_days date) const;
+  void SetCookieSubkey(std::string_view cookie, std::string_view subkey, const Value& value) const;
+  void SetCookieExpires(std::string_view cookie, std::chrono::sys_days date) const;
   void SetScriptTimeout(int seconds) const;
 
  private:

@@ -1,5 +1,6 @@
 #include "runtime/value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -73,7 +74,7 @@ bool Value::IsNumeric() const {
   return true;
 }
 
-double Value::ToDouble() const {
+double Value::OtherToDouble() const {
   switch (kind()) {
     case Kind::kEmpty:
       return 0;
@@ -220,11 +221,74 @@ std::optional<double> ParseNumber(std::string_view text) {
   return negative ? -d : d;
 }
 
+namespace {
+
+// The text that "%G" gives for a number with these significant digits (no trailing zeros) and
+// this decimal exponent: plain for exponents -4 to 14, else D.DDDE+XX.
+std::string GeneralForm(bool negative, std::string_view digits, int exponent) {
+  std::string text(negative ? "-" : "");
+  if (exponent < -4 || exponent >= 15) {
+    text.append(digits.substr(0, 1));
+    if (digits.size() > 1) text.append(".").append(digits.substr(1));
+    char buf[8];
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    text.append(exponent < 0 ? "E-" : "E+").append(magnitude < 10 ? "0" : "");
+    return text.append(buf, std::to_chars(buf, buf + sizeof buf, magnitude).ptr);
+  }
+  if (exponent < 0) {
+    return text.append("0.").append(static_cast<std::size_t>(-exponent - 1), '0').append(digits);
+  }
+  const auto point = static_cast<std::size_t>(exponent) + 1;
+  if (digits.size() <= point) return text.append(digits).append(point - digits.size(), '0');
+  return text.append(digits.substr(0, point)).append(".").append(digits.substr(point));
+}
+
+}  // namespace
+
 std::string FormatNumber(double d) {
   if (d == 0) return "0";
-  // The text of printf's "%.15G", which to_chars gives in lower case at a tenth of the cost: a
-  // result page writes a dozen numbers.
   char buf[40];
+  // A result page writes a dozen numbers, most of them whole: below 10^15 a whole number has at
+  // most 15 digits and "%.15G" writes it in plain digits.
+  if (std::fabs(d) < 1e15 && std::trunc(d) == d) {
+    return {buf, std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(d)).ptr};
+  }
+  if (std::isnormal(d)) {
+    // The shortest digits S that read back as d (at most 17), cheap to find. S lies within half
+    // a unit of d's last bit, a small part of the 15-digit grid's step, and no 16-digit midpoint
+    // of that grid lies strictly between S and d: it would read back as d with fewer digits
+    // than S, or as many but closer. So rounding S to 15 digits rounds d, unless S is such a
+    // midpoint itself.
+    char* end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific).ptr;
+    char* exponent_mark = std::find(+buf, end, 'e');  // [-]D[.DDD]e(+|-)XX
+    int exponent = 0;
+    std::from_chars(exponent_mark + (exponent_mark[1] == '+' ? 2 : 1), end, exponent);
+    const bool negative = buf[0] == '-';
+    char digits[24];
+    char* digits_end = std::remove_copy(buf + (negative ? 1 : 0), exponent_mark, digits, '.');
+    if (digits_end - digits > 15) {
+      const std::string_view tail(digits + 15, digits_end);
+      const bool midpoint = tail == "5" || tail == "50";
+      digits_end = digits + 15;
+      if (!midpoint && tail[0] >= '5') {
+        char* carry = digits_end;
+        while (carry != digits && carry[-1] == '9') *--carry = '0';
+        if (carry == digits) {  // 999... became 1000...
+          digits[0] = '1';
+          ++exponent;
+        } else {
+          ++carry[-1];
+        }
+      }
+      if (midpoint) digits_end = nullptr;
+    }
+    if (digits_end != nullptr) {
+      while (digits_end - digits > 1 && digits_end[-1] == '0') --digits_end;
+      return GeneralForm(negative, std::string_view(digits, digits_end), exponent);
+    }
+  }
+  // Infinities, NaNs, subnormals and midpoints: the text of printf's "%.15G", which to_chars gives
+  // in lower case, at several times the cost.
   char* end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15).ptr;
   std::string text(buf, end);
   for (char& c : text) {

@@ -1,8 +1,8 @@
 #include "pages/imposition/pinban.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 #include <string>
 
@@ -31,9 +31,10 @@ std::chrono::sys_days LocalToday() {
 
 // A share written with exactly two decimals and "%"; a zero share never shows as "-0.00".
 std::string Percent(const Value& share) {
-  const double d = share.ToDouble();
-  std::string out(std::snprintf(nullptr, 0, "%.2f", d), '\0');
-  std::snprintf(out.data(), out.size() + 1, "%.2f", d);
+  char buf[400];  // the longest double in fixed form
+  const std::to_chars_result written =
+      std::to_chars(buf, buf + sizeof buf, share.ToDouble(), std::chars_format::fixed, 2);
+  std::string out(buf, written.ptr);
   if (out == "-0.00") out = "0.00";
   return out + "%";
 }

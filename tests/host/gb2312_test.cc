@@ -64,7 +64,7 @@ TEST(Utf8ToGb2312, FindsTheFirstNonAsciiCharacterAtEveryOffset) {
 }
 
 // Text converts piece by piece: no character is lost or doubled where the fast paths hand over,
-// and references that outgrow the input get room.
+// and references that outgrow the input get room, also when converted in its own buffer.
 TEST(Utf8ToGb2312, ConvertsTextAsTheSumOfItsCharacters) {
   const std::string pieces[] = {"a", "<td></td>\r\n", "中",  "：", "·", "😀", "€", "體",
                                 "é", "\xFF",          "\x80"};
@@ -78,6 +78,8 @@ TEST(Utf8ToGb2312, ConvertsTextAsTheSumOfItsCharacters) {
       expected += Utf8ToGb2312(piece);
     }
     ASSERT_EQ(Utf8ToGb2312(text), expected) << text;
+    ConvertToGb2312InPlace(text);
+    ASSERT_EQ(text, expected);
   }
 }
 
@@ -121,13 +123,16 @@ TEST(Gb18030ToUtf8, DecodesTextLongerThanOneConversionBuffer) {
 }
 
 // A GB2312 character decoded as a browser's post and encoded again for a page gives its own two
-// bytes back, and every such character does: the encoder knows the whole character set.
+// bytes back, and every such character does: the encoder knows the whole character set. Each
+// decodes as the system's converter reads it beside a four-byte code, which only it reads.
 TEST(Gb2312, EveryCharacterSurvivesDecodingAndEncoding) {
   int characters = 0;
   for (int lead = 0xA1; lead <= 0xF7; ++lead) {
     for (int trail = 0xA1; trail <= 0xFE; ++trail) {
       const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
-      const std::string back = Utf8ToGb2312(Gb18030ToUtf8(code));
+      const std::string decoded = Gb18030ToUtf8(code);
+      ASSERT_EQ(decoded + "\u0080", Gb18030ToUtf8(code + "\x81\x30\x81\x30"));
+      const std::string back = Utf8ToGb2312(decoded);
       if (back == code) {
         ++characters;
       } else {

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
 #include "runtime/errors.h"
 
 namespace sheetora {
@@ -40,6 +45,33 @@ TEST(ValueText, GeneralNumberFormMatchesThePagesFigures) {
       {Value("6000.00"), "6000.00"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.value.Text(), c.text);
+}
+
+// The text form takes shortcuts for whole numbers and short decimals; every double must still
+// read as printf's "%.15G".
+TEST(ValueText, AgreesWithPrintfOnManyDoubles) {
+  std::mt19937_64 random(7);
+  const auto check = [](double d) {
+    char expected[40] = "0";
+    if (d != 0) std::snprintf(expected, sizeof expected, "%.15G", d);
+    ASSERT_EQ(FormatNumber(d), expected) << std::hexfloat << d;
+  };
+  for (int n = 0; n < 100000; ++n) {
+    const auto bits = random();
+    const double ratio = static_cast<double>(bits % 100000) / static_cast<double>(bits % 997 + 1);
+    check(std::bit_cast<double>(bits));
+    check(ratio);
+    check(-ratio * 0.001);
+    check(static_cast<double>(bits >> (bits % 64)));
+    check(std::ldexp(static_cast<double>(bits % 1000003), static_cast<int>(bits % 80) - 60));
+  }
+  // Edges of the plain form, carries through nines, and 16-digit midpoints of the 15-digit grid.
+  for (const double d : {1e15, 1e15 - 1, 1e15 + 0.5, 999999999999999.9, 0.0001, 0.00001, 1e-4 * 3,
+                         std::nextafter(1.0, 0.0), std::nextafter(1e15, 0.0), 0.1 + 0.2, 1.0 / 3,
+                         1.000000000000005, 0.1234567890123455, 2.000000000000015, 5e-324}) {
+    check(d);
+    check(-d);
+  }
 }
 
 TEST(ValueArithmetic, EmptyCountsAsZeroAndNumericTextAsItsNumber) {
