@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "host/http_server.h"
 #include "tests/pages/planner/plan_fixtures.h"
@@ -62,14 +63,12 @@ TEST(PlannerQuery, ReadsLengthsInTheChosenUnitAndTheWholeJob) {
   EXPECT_EQ(r.bleed, 3175);
   EXPECT_EQ(r.margins.gripper, 12700);
   EXPECT_EQ(r.cut, layout::CutMode::kDie);
-  ASSERT_TRUE(r.job);
-  EXPECT_EQ(r.job->quantity, 5000);
-  EXPECT_EQ(r.job->overs_percent, 5);
-  EXPECT_EQ(r.job->makeready, 50);
-  EXPECT_EQ(r.job->parent->width, 1524000);
-  EXPECT_EQ(r.job->grammage, 157);
-  EXPECT_EQ(r.job->price->per, layout::PricePer::kSquareMetre);
-  EXPECT_EQ(r.job->price->amount, 6000);
+  ASSERT_TRUE(r.job && r.job->parent && r.job->price);
+  const layout::Job& job = *r.job;
+  EXPECT_EQ(std::tuple(job.quantity, job.overs_percent, job.makeready, job.parent->width),
+            std::tuple(5000, 5.0, 50, 1524000));
+  EXPECT_EQ(std::tuple(job.grammage, job.price->per, job.price->amount),
+            std::tuple(157.0, layout::PricePer::kSquareMetre, 6000.0));
 }
 
 TEST(PlannerPage, ShowsTheAnswerTheFiguresAndTheCutList) {
