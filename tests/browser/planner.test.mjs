@@ -43,7 +43,6 @@ it('round-trips the form through its URL', async (page) => {
   const query = new URL(page.url()).searchParams;
   assert.equal(query.get('gutter'), '2');
   assert.equal(query.get('grain'), 'length');
-  assert.equal(await page.locator('#f-piece').inputValue(), '148x105');
   assert.equal(await page.locator('#f-gutter').inputValue(), '2');
   assert.equal(await page.locator('#f-grain').inputValue(), 'length');
   const ups = await text(page, '#ups');
@@ -63,13 +62,9 @@ it('plans die-cut work, with no cut list', async (page) => {
 });
 
 // 32mo pieces on a quarter sheet cut from 1092 x 787, 157 g/m² at 6,000 a tonne.
-it("shows a job's paper and cost", async (page, t) => {
+it("shows a job's paper and cost", async (page) => {
   await open(page, 'plan?sheet=546x393&piece=184x130&quantity=5000&parent=1092x787' +
     '&grammage=157&price=6000&price_per=tonne');
-  if ((await page.locator('#run-sheets, #job-error').count()) === 0) {
-    t.skip('the engine on this branch does not plan jobs yet');
-    return;
-  }
   const number = async (id) => parseFloat(await text(page, id));
   const ups = await number('#ups');
   const run = await number('#run-sheets');

@@ -86,14 +86,14 @@ std::vector<std::string> CheckCuts(const Request& r, const std::vector<Block>& b
   const auto fault = [&](const CutNode& n, const std::string& what) {
     faults.emplace_back("cut node " + std::to_string(n.id) + ": " + what);
   };
-  if (cuts.empty() || Rect(cuts[0].x, cuts[0].y, cuts[0].length, cuts[0].width) !=
-                          Rect(0, 0, r.sheet.length, r.sheet.width)) {
+  const Rect sheet(0, 0, r.sheet.length, r.sheet.width);
+  if (cuts.empty() || Rect(cuts[0].x, cuts[0].y, cuts[0].length, cuts[0].width) != sheet) {
     faults.emplace_back("node 0 is not the sheet");
     return faults;
   }
   // Where each node must lie, as its parent's cuts made it.
   std::vector<std::optional<Rect>> placed(cuts.size());
-  placed[0] = Rect(0, 0, r.sheet.length, r.sheet.width);
+  placed[0] = sheet;
   // Rounds of cuts: the operator finishes one round before the next, so rounds never go back.
   std::vector<int> depth(cuts.size(), 0);
   std::map<Rect, int> pieces;  // trim rectangle -> times cut out

@@ -99,7 +99,7 @@ TEST_F(LayoutApiTest, PlansAndRefusesInJson) {
   EXPECT_TRUE(bad_bytes.body.starts_with(R"({"error":"not valid JSON)")) << bad_bytes.body;
 }
 
-TEST_F(LayoutApiTest, RefusesLargeBodiesAndOtherMethodsInJson) {
+TEST_F(LayoutApiTest, RefusesLargeBodiesAndOtherMethodsInJsonAndServesItsDocument) {
   const HttpReply large = Send("POST", "/api/v1/layout", "", "65537");
   EXPECT_EQ(large.status, 413);
   EXPECT_EQ(large.Header("content-type"), kJson);
@@ -116,9 +116,8 @@ TEST_F(LayoutApiTest, RefusesLargeBodiesAndOtherMethodsInJson) {
   const HttpReply post_document = Send("POST", "/api/v1/openapi.json", "{}");
   EXPECT_EQ(post_document.status, 405);
   EXPECT_EQ(post_document.Header("allow"), "GET, HEAD");
-}
 
-TEST_F(LayoutApiTest, ServesTheOpenApiDocumentAsKept) {
+  // The API's document is served as kept in the source tree.
   const HttpReply document = Send("GET", "/api/v1/openapi.json");
   EXPECT_EQ(document.status, 200);
   EXPECT_EQ(document.Header("content-type"), kJson);

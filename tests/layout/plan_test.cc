@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "layout/cut_program.h"
 #include "layout/job.h"
@@ -180,13 +181,11 @@ TEST(JobTest, WorkedExamples) {
     ASSERT_TRUE(answer.job.has_value());
     const JobAnswer& job = *answer.job;
     EXPECT_EQ(job.error, std::nullopt);
-    EXPECT_EQ(job.run_sheets, c.expected.run_sheets);
-    EXPECT_EQ(job.press_sheets, c.expected.press_sheets);
-    EXPECT_EQ(job.per_parent, c.expected.per_parent);
-    EXPECT_EQ(job.parent_sheets, c.expected.parent_sheets);
-    EXPECT_EQ(job.weight_kg, c.expected.weight_kg);
-    EXPECT_EQ(job.cost, c.expected.cost);
-    EXPECT_EQ(job.paper_utilisation, c.expected.paper_utilisation);
+    const auto figures = [](const JobAnswer& j) {
+      return std::tuple(j.run_sheets, j.press_sheets, j.per_parent, j.parent_sheets, j.weight_kg,
+                        j.cost, j.paper_utilisation);
+    };
+    EXPECT_EQ(figures(job), figures(c.expected));
   }
 }
 
