@@ -396,18 +396,6 @@ Out Mm(Micrometres length) {
   return static_cast<double>(length) / kMicrometresPerMm;
 }
 
-const char* ProofName(Proof proof) {
-  switch (proof) {
-    case Proof::kOptimal:
-      return "optimal";
-    case Proof::kBestGuillotine:
-      return "best-guillotine";
-    case Proof::kNone:
-      return "none";
-  }
-  return "none";
-}
-
 const char* KindName(CutKind kind) {
   switch (kind) {
     case CutKind::kStack:
@@ -478,7 +466,7 @@ std::string AnswerJson(const Answer& answer) {
   out["unit"] = "mm";
   out["ups"] = answer.ups;
   out["bound"] = answer.bound;
-  out["proof"] = ProofName(answer.proof);
+  out["proof"] = std::string(ProofName(answer.proof));
   out["utilisation"] = answer.utilisation;
   out["blocks"] = Out::array();
   for (const Block& b : answer.blocks) {
@@ -498,6 +486,18 @@ std::string ErrorJson(const RequestError& error) {
   const Out out = {{"error", error.message}, {"field", error.field}};
   // Messages may quote what the caller sent: bytes that are not UTF-8 become U+FFFD.
   return out.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string_view ProofName(Proof proof) {
+  switch (proof) {
+    case Proof::kOptimal:
+      return "optimal";
+    case Proof::kBestGuillotine:
+      return "best-guillotine";
+    case Proof::kNone:
+      return "none";
+  }
+  return "none";
 }
 
 }  // namespace sheetora::layout

@@ -19,6 +19,9 @@ std::variant<Request, RequestError> ParseRequest(std::string_view text);
 /// with at most 3 decimals. The same request gives the same bytes but for `elapsed_ms`.
 std::string AnswerJson(const Answer& answer);
 
+/// The proof as answers name it: "optimal", "best-guillotine" or "none".
+std::string_view ProofName(Proof proof);
+
 /// {"error": ..., "field": ...} ending in a newline.
 std::string ErrorJson(const RequestError& error);
 

@@ -16,13 +16,12 @@ double ToMm(Micrometres length) {
 
 struct ProofWords {
   layout::Proof proof;
-  std::string_view name;  ///< as the engine's JSON writes it
   std::string_view text;  ///< for the clerk
 };
 constexpr ProofWords kProofs[] = {
-    {layout::Proof::kOptimal, "optimal", "已证明最优：没有任何排法能放更多"},
-    {layout::Proof::kBestGuillotine, "best-guillotine", "所有直刀裁切排法中的最优"},
-    {layout::Proof::kNone, "none", "时限内找到的最好排法"},
+    {layout::Proof::kOptimal, "已证明最优：没有任何排法能放更多"},
+    {layout::Proof::kBestGuillotine, "所有直刀裁切排法中的最优"},
+    {layout::Proof::kNone, "时限内找到的最好排法"},
 };
 
 const ProofWords& WordsFor(layout::Proof proof) {
@@ -80,8 +79,6 @@ std::string Decimal(double value, int decimals, bool keep_zeros) {
   }
   return text == "-0" ? "0" : text;
 }
-
-std::string_view ProofName(layout::Proof proof) { return WordsFor(proof).name; }
 
 std::vector<Figure> Figures(const layout::Answer& answer) {
   std::vector<Figure> figures = {

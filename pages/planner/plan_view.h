@@ -24,9 +24,6 @@ std::string SizeText(layout::Micrometres length, layout::Micrometres width);
 /// A number with at most `decimals` decimals; without trailing zeros unless `keep_zeros` (money).
 std::string Decimal(double value, int decimals, bool keep_zeros = false);
 
-/// The proof as the engine's JSON names it: "optimal", "best-guillotine" or "none".
-std::string_view ProofName(layout::Proof proof);
-
 /// One figure of the answer: the element id the page gives its value, its label and its text.
 struct Figure {
   std::string_view id;

@@ -6,6 +6,7 @@
 #include <set>
 #include <span>
 
+#include "layout/json.h"
 #include "layout/plan.h"
 #include "pages/planner/plan_pdf.h"
 #include "pages/planner/plan_svg.h"
@@ -368,7 +369,7 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
     html +=
         "<div><dt>" + std::string(figure.label) + "</dt><dd id=\"" + std::string(figure.id) + "\"";
     if (figure.id == "proof")
-      html += " data-proof=\"" + std::string(ProofName(answer.proof)) + "\"";
+      html += " data-proof=\"" + std::string(layout::ProofName(answer.proof)) + "\"";
     html += ">";
     html += EscapeHtmlAttribute(figure.value);
     html += "</dd></div>\n";
