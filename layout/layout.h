@@ -37,6 +37,18 @@ enum class CutMode {
   kDie,         ///< any arrangement
 };
 
+/// How the sheet is printed on both sides. Work-and-turn and work-and-tumble print both sides
+/// from one plate: the engine plans half the sheet and mirrors it onto the other half, across
+/// x = L/2 (turn: the sheet is turned over left to right) or y = W/2 (tumble: head to tail).
+enum class Sides { kSingle, kSheetwise, kWorkAndTurn, kWorkAndTumble };
+
+/// The printer's marks on an imposed sheet; all on unless asked otherwise.
+struct Marks {
+  bool crop = true;
+  bool registration = true;
+  bool slug = true;
+};
+
 enum class PricePer { kTonne, kReam, kSheet, kSquareMetre };
 
 struct Price {
@@ -64,6 +76,9 @@ struct Request {
   CutMode cut = CutMode::kGuillotine;
   int time_limit_ms = 2000;
   std::optional<Job> job;
+  Sides sides = Sides::kSingle;
+  Marks marks;
+  int max_stack = 4;  ///< layers of identical strips the guillotine operator cuts at once
 };
 
 /// What is wrong with a request, in plain words, and the path of the field ("piece.width").
@@ -100,6 +115,17 @@ struct CutNode {
   std::vector<int> parts;
 };
 
+/// One step of the operator's cut list: identical strips (the cut program's nodes `layers`, each
+/// length x width) stacked and cut together on `axis` at the offsets `at`, one knife cycle per
+/// offset. `turn`: the strips lie a quarter turn from the way their parent was cut.
+struct Lift {
+  std::vector<int> layers;
+  Micrometres length = 0, width = 0;
+  char axis = 'x';
+  std::vector<Micrometres> at;
+  bool turn = false;
+};
+
 struct JobAnswer {
   std::optional<std::string> error;  ///< set when no plan is possible; the rest is then unset
   std::int64_t run_sheets = 0;
@@ -118,6 +144,7 @@ struct Answer {
   double utilisation = 0;
   std::vector<Block> blocks;
   std::optional<std::vector<CutNode>> cuts;  ///< guillotine mode with ups <= 5,000 only
+  std::optional<std::vector<Lift>> sequence;  ///< the cut program in lifts, with `cuts`
   double elapsed_ms = 0;
   std::optional<JobAnswer> job;
 };
