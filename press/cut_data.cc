@@ -27,7 +27,7 @@ std::vector<CutBlock> CutBlocks(const layout::Request& request, const layout::An
     const layout::Block& block = answer.blocks[b];
     const std::vector<TrimRect> trims = TrimRects(request, {block});
     if (trims.empty()) continue;
-    const Micrometres along_x = trims[0].x1 - trims[0].x0, along_y = trims[0].y1 - trims[0].y0;
+    const Micrometres along_x = trims[0].length, along_y = trims[0].width;
     const std::string name = "Block " + std::to_string(b + 1);
     if (abutting) {
       blocks.push_back({.name = name,
@@ -43,8 +43,8 @@ std::vector<CutBlock> CutBlocks(const layout::Request& request, const layout::An
     }
     for (std::size_t i = 0; i < trims.size(); ++i) {
       blocks.push_back({.name = name + "." + std::to_string(i + 1),
-                        .x = trims[i].x0,
-                        .y = trims[i].y0,
+                        .x = trims[i].x,
+                        .y = trims[i].y,
                         .length = along_x,
                         .width = along_y,
                         .element_length = along_x,

@@ -150,7 +150,7 @@ std::string PlacementMatrix(const Rectangle& art, const TrimRect& trim, int quar
   static constexpr int kCos[] = {1, 0, -1, 0}, kSin[] = {0, 1, 0, -1};
   const int c = kCos[quarter_turns & 3], s = kSin[quarter_turns & 3];
   const double ax = (art.llx + art.urx) / 2, ay = (art.lly + art.ury) / 2;
-  const double tx = Points(trim.x0 + trim.x1) / 2, ty = Points(trim.y0 + trim.y1) / 2;
+  const double tx = Points(trim.x + trim.x_end()) / 2, ty = Points(trim.y + trim.y_end()) / 2;
   return std::to_string(c) + " " + std::to_string(s) + " " + std::to_string(-s) + " " +
          std::to_string(c) + " " + Num(tx - (c * ax - s * ay)) + " " + Num(ty - (s * ax + c * ay)) +
          " cm";
@@ -161,8 +161,8 @@ class BledIndex {
  public:
   explicit BledIndex(std::vector<TrimRect> rects) : rects_(std::move(rects)) {
     std::sort(rects_.begin(), rects_.end(),
-              [](const TrimRect& a, const TrimRect& b) { return a.x0 < b.x0; });
-    for (const TrimRect& r : rects_) widest_ = std::max(widest_, r.x1 - r.x0);
+              [](const TrimRect& a, const TrimRect& b) { return a.x < b.x; });
+    for (const TrimRect& r : rects_) widest_ = std::max(widest_, r.length);
   }
 
   /// The parts of the segment from `a` to `b` (a < b) on the line `at`, horizontal when
@@ -172,12 +172,12 @@ class BledIndex {
     std::vector<std::pair<Micrometres, Micrometres>> parts = {{a, b}};
     const Micrometres x_low = along_x ? a : at, x_high = along_x ? b : at;
     auto it = std::lower_bound(rects_.begin(), rects_.end(), x_low - widest_,
-                               [](const TrimRect& r, Micrometres x) { return r.x0 < x; });
-    for (; it != rects_.end() && it->x0 < x_high + 1; ++it) {
+                               [](const TrimRect& r, Micrometres x) { return r.x < x; });
+    for (; it != rects_.end() && it->x < x_high + 1; ++it) {
       const TrimRect& r = *it;
-      const Micrometres across0 = along_x ? r.y0 : r.x0, across1 = along_x ? r.y1 : r.x1;
+      const Micrometres across0 = along_x ? r.y : r.x, across1 = along_x ? r.y_end() : r.x_end();
       if (!(across0 < at && at < across1)) continue;
-      const Micrometres from = along_x ? r.x0 : r.y0, to = along_x ? r.x1 : r.y1;
+      const Micrometres from = along_x ? r.x : r.y, to = along_x ? r.x_end() : r.y_end();
       std::vector<std::pair<Micrometres, Micrometres>> kept;
       for (const auto& [p, q] : parts) {
         if (to <= p || from >= q) {
@@ -219,8 +219,8 @@ void AppendCropMarks(std::string& content, const layout::Request& request,
     }
   };
   for (const Placement& p : placements) {
-    for (const auto& [cx, dx] : {std::pair{p.trim.x0, -1}, std::pair{p.trim.x1, 1}}) {
-      for (const auto& [cy, dy] : {std::pair{p.trim.y0, -1}, std::pair{p.trim.y1, 1}}) {
+    for (const auto& [cx, dx] : {std::pair{p.trim.x, -1}, std::pair{p.trim.x_end(), 1}}) {
+      for (const auto& [cy, dy] : {std::pair{p.trim.y, -1}, std::pair{p.trim.y_end(), 1}}) {
         line(cx + dx * offset, cx + dx * (offset + kCropLength), cy, true);
         line(cy + dy * offset, cy + dy * (offset + kCropLength), cx, false);
       }
@@ -338,8 +338,8 @@ std::variant<std::string, Refusal> Imposition::Impose(const layout::Answer& answ
         const std::string name = "/Art" + std::to_string(p.artwork + 1);
         xobjects.replaceKey(name, forms[p.artwork].form);
         const TrimRect bled = Bled(p.trim, request.bleed);
-        content += "q " + Pt(bled.x0) + " " + Pt(bled.y0) + " " + Pt(bled.x1 - bled.x0) + " " +
-                   Pt(bled.y1 - bled.y0) + " re W n " +
+        content += "q " + Pt(bled.x) + " " + Pt(bled.y) + " " + Pt(bled.length) + " " +
+                   Pt(bled.width) + " re W n " +
                    PlacementMatrix(forms[p.artwork].trim, p.trim, p.quarter_turns) + " " + name +
                    " Do Q\n";
       }

@@ -9,7 +9,7 @@ using layout::Micrometres;
 
 /// Turned over left to right: x runs the other way.
 TrimRect MirrorX(const TrimRect& r, Micrometres length) {
-  return {length - r.x1, r.y0, length - r.x0, r.y1};
+  return {length - r.x_end(), r.y, r.length, r.width};
 }
 
 /// A front's artwork is upright, or a quarter counter-clockwise on a turned piece. Its head
@@ -42,24 +42,18 @@ std::string PsString(std::string_view text) {
 
 std::vector<TrimRect> TrimRects(const layout::Request& request,
                                 const std::vector<layout::Block>& blocks) {
+  const layout::Spacing spacing = layout::SpacingOf(request);
   std::vector<TrimRect> rects;
   for (const layout::Block& b : blocks) {
-    const Micrometres along_x = b.turned ? request.piece.width : request.piece.length;
-    const Micrometres along_y = b.turned ? request.piece.length : request.piece.width;
-    const Micrometres pitch_x = along_x + 2 * request.bleed + request.gutter;
-    const Micrometres pitch_y = along_y + 2 * request.bleed + request.gutter;
     for (std::int64_t j = 0; j < b.rows; ++j) {
-      for (std::int64_t i = 0; i < b.columns; ++i) {
-        const Micrometres x = b.x + i * pitch_x, y = b.y + j * pitch_y;
-        rects.push_back({x, y, x + along_x, y + along_y});
-      }
+      for (std::int64_t i = 0; i < b.columns; ++i) rects.push_back(spacing.TrimRect(b, i, j));
     }
   }
   return rects;
 }
 
 TrimRect Bled(const TrimRect& trim, Micrometres bleed) {
-  return {trim.x0 - bleed, trim.y0 - bleed, trim.x1 + bleed, trim.y1 + bleed};
+  return {trim.x - bleed, trim.y - bleed, trim.length + 2 * bleed, trim.width + 2 * bleed};
 }
 
 int ArtworkPagesNeeded(const layout::Request& request) {
@@ -99,7 +93,7 @@ std::vector<PrintedSide> PrintedSides(const layout::Request& request,
       const bool turn = request.sides == layout::Sides::kWorkAndTurn;
       PrintedSide& plate = sides.emplace_back(PrintedSide{turn ? "work-and-turn" : "work-and-tumble", {}});
       for (const auto& [r, turned] : pieces) {
-        const bool first_half = turn ? r.x0 + r.x1 <= L : r.y0 + r.y1 <= W;
+        const bool first_half = turn ? r.x + r.x_end() <= L : r.y + r.y_end() <= W;
         plate.placements.push_back(first_half ? front(r, turned)
                                               : Placement{r, 1, BackQuarterTurns(turned, turn)});
       }

@@ -13,11 +13,7 @@
 
 namespace sheetora::press {
 
-/// A trim rectangle in micrometres.
-struct TrimRect {
-  layout::Micrometres x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  bool operator==(const TrimRect&) const = default;
-};
+using TrimRect = layout::Rect;
 
 /// Micrometres as points.
 inline double Points(layout::Micrometres length) {
