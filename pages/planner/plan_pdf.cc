@@ -87,7 +87,7 @@ void DrawSheet(cairo_t* cr, const Drawing& drawing, const DrawingLabels& labels)
   const Frame f{scale, kDrawingLeft + room, kDrawingTop + room / 2 + W * scale};
 
   const auto fill_of = [&](int kind) {
-    return labels.legend.empty() ? 0xd6e6f5U : labels.legend[static_cast<std::size_t>(kind)].colour;
+    return labels.colours.empty() ? 0xd6e6f5U : labels.colours[static_cast<std::size_t>(kind)];
   };
   Fill(cr, f, drawing.sheet, 0xffffff);
   for (const Box& strip : drawing.margins) Fill(cr, f, strip, 0xd5d5d5);
@@ -157,7 +157,7 @@ void DrawSheet(cairo_t* cr, const Drawing& drawing, const DrawingLabels& labels)
     const double x = kDrawingLeft + room + static_cast<double>(i % 2) * (kDrawingWidth / 2);
     const double y = f.Y(0) + 18 + kLegendLine * static_cast<double>(i / 2);
     cairo_rectangle(cr, x, y, 14, 8);
-    SetColour(cr, labels.legend[i].colour);
+    SetColour(cr, labels.colours[static_cast<std::size_t>(labels.legend[i].kind)]);
     cairo_fill_preserve(cr);
     SetColour(cr, 0x333333);
     cairo_set_line_width(cr, 0.5);

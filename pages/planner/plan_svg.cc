@@ -91,18 +91,18 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
   }
   svg += ">\n<title>" + labels.title + "</title>\n";
   svg += kStyle;
-  if (!labels.legend.empty()) {
+  if (!labels.colours.empty()) {
     svg += "<style>\n";
-    for (std::size_t kind = 0; kind < labels.legend.size(); ++kind) {
-      svg += "svg.plan .job-" + std::to_string(kind) +
-             "{fill:" + HexColour(labels.legend[kind].colour) + "}\n";
+    for (std::size_t kind = 0; kind < labels.colours.size(); ++kind) {
+      svg += "svg.plan .job-" + std::to_string(kind) + "{fill:" + HexColour(labels.colours[kind]) +
+             "}\n";
     }
     svg += "</style>\n";
   }
-  // The class of a kind's pieces: its own colour when the drawing has a legend.
+  // The class of a kind's pieces: its own colour when the drawing has colours.
   const auto piece_class = [&](std::string_view base, int kind) {
     std::string cls(base);
-    if (!labels.legend.empty()) cls += " job-" + std::to_string(kind);
+    if (!labels.colours.empty()) cls += " job-" + std::to_string(kind);
     return cls;
   };
 
@@ -118,9 +118,7 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
       Attribute(svg, "height", block.pitch_y);
       svg += ">\n";
       const double bleed = block.cell.x - block.box.x;
-      if (bleed > 0) {
-        Rect(svg, "bleed", {0, 0, block.cell.length + 2 * bleed, block.cell.width + 2 * bleed});
-      }
+      if (bleed > 0) Rect(svg, "bleed", {0, 0, block.bled_cell.length, block.bled_cell.width});
       // Strokes in proportion to the cell: lines a pixel wide would darken a block of cells
       // smaller than a pixel into one solid colour.
       const double stroke = std::min(block.cell.length, block.cell.width) / 20;
@@ -189,15 +187,15 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
   }
   if (!labels.legend.empty()) {
     svg += "<g class=\"legend\">\n";
-    for (std::size_t kind = 0; kind < labels.legend.size(); ++kind) {
-      const double x = static_cast<double>(kind % per_line) * entry_width;
-      const double y = legend_top + 1.6 * font * static_cast<double>(kind / per_line);
-      Rect(svg, piece_class("swatch", static_cast<int>(kind)), {x, y, 1.6 * font, 1.1 * font});
+    for (std::size_t i = 0; i < labels.legend.size(); ++i) {
+      const double x = static_cast<double>(i % per_line) * entry_width;
+      const double y = legend_top + 1.6 * font * static_cast<double>(i / per_line);
+      Rect(svg, piece_class("swatch", labels.legend[i].kind), {x, y, 1.6 * font, 1.1 * font});
       svg.append("<text class=\"legend-text\"");
       Attribute(svg, "x", x + 2 * font);
       Attribute(svg, "y", y + 0.95 * font);
       Attribute(svg, "font-size", font);
-      svg.append(">").append(labels.legend[kind].text).append("</text>\n");
+      svg.append(">").append(labels.legend[i].text).append("</text>\n");
     }
     svg += "</g>\n";
   }

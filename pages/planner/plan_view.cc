@@ -15,6 +15,8 @@ double ToMm(Micrometres length) {
   return static_cast<double>(length) / static_cast<double>(layout::kMicrometresPerMm);
 }
 
+Box BoxOf(const layout::Rect& r) { return {ToMm(r.x), ToMm(r.y), ToMm(r.length), ToMm(r.width)}; }
+
 struct ProofWords {
   layout::Proof proof;
   std::string_view text;  ///< for the clerk
@@ -131,8 +133,9 @@ std::string_view NoCutsNote(const layout::Request& request, const layout::Answer
   return "没有裁切顺序";
 }
 
-Drawing SheetDrawing(const layout::Size& sheet, const layout::Margins& m, Micrometres gutter,
-                     const std::vector<PieceKind>& kinds, const std::vector<KindBlock>& blocks,
+Drawing SheetDrawing(const layout::Size& sheet, const layout::Margins& m,
+                     const std::vector<layout::Spacing>& kinds,
+                     const std::vector<KindBlock>& blocks,
                      const std::vector<layout::CutNode>* cuts) {
   const double L = ToMm(sheet.length), W = ToMm(sheet.width);
   // Margins may together be wider than the sheet (nothing fits then); the strips stay on it.
@@ -154,30 +157,23 @@ Drawing SheetDrawing(const layout::Size& sheet, const layout::Margins& m, Microm
   std::int64_t drawn_ups = 0;
   for (const KindBlock& kb : blocks) drawn_ups += kb.block.columns * kb.block.rows;
   for (const auto& [kind, block] : blocks) {
-    const PieceKind& piece = kinds[kind];
-    const Micrometres bleed = piece.bleed;
-    const Micrometres along_x = block.turned ? piece.piece.width : piece.piece.length;
-    const Micrometres along_y = block.turned ? piece.piece.length : piece.piece.width;
-    const Micrometres pitch_x = along_x + 2 * bleed + gutter;
-    const Micrometres pitch_y = along_y + 2 * bleed + gutter;
+    const layout::Spacing& spacing = kinds[static_cast<std::size_t>(kind)];
     if (drawn_ups > kMaxDrawnPieces) {
-      drawing.blocks.push_back(
-          {.box = {ToMm(block.x - bleed), ToMm(block.y - bleed),
-                   ToMm(block.columns * pitch_x - gutter), ToMm(block.rows * pitch_y - gutter)},
-           .columns = block.columns,
-           .rows = block.rows,
-           .pitch_x = ToMm(pitch_x),
-           .pitch_y = ToMm(pitch_y),
-           .cell = {ToMm(block.x), ToMm(block.y), ToMm(along_x), ToMm(along_y)},
-           .kind = kind});
+      const layout::Size pitch = spacing.Pitch(block.turned);
+      drawing.blocks.push_back({.box = BoxOf(spacing.BledExtent(block)),
+                                .columns = block.columns,
+                                .rows = block.rows,
+                                .pitch_x = ToMm(pitch.length),
+                                .pitch_y = ToMm(pitch.width),
+                                .cell = BoxOf(spacing.TrimRect(block, 0, 0)),
+                                .bled_cell = BoxOf(spacing.BledRect(block, 0, 0)),
+                                .kind = kind});
       continue;
     }
     for (std::int64_t j = 0; j < block.rows; ++j) {
       for (std::int64_t i = 0; i < block.columns; ++i) {
-        const Micrometres x = block.x + i * pitch_x, y = block.y + j * pitch_y;
-        drawing.pieces.push_back({.trim = {ToMm(x), ToMm(y), ToMm(along_x), ToMm(along_y)},
-                                  .bled = {ToMm(x - bleed), ToMm(y - bleed),
-                                           ToMm(along_x + 2 * bleed), ToMm(along_y + 2 * bleed)},
+        drawing.pieces.push_back({.trim = BoxOf(spacing.TrimRect(block, i, j)),
+                                  .bled = BoxOf(spacing.BledRect(block, i, j)),
                                   .kind = kind});
       }
     }
@@ -204,8 +200,7 @@ Drawing SheetDrawing(const layout::Size& sheet, const layout::Margins& m, Microm
 Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) {
   std::vector<KindBlock> blocks;
   for (const layout::Block& block : answer.blocks) blocks.push_back({.block = block});
-  return SheetDrawing(request.sheet, request.margins, request.gutter,
-                      {{.piece = request.piece, .bleed = request.bleed}}, blocks,
+  return SheetDrawing(request.sheet, request.margins, {layout::SpacingOf(request)}, blocks,
                       answer.cuts ? &*answer.cuts : nullptr);
 }
 

@@ -60,7 +60,8 @@ struct BlockBox {
   Box box;  ///< the bled extent of the block
   std::int64_t columns = 0, rows = 0;
   double pitch_x = 0, pitch_y = 0;
-  Box cell;  ///< the first trim rectangle
+  Box cell;       ///< the first trim rectangle
+  Box bled_cell;  ///< the first bled rectangle
   int kind = 0;
 };
 
@@ -79,22 +80,17 @@ struct Drawing {
   std::vector<CutLine> cuts;
 };
 
-/// One kind of piece a layout holds: the single-piece plan has one, a gang one per job.
-struct PieceKind {
-  layout::Size piece;
-  layout::Micrometres bleed = 0;
-};
-
-/// A block of pieces of kinds[kind].
+/// A block of pieces of the kind `kind`.
 struct KindBlock {
   int kind = 0;
   layout::Block block;
 };
 
-/// The drawing of any sheet layout: the sheet and its margins, the pieces of its blocks, the
-/// lines of its cut program (none when null).
+/// The drawing of any sheet layout: the sheet and its margins, the pieces of its blocks (those of
+/// kind k spaced as kinds[k]: the single-piece plan has one kind, a gang one per job), the lines
+/// of its cut program (none when null).
 Drawing SheetDrawing(const layout::Size& sheet, const layout::Margins& margins,
-                     layout::Micrometres gutter, const std::vector<PieceKind>& kinds,
+                     const std::vector<layout::Spacing>& kinds,
                      const std::vector<KindBlock>& blocks,
                      const std::vector<layout::CutNode>* cuts);
 
@@ -105,9 +101,9 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer);
 /// rectangle (all in one unit); a rough measure that errs on the side of leaving labels out.
 bool LabelFits(double length, double width, std::string_view text, double font);
 
-/// One line of a drawing's legend: a kind of piece's colour (0xRRGGBB) and what it is.
+/// One line of a drawing's legend: a kind of piece and what it is.
 struct LegendEntry {
-  unsigned colour = 0;
+  int kind = 0;
   std::string text;
 };
 
@@ -117,8 +113,9 @@ struct DrawingLabels {
   layout::Size sheet;
   layout::Micrometres gripper = 0;
   std::vector<std::string> piece_labels;  ///< per kind, written in its first piece where it fits
-  /// Per kind, with its own colour; empty for a drawing of one kind in the plan's colour.
-  std::vector<LegendEntry> legend;
+  /// Per kind, its colour (0xRRGGBB); empty for a drawing of one kind in the plan's colour.
+  std::vector<unsigned> colours;
+  std::vector<LegendEntry> legend;  ///< drawn under the sheet
   /// Makes the ids of a drawing unique on a page that shows several.
   std::string id_prefix = "plan";
 };
