@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "layout/lifts.h"
 #include "layout/plan.h"
 
 namespace sheetora::layout {
@@ -313,6 +314,28 @@ class RequestReader {
           std::clamp<std::int64_t>(Integer(*n, "time_limit_ms"), -1, kMaxTimeLimitMs + 1));
     }
     if (const Node* n = top.Optional("job")) request.job = ReadJob(*n);
+    if (const Node* n = top.Optional("sides")) {
+      request.sides = Choice<Sides>(*n, "sides",
+                                    {{"single", Sides::kSingle},
+                                     {"sheetwise", Sides::kSheetwise},
+                                     {"work-and-turn", Sides::kWorkAndTurn},
+                                     {"work-and-tumble", Sides::kWorkAndTumble}});
+    }
+    if (const Node* n = top.Optional("marks")) {
+      ObjectReader marks(*n, "marks");
+      for (const auto& [name, flag] : {std::pair{"crop", &request.marks.crop},
+                                       std::pair{"registration", &request.marks.registration},
+                                       std::pair{"slug", &request.marks.slug}}) {
+        if (const Node* mark = marks.Optional(name)) {
+          *flag = Expect(*mark, Node::Type::kBool, marks.PathOf(name)).boolean;
+        }
+      }
+      marks.RefuseUnknown();
+    }
+    if (const Node* n = top.Optional("max_stack")) {
+      request.max_stack = static_cast<int>(
+          std::clamp<std::int64_t>(Integer(*n, "max_stack"), 0, kMaxMaxStack + 1));
+    }
     top.RefuseUnknown();
     return request;
   }

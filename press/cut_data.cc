@@ -58,16 +58,16 @@ std::vector<CutBlock> CutBlocks(const layout::Request& request, const layout::An
 // written here, every string through PsString.
 std::string PpfCutData(const layout::Request& request, const layout::Answer& answer,
                        std::string_view job_name) {
-  const std::string extent = "[" + Pair(request.sheet.length, request.sheet.width) + "]";
   std::ostringstream out;
+  const std::string extent = Pair(request.sheet.length, request.sheet.width);
   out << "%!PS-Adobe-3.0\n%%CIP3-File Version 3.0\n"
       << "% Origin at the sheet's lower-left corner, x along the sheet's length, y up, the\n"
       << "% gripper edge at the bottom, side lay at the left; lengths in points.\n"
       << "CIP3BeginSheet\n"
       << "/CIP3AdmJobName " << PsString(job_name) << " def\n"
       << "/CIP3AdmSoftware (Sheetora job planner) def\n"
-      << "/CIP3AdmPSExtent " << extent << " def\n"
-      << "/CIP3AdmPaperExtent " << extent << " def\n"
+      << "/CIP3AdmPSExtent [" << extent << "] def\n"
+      << "/CIP3AdmPaperExtent [" << extent << "] def\n"
       << "/CIP3AdmPaperTrf [1 0 0 1 0 0] def\n"
       << "/CIP3AdmSheetLay /Left def\n"
       << "CIP3BeginFront\nCIP3BeginCutData\n";

@@ -116,12 +116,12 @@ struct ArtworkForm {
 std::variant<ArtworkForm, Refusal> FormOf(QPDFObjectHandle page, int number,
                                           const layout::Request& request) {
   QPDFPageObjectHelper helper(page);
-  const QPDFObjectHandle media = helper.getMediaBox();
+  QPDFObjectHandle media = helper.getMediaBox();
   const std::string which = "page " + std::to_string(number) + " of the artwork";
   if (!media.isRectangle()) return Refusal{which + " has no media box"};
   const Rectangle media_box = media.getArrayAsRectangle();
   Rectangle trim;
-  if (const QPDFObjectHandle box = page.getKey("/TrimBox"); box.isRectangle()) {
+  if (QPDFObjectHandle box = page.getKey("/TrimBox"); box.isRectangle()) {
     trim = box.getArrayAsRectangle();
   } else {
     const double bleed = Points(request.bleed);
