@@ -78,7 +78,7 @@ ImposeAnswer ImposeEndpoint(std::string_view method, std::string_view content_ty
   if (const auto* refusal = std::get_if<Refusal>(&imposition)) {
     return Refuse(400, refusal->message, "artwork");
   }
-  const layout::Answer layout = layout::Plan(std::get<layout::Request>(request));
+  const layout::Answer layout = layout::Plan(std::get<layout::Request>(request), stop);
   if (stop.stop_requested()) return Refuse(503, "the request was cancelled");
   const std::string job = JobName(artwork->filename);
   const std::string today = date.empty() ? Today() : std::string(date);

@@ -273,7 +273,7 @@ std::string PlanPdf(const layout::Request& request, const layout::Answer& answer
   const std::vector<std::string> steps =
       answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
   pdf.CutSheet("拼版裁切单", RequestSummary(request), DrawingOf(request, answer),
-               PlanLabels(request), Figures(answer), steps, NoCutsNote(request, answer));
+               PlanLabels(request), Figures(answer), steps, NoCutsNote(answer));
   return pdf.Finish();
 }
 

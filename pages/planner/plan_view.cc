@@ -125,11 +125,17 @@ std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts) {
   return steps;
 }
 
-std::string_view NoCutsNote(const layout::Request& request, const layout::Answer& answer) {
-  if (answer.cuts) return "";
-  if (request.cut == layout::CutMode::kDie) return "模切排法：不列裁切顺序";
+std::string_view NoCutsNote(const layout::Answer& answer) {
   if (answer.ups == 0) return "放不下任何成品";
-  if (answer.ups > kMaxDrawnPieces) return "拼版数超过 5000：不列裁切顺序";
+  if (!answer.cuts_note) return "";
+  switch (*answer.cuts_note) {
+    case layout::CutsNote::kDie:
+      return "模切排法：不列裁切顺序";
+    case layout::CutsNote::kTooManyPieces:
+      return "拼版数超过 5000：不列裁切顺序";
+    case layout::CutsNote::kNotGuillotine:
+      break;
+  }
   return "没有裁切顺序";
 }
 

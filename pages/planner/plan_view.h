@@ -40,7 +40,7 @@ std::vector<Figure> Figures(const layout::Answer& answer);
 std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts);
 /// Why an answer has no cut program (die-cut work, or too many pieces to list), or "" when it
 /// has one.
-std::string_view NoCutsNote(const layout::Request& request, const layout::Answer& answer);
+std::string_view NoCutsNote(const layout::Answer& answer);
 
 /// A rectangle in millimetres; y grows from the gripper edge.
 struct Box {
