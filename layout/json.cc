@@ -472,6 +472,22 @@ Out CutsJson(const std::vector<CutNode>& cuts) {
   return out;
 }
 
+Out LiftsJson(const std::vector<Lift>& lifts) {
+  auto out = Out::array();
+  for (const Lift& lift : lifts) {
+    Out& item = out.emplace_back(Out::object());
+    item["layers"] = lift.layers;
+    item["length"] = Mm(lift.length);
+    item["width"] = Mm(lift.width);
+    item["axis"] = std::string(1, lift.axis);
+    Out& at = item["at"] = Out::array();
+    for (const Micrometres p : lift.at) at.push_back(Mm(p));
+    item["turn"] = lift.turn;
+    item["cycles"] = lift.at.size();
+  }
+  return out;
+}
+
 }  // namespace
 
 std::variant<Request, RequestError> ParseRequest(std::string_view text) {
@@ -505,6 +521,8 @@ std::string AnswerJson(const Answer& answer) {
   }
   out["cuts"] = answer.cuts ? CutsJson(*answer.cuts) : Out(nullptr);
   if (answer.cuts_note) out["cuts_note"] = std::string(CutsNoteName(*answer.cuts_note));
+  out["sequence"] = answer.sequence ? LiftsJson(*answer.sequence) : Out(nullptr);
+  out["cycles"] = answer.sequence ? Out(Cycles(*answer.sequence)) : Out(nullptr);
   out["complete"] = answer.complete;
   out["elapsed_ms"] = answer.elapsed_ms;
   if (answer.job) out["job"] = JobJson(*answer.job);
