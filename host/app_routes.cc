@@ -3,6 +3,7 @@
 #include <array>
 
 #include "host/api_routes.h"
+#include "host/press_routes.h"
 #include "pages/planner/planner.h"
 
 namespace sheetora {
@@ -14,6 +15,9 @@ constexpr std::array kAppRoutes = {
     AppRoute{"/plan", &planner::ServePlanPage},       // the job planner page
     AppRoute{"/plan.svg", &planner::ServePlanSvg},    // its drawing
     AppRoute{"/plan.pdf", &planner::ServePlanPdf},    // its printable cut sheet
+    AppRoute{"/plan.ppf", &planner::ServePlanPpf},    // its cut data, CIP3 PPF
+    AppRoute{"/plan.jdf", &planner::ServePlanJdf},    // its cut data, a JDF cutting process
+    AppRoute{"/api/v1/impose", &ServeImposeApi},      // the imposed press sheet from artwork
 };
 
 }  // namespace

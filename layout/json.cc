@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
+#include <span>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <utility>
@@ -275,13 +276,41 @@ class ObjectReader {
   std::vector<bool> taken_;
 };
 
+/// The names a request gives a choice's values, for reading and writing alike.
+template <typename T>
+using Names = std::span<const std::pair<std::string_view, T>>;
+
+constexpr std::pair<std::string_view, std::int64_t> kUnitNames[] = {{"mm", 1000}, {"in", 25'400}};
+constexpr std::pair<std::string_view, Grain> kGrainNames[] = {
+    {"any", Grain::kAny}, {"length", Grain::kLength}, {"width", Grain::kWidth}};
+constexpr std::pair<std::string_view, CutMode> kCutNames[] = {{"guillotine", CutMode::kGuillotine},
+                                                              {"die", CutMode::kDie}};
+constexpr std::pair<std::string_view, Sides> kSidesNames[] = {
+    {"single", Sides::kSingle},
+    {"sheetwise", Sides::kSheetwise},
+    {"work-and-turn", Sides::kWorkAndTurn},
+    {"work-and-tumble", Sides::kWorkAndTumble}};
+constexpr std::pair<std::string_view, PricePer> kPriceNames[] = {
+    {"per_tonne", PricePer::kTonne},
+    {"per_ream", PricePer::kReam},
+    {"per_sheet", PricePer::kSheet},
+    {"per_m2", PricePer::kSquareMetre}};
+
+template <typename T, std::size_t N>
+std::string_view NameOf(const std::pair<std::string_view, T> (&names)[N], T value) {
+  for (const auto& [name, v] : names) {
+    if (v == value) return name;
+  }
+  return {};
+}
+
 /// Reads one request object by object, every length in the request's unit.
 class RequestReader {
  public:
   Request Read(const Node& root) {
     ObjectReader top(root, "");
     if (const Node* unit = top.Optional("unit")) {
-      micrometres_per_unit_ = Choice<std::int64_t>(*unit, "unit", {{"mm", 1000}, {"in", 25'400}});
+      micrometres_per_unit_ = Choice<std::int64_t>(*unit, "unit", kUnitNames);
     }
     Request request;
     request.sheet = ReadSize(top.Required("sheet"), "sheet");
@@ -301,13 +330,10 @@ class RequestReader {
       margins.RefuseUnknown();
     }
     if (const Node* n = top.Optional("grain")) {
-      request.grain = Choice<Grain>(
-          *n, "grain",
-          {{"any", Grain::kAny}, {"length", Grain::kLength}, {"width", Grain::kWidth}});
+      request.grain = Choice<Grain>(*n, "grain", kGrainNames);
     }
     if (const Node* n = top.Optional("cut")) {
-      request.cut = Choice<CutMode>(*n, "cut",
-                                    {{"guillotine", CutMode::kGuillotine}, {"die", CutMode::kDie}});
+      request.cut = Choice<CutMode>(*n, "cut", kCutNames);
     }
     if (const Node* n = top.Optional("time_limit_ms")) {
       request.time_limit_ms = static_cast<int>(
@@ -315,11 +341,7 @@ class RequestReader {
     }
     if (const Node* n = top.Optional("job")) request.job = ReadJob(*n);
     if (const Node* n = top.Optional("sides")) {
-      request.sides = Choice<Sides>(*n, "sides",
-                                    {{"single", Sides::kSingle},
-                                     {"sheetwise", Sides::kSheetwise},
-                                     {"work-and-turn", Sides::kWorkAndTurn},
-                                     {"work-and-tumble", Sides::kWorkAndTumble}});
+      request.sides = Choice<Sides>(*n, "sides", kSidesNames);
     }
     if (const Node* n = top.Optional("marks")) {
       ObjectReader marks(*n, "marks");
@@ -342,8 +364,7 @@ class RequestReader {
 
  private:
   template <typename T>
-  static T Choice(const Node& node, const std::string& path,
-                  std::initializer_list<std::pair<std::string_view, T>> choices) {
+  static T Choice(const Node& node, const std::string& path, Names<T> choices) {
     Expect(node, Node::Type::kString, path);
     std::string names;
     for (const auto& [name, value] : choices) {
@@ -399,11 +420,7 @@ class RequestReader {
       Refuse(ErrorCode::kOnePrice,
              "must hold exactly one of per_tonne, per_ream, per_sheet and per_m2", "job.price");
     }
-    const std::pair<const char*, PricePer> kinds[] = {{"per_tonne", PricePer::kTonne},
-                                                      {"per_ream", PricePer::kReam},
-                                                      {"per_sheet", PricePer::kSheet},
-                                                      {"per_m2", PricePer::kSquareMetre}};
-    for (const auto& [name, per] : kinds) {
+    for (const auto& [name, per] : kPriceNames) {
       if (const Node* n = object.Optional(name)) {
         return {.per = per, .amount = Number(*n, object.PathOf(name))};
       }
@@ -472,6 +489,10 @@ Out CutsJson(const std::vector<CutNode>& cuts) {
   return out;
 }
 
+Out SizeJson(const Size& size) {
+  return {{"length", Mm(size.length)}, {"width", Mm(size.width)}};
+}
+
 Out LiftsJson(const std::vector<Lift>& lifts) {
   auto out = Out::array();
   for (const Lift& lift : lifts) {
@@ -502,6 +523,35 @@ std::variant<Request, RequestError> ParseRequest(std::string_view text) {
   } catch (Refusal& refusal) {
     return std::move(refusal.error);
   }
+}
+
+std::string RequestJson(const Request& r) {
+  Out out;
+  out["sheet"] = SizeJson(r.sheet);
+  out["piece"] = SizeJson(r.piece);
+  out["bleed"] = Mm(r.bleed);
+  out["gutter"] = Mm(r.gutter);
+  out["margins"] = {{"gripper", Mm(r.margins.gripper)},
+                    {"tail", Mm(r.margins.tail)},
+                    {"left", Mm(r.margins.left)},
+                    {"right", Mm(r.margins.right)}};
+  out["grain"] = NameOf(kGrainNames, r.grain);
+  out["cut"] = NameOf(kCutNames, r.cut);
+  out["time_limit_ms"] = r.time_limit_ms;
+  if (r.job) {
+    Out& job = out["job"] = {{"quantity", r.job->quantity},
+                             {"overs", r.job->overs_percent},
+                             {"makeready", r.job->makeready}};
+    if (r.job->parent) job["parent"] = SizeJson(*r.job->parent);
+    if (r.job->grammage) job["grammage"] = *r.job->grammage;
+    if (r.job->price) job["price"] = {{NameOf(kPriceNames, r.job->price->per), r.job->price->amount}};
+  }
+  out["sides"] = NameOf(kSidesNames, r.sides);
+  out["marks"] = {{"crop", r.marks.crop},
+                  {"registration", r.marks.registration},
+                  {"slug", r.marks.slug}};
+  out["max_stack"] = r.max_stack;
+  return out.dump();
 }
 
 std::string AnswerJson(const Answer& answer) {

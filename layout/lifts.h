@@ -8,9 +8,6 @@
 
 namespace sheetora::layout {
 
-inline constexpr int kDefaultMaxStack = 4;
-inline constexpr int kMaxMaxStack = 100;
-
 /// The operator's steps for a cut program: the program's stacks grouped by what they are (the
 /// same size holding the same pieces and waste at the same places, so cut the same way), each
 /// group cut in lifts of at most `max_stack` layers. The fewest knife cycles that stacking only

@@ -3,6 +3,10 @@
 #include <pugixml.hpp>
 
 #include <sstream>
+#include <variant>
+
+#include "layout/json.h"
+#include "layout/plan.h"
 
 #include "press/sheet.h"
 
@@ -135,6 +139,18 @@ std::string JdfCutting(const layout::Request& request, const layout::Answer& ans
   std::ostringstream out;
   doc.save(out, "  ", pugi::format_default, pugi::encoding_utf8);
   return out.str();
+}
+
+layout::ApiAnswer CutDataForRequest(std::string_view format, std::string_view body) {
+  if (body.size() > layout::kMaxRequestBytes) return layout::TooLargeAnswer();
+  const auto parsed = layout::ParseRequest(body);
+  if (const auto* error = std::get_if<layout::RequestError>(&parsed)) {
+    return {.status = 400, .body = layout::ErrorJson(*error)};
+  }
+  const layout::Request& request = std::get<layout::Request>(parsed);
+  const layout::Answer answer = layout::Plan(request);
+  return {.body = format == "ppf" ? PpfCutData(request, answer, "layout")
+                                  : JdfCutting(request, answer, "layout")};
 }
 
 }  // namespace sheetora::press

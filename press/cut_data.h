@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "layout/api.h"
 #include "layout/layout.h"
 
 namespace sheetora::press {
@@ -34,5 +35,9 @@ std::string PpfCutData(const layout::Request& request, const layout::Answer& ans
 /// A JDF cutting process: the sheet as its Media, the cut blocks in its CuttingParams.
 std::string JdfCutting(const layout::Request& request, const layout::Answer& answer,
                        std::string_view job_name);
+
+/// A request's JSON planned and written as `format`, "ppf" or "jdf": 200 with the file, or the
+/// layout API's refusal. The job's name in the file is "layout".
+layout::ApiAnswer CutDataForRequest(std::string_view format, std::string_view body);
 
 }  // namespace sheetora::press

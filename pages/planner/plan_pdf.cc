@@ -271,7 +271,7 @@ std::string SheetPdf::Finish() {
 std::string PlanPdf(const layout::Request& request, const layout::Answer& answer) {
   SheetPdf pdf;
   const std::vector<std::string> steps =
-      answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
+      answer.sequence ? LiftSteps(*answer.sequence) : std::vector<std::string>{};
   pdf.CutSheet("拼版裁切单", RequestSummary(request), DrawingOf(request, answer),
                PlanLabels(request), Figures(answer), steps, NoCutsNote(answer));
   return pdf.Finish();

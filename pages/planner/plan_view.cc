@@ -1,5 +1,7 @@
 #include "pages/planner/plan_view.h"
 
+#include "layout/lifts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -90,6 +92,13 @@ std::vector<Figure> Figures(const layout::Answer& answer) {
       {"bound", "理论上限", std::to_string(answer.bound)},
       {"utilisation", "纸张利用率", Percent(answer.utilisation)},
   };
+  if (answer.sequence && answer.cuts) {
+    std::int64_t alone = 0;
+    for (const layout::CutNode& node : *answer.cuts) alone += static_cast<std::int64_t>(node.at.size());
+    figures.push_back({"cycles", "裁切刀数",
+                       Count(layout::Cycles(*answer.sequence), "刀") + "（不叠切 " +
+                           Count(alone, "刀") + "）"});
+  }
   if (!answer.job) return figures;
   const layout::JobAnswer& job = *answer.job;
   if (job.error) {
@@ -121,6 +130,23 @@ std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts) {
     for (const Micrometres at : node.at) {
       steps.push_back(stack + std::string(way) + Mm(at) + " mm");
     }
+  }
+  return steps;
+}
+
+std::vector<std::string> LiftSteps(const std::vector<layout::Lift>& lifts) {
+  std::vector<std::string> steps;
+  for (const layout::Lift& lift : lifts) {
+    const std::size_t layers = lift.layers.size(), cycles = lift.at.size();
+    std::string step = layers > 1                ? "叠 " + std::to_string(layers) + " 条"
+                       : lift.layers.front() == 0 ? std::string("整张")
+                                                  : std::string("单条");
+    step += "（" + SizeText(lift.length, lift.width) + "）";
+    if (lift.turn) step += "，转向";
+    step += cycles == 1 ? std::string("，一刀：") : "，" + std::to_string(cycles) + " 刀：";
+    step += lift.axis == 'x' ? "竖切，距左侧 " : "横切，距咬口侧 ";
+    for (std::size_t k = 0; k < cycles; ++k) step += (k == 0 ? "" : "、") + Mm(lift.at[k]);
+    steps.push_back(step + " mm");
   }
   return steps;
 }

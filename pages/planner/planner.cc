@@ -1,5 +1,6 @@
 #include "pages/planner/planner.h"
 
+#include <algorithm>
 #include <set>
 #include <span>
 
@@ -8,6 +9,7 @@
 #include "pages/planner/plan_pdf.h"
 #include "pages/planner/plan_svg.h"
 #include "pages/planner/plan_view.h"
+#include "press/cut_data.h"
 #include "runtime/page.h"
 
 namespace sheetora::planner {
@@ -15,7 +17,13 @@ namespace {
 
 using layout::Micrometres;
 
-constexpr std::string_view kGroups[] = {"纸张与成品", "版面", "印件（选填）"};
+constexpr std::string_view kGroups[] = {"纸张与成品", "版面", "印件（选填）", "印刷与裁切"};
+
+constexpr Choice kSides[] = {{"single", "单面印刷"},
+                             {"sheetwise", "正反版（两套版）"},
+                             {"work-and-turn", "自翻版（左右翻）"},
+                             {"work-and-tumble", "滚翻版（天地翻）"}};
+constexpr Choice kOnOff[] = {{"on", "有"}, {"off", "无"}};
 
 constexpr Field kFields[] = {
     {"sheet", "上机纸尺寸", Kind::kSize, "", "1092x787"},
@@ -36,6 +44,11 @@ constexpr Field kFields[] = {
     {"grammage", "克重", Kind::kNumber, "g/m²", "", {}, 2},
     {"price", "纸价", Kind::kNumber, "", "", {}, 2},
     {"price_per", "计价", Kind::kChoice, "", "", kPricePer, 2, true},
+    {"sides", "印刷方式", Kind::kChoice, "", "", kSides, 3},
+    {"max_stack", "每刀叠切", Kind::kCount, "层", "4", {}, 3},
+    {"crop", "裁切线", Kind::kChoice, "", "", kOnOff, 3},
+    {"registration", "套准标", Kind::kChoice, "", "", kOnOff, 3},
+    {"slug", "版边信息", Kind::kChoice, "", "", kOnOff, 3},
 };
 
 layout::Request ReadRequest(FormReader& form) {
@@ -54,6 +67,12 @@ layout::Request ReadRequest(FormReader& form) {
   if (form.Given("right")) request.margins.right = form.LengthOf("right");
   request.grain = static_cast<layout::Grain>(form.ChoiceOf("grain", kGrains));
   request.cut = static_cast<layout::CutMode>(form.ChoiceOf("cut", kCuts));
+  request.sides = static_cast<layout::Sides>(form.ChoiceOf("sides", kSides));
+  if (form.Given("max_stack")) request.max_stack = static_cast<int>(std::clamp<std::int64_t>(
+                                   form.CountOf("max_stack"), 0, layout::kMaxMaxStack + 1));
+  request.marks = {.crop = form.ChoiceOf("crop", kOnOff) == 0,
+                   .registration = form.ChoiceOf("registration", kOnOff) == 0,
+                   .slug = form.ChoiceOf("slug", kOnOff) == 0};
 
   bool job_given = false;
   for (const std::string_view name :
@@ -78,7 +97,7 @@ layout::Request ReadRequest(FormReader& form) {
 
 /// The form field that an engine's field path ("job.parent.width") belongs to, or "".
 std::string FormFieldOf(std::string_view path) {
-  for (const std::string_view prefix : {"job.", "margins."}) {
+  for (const std::string_view prefix : {"job.", "margins.", "marks."}) {
     if (path.starts_with(prefix)) path.remove_prefix(prefix.size());
   }
   path = path.substr(0, path.find('.'));
@@ -153,12 +172,25 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
   } else {
     html += "<ol id=\"cuts\">\n";
     for (const std::string& step : steps) html += "<li>" + step + "</li>\n";
+    html += "</ol>\n<h2>叠切顺序</h2>\n<ol id=\"lifts\">\n";
+    for (const std::string& step : LiftSteps(*answer.sequence)) html += "<li>" + step + "</li>\n";
     html += "</ol>\n";
   }
   const std::string query = EscapeHtmlAttribute(QueryString(form));
   html += "<p class=\"links\"><a href=\"/plan.pdf" + query +
           "\">打印裁切单（PDF）</a><a href=\"/plan.svg" + query +
-          "\">排版图（SVG）</a></p>\n</section>\n</section>\n";
+          "\">排版图（SVG）</a><a href=\"/plan.ppf" + query +
+          "\">裁切数据（PPF）</a><a href=\"/plan.jdf" + query +
+          "\">裁切工单（JDF）</a></p>\n</section>\n";
+  // The artwork goes to the imposition with this very request, so the press sheet is the
+  // layout shown here.
+  html += "<form id=\"impose-form\" action=\"/api/v1/impose\" method=\"post\" "
+          "enctype=\"multipart/form-data\">\n<input type=\"hidden\" name=\"request\" value=\"" +
+          EscapeHtmlAttribute(layout::RequestJson(request)) +
+          "\">\n<label for=\"f-artwork\">成品文件（PDF，第 1 页正面，第 2 页反面）</label>\n"
+          "<input id=\"f-artwork\" name=\"artwork\" type=\"file\" accept=\"application/pdf\" "
+          "required>\n<button type=\"submit\">生成印刷拼版（PDF）</button>\n</form>\n"
+          "</section>\n";
 }
 
 constexpr std::string_view kHtml = "text/html; charset=utf-8";
@@ -228,6 +260,22 @@ AppAnswer ServePlanSvg(const AppRequest& request) {
   return {.content_type = "image/svg+xml; charset=utf-8",
           .body = PlanSvg(*form.request, layout::Plan(*form.request), true)};
 }
+
+/// The layout as cut data for the guillotine.
+AppAnswer CutData(const AppRequest& request, bool ppf) {
+  const ParsedForm form = ParsePlannerQuery(request.query);
+  if (!form.request) return Refused(*form.error);
+  const layout::Answer answer = layout::Plan(*form.request);
+  return {.content_type = ppf ? "application/octet-stream" : "application/vnd.cip4-jdf+xml",
+          .body = ppf ? press::PpfCutData(*form.request, answer, "plan")
+                      : press::JdfCutting(*form.request, answer, "plan"),
+          .headers = {{"Content-Disposition",
+                       ppf ? "attachment; filename=\"plan.ppf\""
+                           : "attachment; filename=\"plan.jdf\""}}};
+}
+
+AppAnswer ServePlanPpf(const AppRequest& request) { return CutData(request, true); }
+AppAnswer ServePlanJdf(const AppRequest& request) { return CutData(request, false); }
 
 AppAnswer ServePlanPdf(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query);
