@@ -226,7 +226,8 @@ void SheetPdf::FiguresPage(std::string_view title, std::string_view summary,
 
 void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const Drawing& drawing,
                         const DrawingLabels& labels, const std::vector<Figure>& figures,
-                        const std::vector<std::string>& steps, std::string_view note) {
+                        const std::vector<std::string>& steps, std::string_view note,
+                        const std::vector<std::string>& lifts) {
   cairo_t* cr = context_.get();
   Write(cr, kMargin, 42, 16, title);
   Write(cr, kMargin, 62, 9, summary);
@@ -244,7 +245,7 @@ void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const 
   Write(cr, kListLeft, kDrawingTop, 11, "裁切顺序");
   if (steps.empty()) Write(cr, kListLeft, kDrawingTop + 18, kListFont + 1, note);
   double x = kListLeft, y = kDrawingTop + 18;
-  for (std::size_t i = 0; i < steps.size(); ++i) {
+  const auto line = [&](double font, const std::string& text) {
     if (y > kListBottom) {
       if (x + 2 * 260 > kPageWidth) {
         cairo_show_page(cr);
@@ -253,8 +254,15 @@ void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const 
       x += 260;
       y = kMargin + 12;
     }
-    Write(cr, x, y, kListFont, std::to_string(i + 1) + ". " + steps[i]);
+    Write(cr, x, y, font, text);
     y += kListLine;
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i)
+    line(kListFont, std::to_string(i + 1) + ". " + steps[i]);
+  // Then the same cuts as the operator works them, identical strips stacked.
+  if (!lifts.empty()) line(kListFont + 1, "叠切顺序");
+  for (std::size_t i = 0; i < lifts.size(); ++i) {
+    line(kListFont, std::string("(").append(std::to_string(i + 1)).append(") ").append(lifts[i]));
   }
   cairo_show_page(cr);
 }
@@ -271,9 +279,11 @@ std::string SheetPdf::Finish() {
 std::string PlanPdf(const layout::Request& request, const layout::Answer& answer) {
   SheetPdf pdf;
   const std::vector<std::string> steps =
+      answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
+  const std::vector<std::string> lifts =
       answer.sequence ? LiftSteps(*answer.sequence) : std::vector<std::string>{};
   pdf.CutSheet("拼版裁切单", RequestSummary(request), DrawingOf(request, answer),
-               PlanLabels(request), Figures(answer), steps, NoCutsNote(answer));
+               PlanLabels(request), Figures(answer), steps, NoCutsNote(answer), lifts);
   return pdf.Finish();
 }
 
