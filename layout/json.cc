@@ -82,7 +82,7 @@ Out JobJson(const JobAnswer& job) {
 }  // namespace
 
 std::variant<Request, RequestError> ParseRequest(std::string_view text) {
-  std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth);
+  std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth, false);
   if (auto* error = std::get_if<RequestError>(&tree)) return *std::move(error);
   try {
     Request request = RequestReader().Read(std::get<Node>(tree));

@@ -159,7 +159,7 @@ Out PaperJson(const GangPaperAnswer& paper) {
 }  // namespace
 
 std::variant<GangRequest, RequestError> ParseGangRequest(std::string_view text) {
-  std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth);
+  std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth, true);
   if (auto* error = std::get_if<RequestError>(&tree)) return *std::move(error);
   try {
     GangRequest request = GangReader().Read(std::get<Node>(tree));
