@@ -48,13 +48,16 @@ class RequestReader {
     ObjectReader object(node, "job");
     Job job;
     job.quantity = fields_.Integer(object.Required("quantity"), "job.quantity");
-    if (const Node* n = object.Optional("overs")) job.overs_percent = fields_.Number(*n, "job.overs");
+    if (const Node* n = object.Optional("overs"))
+      job.overs_percent = fields_.Number(*n, "job.overs");
     if (const Node* n = object.Optional("makeready")) {
       job.makeready = fields_.Integer(*n, "job.makeready");
     }
     if (const Node* n = object.Optional("parent")) job.parent = fields_.ReadSize(*n, "job.parent");
-    if (const Node* n = object.Optional("grammage")) job.grammage = fields_.Number(*n, "job.grammage");
-    if (const Node* n = object.Optional("price")) job.price = FieldReader::ReadPrice(*n, "job.price");
+    if (const Node* n = object.Optional("grammage"))
+      job.grammage = fields_.Number(*n, "job.grammage");
+    if (const Node* n = object.Optional("price"))
+      job.price = FieldReader::ReadPrice(*n, "job.price");
     object.RefuseUnknown();
     return job;
   }
@@ -77,7 +80,6 @@ Out JobJson(const JobAnswer& job) {
   out["paper_utilisation"] = job.paper_utilisation;
   return out;
 }
-
 
 }  // namespace
 
@@ -109,6 +111,8 @@ std::string AnswerJson(const Answer& answer) {
                              {"turned", b.turned}});
   }
   out["cuts"] = answer.cuts ? json_io::CutsJson(*answer.cuts) : Out(nullptr);
+  if (answer.cuts_note) out["cuts_note"] = std::string(CutsNoteName(*answer.cuts_note));
+  out["complete"] = answer.complete;
   out["elapsed_ms"] = answer.elapsed_ms;
   if (answer.job) out["job"] = JobJson(*answer.job);
   return out.dump() + "\n";
@@ -118,6 +122,18 @@ std::string ErrorJson(const RequestError& error) {
   const Out out = {{"error", error.message}, {"field", error.field}};
   // Messages may quote what the caller sent: bytes that are not UTF-8 become U+FFFD.
   return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+std::string_view CutsNoteName(CutsNote note) {
+  switch (note) {
+    case CutsNote::kDie:
+      return "die";
+    case CutsNote::kTooManyPieces:
+      return "too-many-pieces";
+    case CutsNote::kNotGuillotine:
+      return "not-guillotine";
+  }
+  return "not-guillotine";
 }
 
 std::string_view ProofName(Proof proof) {

@@ -302,19 +302,20 @@ Margins FieldReader::ReadMargins(const Node& node, const std::string& path) cons
 }
 
 Grain FieldReader::ReadGrain(const Node& node, const std::string& path) {
-  return Choice<Grain>(node, path,
-                       {{"any", Grain::kAny}, {"length", Grain::kLength}, {"width", Grain::kWidth}});
+  return Choice<Grain>(
+      node, path, {{"any", Grain::kAny}, {"length", Grain::kLength}, {"width", Grain::kWidth}});
 }
 
 CutMode FieldReader::ReadCut(const Node& node, const std::string& path) {
-  return Choice<CutMode>(node, path, {{"guillotine", CutMode::kGuillotine}, {"die", CutMode::kDie}});
+  return Choice<CutMode>(node, path,
+                         {{"guillotine", CutMode::kGuillotine}, {"die", CutMode::kDie}});
 }
 
 Price FieldReader::ReadPrice(const Node& node, const std::string& path) {
   ObjectReader object(node, path);
   if (object.size() != 1) {
-    Refuse(ErrorCode::kOnePrice, "must hold exactly one of per_tonne, per_ream, per_sheet and per_m2",
-           path);
+    Refuse(ErrorCode::kOnePrice,
+           "must hold exactly one of per_tonne, per_ream, per_sheet and per_m2", path);
   }
   const std::pair<const char*, PricePer> kinds[] = {{"per_tonne", PricePer::kTonne},
                                                     {"per_ream", PricePer::kReam},
@@ -371,6 +372,5 @@ Out CutsJson(const std::vector<CutNode>& cuts) {
   }
   return out;
 }
-
 
 }  // namespace sheetora::layout::json_io

@@ -1,9 +1,11 @@
-// The drawing of a plan as SVG: inline in the planner page, and on its own at /plan.svg.
+// The drawing of a sheet layout as SVG: inline in the planner pages, and on its own at /plan.svg
+// and /gang.svg.
 #pragma once
 
 #include <string>
 
 #include "layout/layout.h"
+#include "pages/planner/plan_view.h"
 
 namespace sheetora::planner {
 
@@ -12,5 +14,9 @@ namespace sheetora::planner {
 /// (or, beyond 5,000 pieces, each block as a rect of class "block"), the numbered cut lines and
 /// the dimensions. `standalone` adds the XML declaration and a size in millimetres, for a file.
 std::string PlanSvg(const layout::Request& request, const layout::Answer& answer, bool standalone);
+
+/// Any sheet layout's drawing so: each piece of class "piece" and, when the labels have a
+/// legend, "job-K" in its kind's colour, with the legend under the sheet.
+std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool standalone);
 
 }  // namespace sheetora::planner

@@ -1,6 +1,7 @@
 #include "pages/planner/plan_view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -124,17 +125,25 @@ std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts) {
   return steps;
 }
 
-std::string_view NoCutsNote(const layout::Request& request, const layout::Answer& answer) {
-  if (answer.cuts) return "";
-  if (request.cut == layout::CutMode::kDie) return "模切排法：不列裁切顺序";
+std::string_view NoCutsNote(const layout::Answer& answer) {
   if (answer.ups == 0) return "放不下任何成品";
-  if (answer.ups > kMaxDrawnPieces) return "拼版数超过 5000：不列裁切顺序";
+  if (!answer.cuts_note) return "";
+  switch (*answer.cuts_note) {
+    case layout::CutsNote::kDie:
+      return "模切排法：不列裁切顺序";
+    case layout::CutsNote::kTooManyPieces:
+      return "拼版数超过 5000：不列裁切顺序";
+    case layout::CutsNote::kNotGuillotine:
+      break;
+  }
   return "没有裁切顺序";
 }
 
-Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) {
-  const double L = ToMm(request.sheet.length), W = ToMm(request.sheet.width);
-  const layout::Margins& m = request.margins;
+Drawing SheetDrawing(const layout::Size& sheet, const layout::Margins& m,
+                     const std::vector<layout::Spacing>& kinds,
+                     const std::vector<KindBlock>& blocks,
+                     const std::vector<layout::CutNode>* cuts) {
+  const double L = ToMm(sheet.length), W = ToMm(sheet.width);
   // Margins may together be wider than the sheet (nothing fits then); the strips stay on it.
   const double gripper = std::min(ToMm(m.gripper), W), tail = std::min(ToMm(m.tail), W - gripper);
   const double left = std::min(ToMm(m.left), L), right = std::min(ToMm(m.right), L - left);
@@ -152,9 +161,9 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
   }
 
   std::int64_t drawn_ups = 0;
-  for (const layout::Block& block : answer.blocks) drawn_ups += block.columns * block.rows;
-  const layout::Spacing spacing = layout::SpacingOf(request);
-  for (const layout::Block& block : answer.blocks) {
+  for (const KindBlock& kb : blocks) drawn_ups += kb.block.columns * kb.block.rows;
+  for (const auto& [kind, block] : blocks) {
+    const layout::Spacing& spacing = kinds[static_cast<std::size_t>(kind)];
     if (drawn_ups > kMaxDrawnPieces) {
       const layout::Size pitch = spacing.Pitch(block.turned);
       drawing.blocks.push_back({.box = BoxOf(spacing.BledExtent(block)),
@@ -163,20 +172,22 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
                                 .pitch_x = ToMm(pitch.length),
                                 .pitch_y = ToMm(pitch.width),
                                 .cell = BoxOf(spacing.TrimRect(block, 0, 0)),
-                                .bled_cell = BoxOf(spacing.BledRect(block, 0, 0))});
+                                .bled_cell = BoxOf(spacing.BledRect(block, 0, 0)),
+                                .kind = kind});
       continue;
     }
     for (std::int64_t j = 0; j < block.rows; ++j) {
       for (std::int64_t i = 0; i < block.columns; ++i) {
-        drawing.pieces.push_back(BoxOf(spacing.TrimRect(block, i, j)));
-        if (spacing.bleed > 0) drawing.bled.push_back(BoxOf(spacing.BledRect(block, i, j)));
+        drawing.pieces.push_back({.trim = BoxOf(spacing.TrimRect(block, i, j)),
+                                  .bled = BoxOf(spacing.BledRect(block, i, j)),
+                                  .kind = kind});
       }
     }
   }
 
-  if (answer.cuts) {
+  if (cuts != nullptr) {
     int number = 0;
-    for (const layout::CutNode& node : *answer.cuts) {
+    for (const layout::CutNode& node : *cuts) {
       if (node.kind != layout::CutKind::kStack || !node.axis) continue;
       for (const Micrometres at : node.at) {
         const bool on_x = *node.axis == 'x';
@@ -192,8 +203,47 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
   return drawing;
 }
 
+Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) {
+  std::vector<KindBlock> blocks;
+  for (const layout::Block& block : answer.blocks) blocks.push_back({.block = block});
+  return SheetDrawing(request.sheet, request.margins, {layout::SpacingOf(request)}, blocks,
+                      answer.cuts ? &*answer.cuts : nullptr);
+}
+
 bool LabelFits(double length, double width, std::string_view text, double font) {
   return length > 0.6 * font * static_cast<double>(text.size()) && width > 1.5 * font;
+}
+
+DrawingLabels PlanLabels(const layout::Request& request) {
+  return {.title = RequestSummary(request),
+          .sheet = request.sheet,
+          .gripper = request.margins.gripper,
+          .piece_labels = {SizeText(request.piece.length, request.piece.width)}};
+}
+
+std::string GripperText(Micrometres gripper) {
+  return gripper > 0 ? "咬口 " + Mm(gripper) + " mm" : "咬口边";
+}
+
+unsigned JobColour(std::size_t index) {
+  // A dozen hand-picked colours that tell apart at a glance; beyond them hues a golden angle
+  // apart, in three lightnesses so that near hues still differ.
+  constexpr unsigned kPalette[] = {0x9ecae1, 0xfdae6b, 0xa1d99b, 0xfc9fb5, 0xcbb4e3, 0xfdd870,
+                                   0x8fd4cb, 0xd9b38c, 0xc7c7c7, 0xe6a0c4, 0xb5cf6b, 0x9fb8f0};
+  if (index < std::size(kPalette)) return kPalette[index];
+  const double hue = std::fmod(static_cast<double>(index) * 137.508, 360) / 60;
+  const double lightness = 0.62 + 0.08 * static_cast<double>(index % 3);
+  const double chroma = (1 - std::fabs(2 * lightness - 1)) * 0.6;
+  const double second = chroma * (1 - std::fabs(std::fmod(hue, 2) - 1));
+  const int sector = static_cast<int>(hue);
+  const double rgb[6][3] = {{chroma, second, 0}, {second, chroma, 0}, {0, chroma, second},
+                            {0, second, chroma}, {second, 0, chroma}, {chroma, 0, second}};
+  unsigned colour = 0;
+  for (const double channel : rgb[sector % 6]) {
+    colour =
+        colour << 8 | static_cast<unsigned>(std::lround((channel + lightness - chroma / 2) * 255));
+  }
+  return colour;
 }
 
 std::string RequestSummary(const layout::Request& request) {

@@ -149,7 +149,7 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
   const std::vector<std::string> steps =
       answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
   if (steps.empty()) {
-    html += "<p class=\"note\">" + std::string(NoCutsNote(request, answer)) + "</p>\n";
+    html += "<p class=\"note\">" + std::string(NoCutsNote(answer)) + "</p>\n";
   } else {
     html += "<ol id=\"cuts\">\n";
     for (const std::string& step : steps) html += "<li>" + step + "</li>\n";
