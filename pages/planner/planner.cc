@@ -3,6 +3,7 @@
 #include <set>
 #include <span>
 
+#include "layout/answer_cache.h"
 #include "layout/json.h"
 #include "layout/plan.h"
 #include "pages/planner/plan_pdf.h"
@@ -218,7 +219,7 @@ AppAnswer ServePlanPage(const AppRequest& request) {
   if (!form.request) {
     return {.status = 400, .content_type = std::string(kHtml), .body = PlannerPage(form, nullptr)};
   }
-  const layout::Answer answer = layout::Plan(*form.request);
+  const layout::Answer answer = layout::PlanOnce(*form.request);
   return {.content_type = std::string(kHtml), .body = PlannerPage(form, &answer)};
 }
 
@@ -226,14 +227,14 @@ AppAnswer ServePlanSvg(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query);
   if (!form.request) return Refused(*form.error);
   return {.content_type = "image/svg+xml; charset=utf-8",
-          .body = PlanSvg(*form.request, layout::Plan(*form.request), true)};
+          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request), true)};
 }
 
 AppAnswer ServePlanPdf(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query);
   if (!form.request) return Refused(*form.error);
   return {.content_type = "application/pdf",
-          .body = PlanPdf(*form.request, layout::Plan(*form.request)),
+          .body = PlanPdf(*form.request, layout::PlanOnce(*form.request)),
           .headers = {{"Content-Disposition", "inline; filename=\"plan.pdf\""}}};
 }
 
