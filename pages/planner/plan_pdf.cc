@@ -81,7 +81,8 @@ void Fill(cairo_t* cr, const Frame& f, const Box& box, unsigned fill, unsigned s
   cairo_stroke(cr);
 }
 
-void DrawPlan(cairo_t* cr, const layout::Request& request, const Drawing& drawing) {
+void DrawPlan(cairo_t* cr, const layout::Request& request, const Drawing& drawing,
+              const Locale& locale) {
   const double L = drawing.sheet.length, W = drawing.sheet.width;
   const double room = 24;  // for the dimensions
   const double scale = std::min((kDrawingWidth - room) / L, (kDrawingHeight - room) / W);
@@ -97,11 +98,11 @@ void DrawPlan(cairo_t* cr, const layout::Request& request, const Drawing& drawin
     WriteCentred(cr, f.X(box.x + box.length / 2), f.Y(box.y + box.width / 2), 8, text);
   };
   if (!drawing.pieces.empty()) {
-    label(drawing.pieces.front(), SizeText(request.piece.length, request.piece.width));
+    label(drawing.pieces.front(), locale.Size(request.piece.length, request.piece.width));
   }
   for (const BlockBox& block : drawing.blocks) {
     Fill(cr, f, block.box, 0xd6e6f5, 0x2a5d8f, 0.6);
-    label(block.box, std::to_string(block.columns) + " × " + std::to_string(block.rows));
+    label(block.box, locale.Count(block.columns) + " × " + locale.Count(block.rows));
   }
   cairo_rectangle(cr, f.X(0), f.Y(W), L * f.scale, W * f.scale);
   SetColour(cr, 0x333333);
@@ -135,47 +136,53 @@ void DrawPlan(cairo_t* cr, const layout::Request& request, const Drawing& drawin
     }
   }
 
-  WriteCentred(cr, f.X(L / 2), f.Y(W) - 8, 8, Mm(request.sheet.length) + " mm");
+  WriteCentred(cr, f.X(L / 2), f.Y(W) - 8, 8, locale.Length(request.sheet.length));
   cairo_save(cr);
   cairo_translate(cr, f.X(0) - 8, f.Y(W / 2));
   cairo_rotate(cr, -1.5707963267948966);
-  WriteCentred(cr, 0, 0, 8, Mm(request.sheet.width) + " mm");
+  WriteCentred(cr, 0, 0, 8, locale.Length(request.sheet.width));
   cairo_restore(cr);
-  WriteCentred(
-      cr, f.X(L / 2), f.Y(0) + 10, 8,
-      request.margins.gripper > 0 ? "咬口 " + Mm(request.margins.gripper) + " mm" : "咬口边");
+  WriteCentred(cr, f.X(L / 2), f.Y(0) + 10, 8,
+               request.margins.gripper > 0
+                   ? locale.Fill(Msg::kGripperWidth, {locale.Length(request.margins.gripper)})
+                   : std::string(locale[Msg::kGripperEdge]));
 }
 
 }  // namespace
 
-std::string PlanPdf(const layout::Request& request, const layout::Answer& answer) {
+std::string PlanPdf(const layout::Request& request, const layout::Answer& answer,
+                    const Locale& locale) {
   std::string pdf;
   const std::unique_ptr<cairo_surface_t, SurfaceDestroy> surface(
       cairo_pdf_surface_create_for_stream(&Append, &pdf, kPageWidth, kPageHeight));
   const std::unique_ptr<cairo_t, ContextDestroy> context(cairo_create(surface.get()));
   cairo_t* cr = context.get();
+  const std::string title(locale[Msg::kCutSheetTitle]);
+  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, title.c_str());
+  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_SUBJECT,
+                                 RequestSummary(request, locale).c_str());
   cairo_select_font_face(cr, "WenQuanYi Micro Hei", CAIRO_FONT_SLANT_NORMAL,
                          CAIRO_FONT_WEIGHT_NORMAL);
 
-  Write(cr, kMargin, 42, 16, "拼版裁切单");
-  Write(cr, kMargin, 62, 9, RequestSummary(request));
-  DrawPlan(cr, request, DrawingOf(request, answer));
+  Write(cr, kMargin, 42, 16, title);
+  Write(cr, kMargin, 62, 9, RequestSummary(request, locale));
+  DrawPlan(cr, request, DrawingOf(request, answer), locale);
 
   // The figures in two columns below the drawing.
-  const std::vector<Figure> figures = Figures(answer);
+  const std::vector<Figure> figures = Figures(answer, locale);
   const std::size_t per_column = (figures.size() + 1) / 2;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const double x = kMargin + (i < per_column ? 0 : 240);
     const double y = kDrawingTop + kDrawingHeight + 30 + 15 * static_cast<double>(i % per_column);
-    Write(cr, x, y, 9, std::string(figures[i].label) + "：" + figures[i].value);
+    Write(cr, x, y, 9, locale.Fill(Msg::kFigure, {figures[i].label, figures[i].value}));
   }
 
   // The cut list: the right column of the first page, then three columns a page.
-  Write(cr, kListLeft, kDrawingTop, 11, "裁切顺序");
+  Write(cr, kListLeft, kDrawingTop, 11, locale[Msg::kCutList]);
   const std::vector<std::string> steps =
-      answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
+      answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
   if (steps.empty())
-    Write(cr, kListLeft, kDrawingTop + 18, kListFont + 1, NoCutsNote(request, answer));
+    Write(cr, kListLeft, kDrawingTop + 18, kListFont + 1, NoCutsNote(request, answer, locale));
   double x = kListLeft, y = kDrawingTop + 18;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     if (y > kListBottom) {

@@ -60,7 +60,8 @@ void Text(std::string& svg, std::string_view cls, double x, double y, double siz
 
 }  // namespace
 
-std::string PlanSvg(const layout::Request& request, const layout::Answer& answer, bool standalone) {
+std::string PlanSvg(const layout::Request& request, const layout::Answer& answer,
+                    const Locale& locale, bool standalone) {
   const Drawing drawing = DrawingOf(request, answer);
   const double L = drawing.sheet.length, W = drawing.sheet.width;
   const double font = std::max(L, W) / 40;
@@ -68,13 +69,16 @@ std::string PlanSvg(const layout::Request& request, const layout::Answer& answer
   std::string svg;
   if (standalone) svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plan\" role=\"img\"";
+  svg += " aria-labelledby=\"plan-title\" aria-describedby=\"plan-desc\"";
+  if (standalone) svg += " xml:lang=\"" + std::string(locale.language().tag) + "\"";
   svg += " viewBox=\"" + Decimal(-pad, 3) + " " + Decimal(-pad, 3) + " " + Decimal(L + 2 * pad, 3) +
          " " + Decimal(W + 2 * pad, 3) + "\"";
   if (standalone) {
     svg +=
         " width=\"" + Decimal(L + 2 * pad, 3) + "mm\" height=\"" + Decimal(W + 2 * pad, 3) + "mm\"";
   }
-  svg += ">\n<title>" + RequestSummary(request) + "</title>\n";
+  svg += ">\n<title id=\"plan-title\">" + RequestSummary(request, locale) + "</title>\n";
+  svg += "<desc id=\"plan-desc\">" + LayoutInWords(request, answer, locale) + "</desc>\n";
   svg += kStyle;
 
   if (!drawing.blocks.empty()) {
@@ -127,23 +131,25 @@ std::string PlanSvg(const layout::Request& request, const layout::Answer& answer
 
   // Dimensions: the sheet's length above it, its width to the left, the gripper below.
   Line(svg, "dim", 0, -font, L, -font);
-  Text(svg, "dim-text", L / 2, -1.4 * font, font, Mm(request.sheet.length) + " mm");
+  Text(svg, "dim-text", L / 2, -1.4 * font, font, locale.Length(request.sheet.length));
   Line(svg, "dim", -font, 0, -font, W);
   const std::string rotate =
       " transform=\"rotate(-90 " + Decimal(-1.4 * font, 3) + " " + Decimal(W / 2, 3) + ")\"";
-  Text(svg, "dim-text", -1.4 * font, W / 2, font, Mm(request.sheet.width) + " mm", rotate);
+  Text(svg, "dim-text", -1.4 * font, W / 2, font, locale.Length(request.sheet.width), rotate);
   Text(svg, "gripper-text", L / 2, W + 1.8 * font, font,
-       request.margins.gripper > 0 ? "咬口 " + Mm(request.margins.gripper) + " mm" : "咬口边");
+       request.margins.gripper > 0
+           ? locale.Fill(Msg::kGripperWidth, {locale.Length(request.margins.gripper)})
+           : std::string(locale[Msg::kGripperEdge]));
   if (!drawing.pieces.empty()) {
     const Box& first = drawing.pieces.front();
-    const std::string size = SizeText(request.piece.length, request.piece.width);
+    const std::string size = locale.Size(request.piece.length, request.piece.width);
     if (LabelFits(first.length, first.width, size, font)) {
       Text(svg, "piece-text", first.x + first.length / 2, W - first.y - first.width / 2 + font / 3,
            font, size);
     }
   }
   for (const BlockBox& block : drawing.blocks) {
-    const std::string count = std::to_string(block.columns) + " × " + std::to_string(block.rows);
+    const std::string count = locale.Count(block.columns) + " × " + locale.Count(block.rows);
     if (!LabelFits(block.box.length, block.box.width, count, font)) continue;
     Text(svg, "block-text", block.box.x + block.box.length / 2,
          W - block.box.y - block.box.width / 2 + font / 3, font, count);

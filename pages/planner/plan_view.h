@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "layout/layout.h"
+#include "pages/planner/messages.h"
+#include "pages/planner/units.h"
 
 namespace sheetora::planner {
 
@@ -16,13 +18,6 @@ inline constexpr std::int64_t kMaxDrawnPieces = 5000;
 /// Beyond this many cuts the lines are drawn without their numbers, which would only overprint
 /// each other; the cut list still numbers every cut.
 inline constexpr std::size_t kMaxNumberedCuts = 300;
-
-/// A length as millimetres: at most 3 decimals, no trailing zeros ("3.5", "1092").
-std::string Mm(layout::Micrometres length);
-/// "1092 × 787".
-std::string SizeText(layout::Micrometres length, layout::Micrometres width);
-/// A number with at most `decimals` decimals; without trailing zeros unless `keep_zeros` (money).
-std::string Decimal(double value, int decimals, bool keep_zeros = false);
 
 /// One figure of the answer: the element id the page gives its value, its label and its text.
 struct Figure {
@@ -33,14 +28,15 @@ struct Figure {
 
 /// The answer at a glance: ups, proof, bound, utilisation, then the job's figures when the
 /// answer has a job.
-std::vector<Figure> Figures(const layout::Answer& answer);
+std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale);
 
 /// The cut program as the operator's steps, one per cut, in the order the cuts are made: which
 /// stack, which way, at what distance from the stack's edge.
-std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts);
+std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, const Locale& locale);
 /// Why an answer has no cut program (die-cut work, or too many pieces to list), or "" when it
 /// has one.
-std::string_view NoCutsNote(const layout::Request& request, const layout::Answer& answer);
+std::string NoCutsNote(const layout::Request& request, const layout::Answer& answer,
+                       const Locale& locale);
 
 /// A rectangle in millimetres; y grows from the gripper edge.
 struct Box {
@@ -77,7 +73,12 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer);
 /// rectangle (all in one unit); a rough measure that errs on the side of leaving labels out.
 bool LabelFits(double length, double width, std::string_view text, double font);
 
-/// "纸张 1092 × 787 mm · 成品 210 × 140 mm · 出血 3 mm ...": the request in one line.
-std::string RequestSummary(const layout::Request& request);
+/// "上机纸尺寸 1092 × 787 mm · 成品尺寸 210 × 140 mm · 出血 3 mm ...": the request in one line.
+std::string RequestSummary(const layout::Request& request, const Locale& locale);
+
+/// The layout in words, for those who cannot see the drawing: how many pieces of what size on
+/// which sheet, and where each block of them starts.
+std::string LayoutInWords(const layout::Request& request, const layout::Answer& answer,
+                          const Locale& locale);
 
 }  // namespace sheetora::planner

@@ -12,15 +12,18 @@
 
 #include "host/app_routes.h"
 #include "layout/layout.h"
+#include "pages/planner/messages.h"
 
 namespace sheetora::planner {
 
 using Query = std::vector<std::pair<std::string, std::string>>;
 
-/// What is wrong with the form: the form field it belongs to ("" when none does) and why.
+/// What is wrong with the form: the form field it belongs to ("" when none does) and why, as a
+/// text of the message tables.
 struct FormError {
   std::string field;
-  std::string message;
+  Msg message = Msg::kErrRefused;
+  std::int64_t limit = 0;  ///< the message's "{0}"
 };
 
 /// The form as typed, and either the request it asks for (which the engine accepts) or the
@@ -29,13 +32,18 @@ struct ParsedForm {
   std::map<std::string, std::string, std::less<>> typed;  ///< every field of the form
   std::optional<layout::Request> request;
   std::optional<FormError> error;
+  const Language* language = &Languages().front();
+  Unit unit = Unit::kMm;
+
+  Locale locale() const { return Locale(*language, unit); }
 };
 
 /// Reads the form's fields from a query. Empty fields take the engine's defaults; sheet and
 /// piece are required, except that an empty query is the default form (1092 x 787 sheet,
 /// 210 x 140 piece). Lengths are millimetres, or inches with unit=in. Unknown fields are
-/// ignored; of a field given twice the first counts.
-ParsedForm ParsePlannerQuery(const Query& query);
+/// ignored; of a field given twice the first counts. The `lang` field, else the Accept-Language
+/// header, chooses the language.
+ParsedForm ParsePlannerQuery(const Query& query, std::string_view accept_language = "");
 
 /// The whole page for a parsed form and, when it has a request, its answer.
 std::string PlannerPage(const ParsedForm& form, const layout::Answer* answer);
