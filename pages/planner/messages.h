@@ -87,16 +87,9 @@ enum class Msg : std::uint16_t {
   kErrSize,
   kErrChoice,
   kErrQuantityNeeded,
-  kErrPositive,
-  kErrNegative,
-  kErrQuantityRange,
-  kErrOversRange,
-  kErrMakereadyRange,
-  kErrGrammageRange,
-  kErrPriceRange,
+  kErrOutOfRange,
   kErrPerTonneNeedsGrammage,
-  kErrSidesLeaveNothing,
-  kErrEndsLeaveNothing,
+  kErrNoPrintableArea,
   kErrRefused,
   // The answer.
   kSummary,  ///< "{0} {1}" label and value in the one-line summary
@@ -163,6 +156,8 @@ const Language& ChooseLanguage(std::string_view lang_field, std::string_view acc
 /// How one answer speaks: its language and the unit of its lengths.
 class Locale {
  public:
+  /// The default language in millimetres.
+  Locale() : Locale(Languages().front(), Unit::kMm) {}
   Locale(const Language& language, Unit unit) : language_(&language), unit_(unit) {}
 
   const Language& language() const { return *language_; }

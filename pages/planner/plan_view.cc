@@ -1,6 +1,7 @@
 #include "pages/planner/plan_view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -13,6 +14,8 @@ using layout::Micrometres;
 double ToMm(Micrometres length) {
   return static_cast<double>(length) / static_cast<double>(layout::kMicrometresPerMm);
 }
+
+Box BoxOf(const layout::Rect& r) { return {ToMm(r.x), ToMm(r.y), ToMm(r.length), ToMm(r.width)}; }
 
 Msg ProofMsg(layout::Proof proof) {
   switch (proof) {
@@ -107,9 +110,11 @@ std::string NoCutsNote(const layout::Request& request, const layout::Answer& ans
   return std::string(locale[Msg::kNoCuts]);
 }
 
-Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) {
-  const double L = ToMm(request.sheet.length), W = ToMm(request.sheet.width);
-  const layout::Margins& m = request.margins;
+Drawing SheetDrawing(const layout::Size& sheet, const layout::Margins& m,
+                     const std::vector<layout::Spacing>& kinds,
+                     const std::vector<KindBlock>& blocks,
+                     const std::vector<layout::CutNode>* cuts) {
+  const double L = ToMm(sheet.length), W = ToMm(sheet.width);
   // Margins may together be wider than the sheet (nothing fits then); the strips stay on it.
   const double gripper = std::min(ToMm(m.gripper), W), tail = std::min(ToMm(m.tail), W - gripper);
   const double left = std::min(ToMm(m.left), L), right = std::min(ToMm(m.right), L - left);
@@ -127,40 +132,33 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
   }
 
   std::int64_t drawn_ups = 0;
-  for (const layout::Block& block : answer.blocks) drawn_ups += block.columns * block.rows;
-  const Micrometres bleed = request.bleed;
-  for (const layout::Block& block : answer.blocks) {
-    const Micrometres along_x = block.turned ? request.piece.width : request.piece.length;
-    const Micrometres along_y = block.turned ? request.piece.length : request.piece.width;
-    const Micrometres pitch_x = along_x + 2 * bleed + request.gutter;
-    const Micrometres pitch_y = along_y + 2 * bleed + request.gutter;
+  for (const KindBlock& kb : blocks) drawn_ups += kb.block.columns * kb.block.rows;
+  for (const auto& [kind, block] : blocks) {
+    const layout::Spacing& spacing = kinds[static_cast<std::size_t>(kind)];
     if (drawn_ups > kMaxDrawnPieces) {
-      drawing.blocks.push_back(
-          {.box = {ToMm(block.x - bleed), ToMm(block.y - bleed),
-                   ToMm(block.columns * pitch_x - request.gutter),
-                   ToMm(block.rows * pitch_y - request.gutter)},
-           .columns = block.columns,
-           .rows = block.rows,
-           .pitch_x = ToMm(pitch_x),
-           .pitch_y = ToMm(pitch_y),
-           .cell = {ToMm(block.x), ToMm(block.y), ToMm(along_x), ToMm(along_y)}});
+      const layout::Size pitch = spacing.Pitch(block.turned);
+      drawing.blocks.push_back({.box = BoxOf(spacing.BledExtent(block)),
+                                .columns = block.columns,
+                                .rows = block.rows,
+                                .pitch_x = ToMm(pitch.length),
+                                .pitch_y = ToMm(pitch.width),
+                                .cell = BoxOf(spacing.TrimRect(block, 0, 0)),
+                                .bled_cell = BoxOf(spacing.BledRect(block, 0, 0)),
+                                .kind = kind});
       continue;
     }
     for (std::int64_t j = 0; j < block.rows; ++j) {
       for (std::int64_t i = 0; i < block.columns; ++i) {
-        const Micrometres x = block.x + i * pitch_x, y = block.y + j * pitch_y;
-        drawing.pieces.push_back({ToMm(x), ToMm(y), ToMm(along_x), ToMm(along_y)});
-        if (bleed > 0) {
-          drawing.bled.push_back({ToMm(x - bleed), ToMm(y - bleed), ToMm(along_x + 2 * bleed),
-                                  ToMm(along_y + 2 * bleed)});
-        }
+        drawing.pieces.push_back({.trim = BoxOf(spacing.TrimRect(block, i, j)),
+                                  .bled = BoxOf(spacing.BledRect(block, i, j)),
+                                  .kind = kind});
       }
     }
   }
 
-  if (answer.cuts) {
+  if (cuts != nullptr) {
     int number = 0;
-    for (const layout::CutNode& node : *answer.cuts) {
+    for (const layout::CutNode& node : *cuts) {
       if (node.kind != layout::CutKind::kStack || !node.axis) continue;
       for (const Micrometres at : node.at) {
         const bool on_x = *node.axis == 'x';
@@ -176,8 +174,51 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
   return drawing;
 }
 
+Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) {
+  std::vector<KindBlock> blocks;
+  for (const layout::Block& block : answer.blocks) blocks.push_back({.block = block});
+  return SheetDrawing(request.sheet, request.margins, {layout::SpacingOf(request)}, blocks,
+                      answer.cuts ? &*answer.cuts : nullptr);
+}
+
 bool LabelFits(double length, double width, std::string_view text, double font) {
   return length > 0.6 * font * static_cast<double>(text.size()) && width > 1.5 * font;
+}
+
+DrawingLabels PlanLabels(const layout::Request& request, const layout::Answer& answer,
+                         const Locale& locale) {
+  return {.title = RequestSummary(request, locale),
+          .description = LayoutInWords(request, answer, locale),
+          .locale = locale,
+          .sheet = request.sheet,
+          .gripper = request.margins.gripper,
+          .piece_labels = {locale.Size(request.piece.length, request.piece.width)}};
+}
+
+std::string GripperText(Micrometres gripper, const Locale& locale) {
+  return gripper > 0 ? locale.Fill(Msg::kGripperWidth, {locale.Length(gripper)})
+                     : std::string(locale[Msg::kGripperEdge]);
+}
+
+unsigned JobColour(std::size_t index) {
+  // A dozen hand-picked colours that tell apart at a glance; beyond them hues a golden angle
+  // apart, in three lightnesses so that near hues still differ.
+  constexpr unsigned kPalette[] = {0x9ecae1, 0xfdae6b, 0xa1d99b, 0xfc9fb5, 0xcbb4e3, 0xfdd870,
+                                   0x8fd4cb, 0xd9b38c, 0xc7c7c7, 0xe6a0c4, 0xb5cf6b, 0x9fb8f0};
+  if (index < std::size(kPalette)) return kPalette[index];
+  const double hue = std::fmod(static_cast<double>(index) * 137.508, 360) / 60;
+  const double lightness = 0.62 + 0.08 * static_cast<double>(index % 3);
+  const double chroma = (1 - std::fabs(2 * lightness - 1)) * 0.6;
+  const double second = chroma * (1 - std::fabs(std::fmod(hue, 2) - 1));
+  const int sector = static_cast<int>(hue);
+  const double rgb[6][3] = {{chroma, second, 0}, {second, chroma, 0}, {0, chroma, second},
+                            {0, second, chroma}, {second, 0, chroma}, {chroma, 0, second}};
+  unsigned colour = 0;
+  for (const double channel : rgb[sector % 6]) {
+    colour =
+        colour << 8 | static_cast<unsigned>(std::lround((channel + lightness - chroma / 2) * 255));
+  }
+  return colour;
 }
 
 std::string RequestSummary(const layout::Request& request, const Locale& locale) {
