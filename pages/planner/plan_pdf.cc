@@ -287,7 +287,7 @@ std::string PlanPdf(const layout::Request& request, const layout::Answer& answer
       answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
   pdf.CutSheet(std::string(locale[Msg::kCutSheetTitle]), RequestSummary(request, locale),
                DrawingOf(request, answer), PlanLabels(request, answer, locale),
-               Figures(answer, locale), steps, NoCutsNote(request, answer, locale));
+               Figures(answer, locale), steps, NoCutsNote(answer, locale));
   return pdf.Finish();
 }
 

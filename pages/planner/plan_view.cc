@@ -99,13 +99,16 @@ std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, cons
   return steps;
 }
 
-std::string NoCutsNote(const layout::Request& request, const layout::Answer& answer,
-                       const Locale& locale) {
-  if (answer.cuts) return "";
-  if (request.cut == layout::CutMode::kDie) return std::string(locale[Msg::kNoCutsDie]);
+std::string NoCutsNote(const layout::Answer& answer, const Locale& locale) {
   if (answer.ups == 0) return std::string(locale[Msg::kNoCutsNothingFits]);
-  if (answer.ups > kMaxDrawnPieces) {
-    return locale.Fill(Msg::kNoCutsTooMany, {locale.Count(kMaxDrawnPieces)});
+  if (!answer.cuts_note) return "";
+  switch (*answer.cuts_note) {
+    case layout::CutsNote::kDie:
+      return std::string(locale[Msg::kNoCutsDie]);
+    case layout::CutsNote::kTooManyPieces:
+      return locale.Fill(Msg::kNoCutsTooMany, {locale.Count(kMaxDrawnPieces)});
+    case layout::CutsNote::kNotGuillotine:
+      break;
   }
   return std::string(locale[Msg::kNoCuts]);
 }

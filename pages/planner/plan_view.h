@@ -35,8 +35,7 @@ std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale);
 std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, const Locale& locale);
 /// Why an answer has no cut program (die-cut work, or too many pieces to list), or "" when it
 /// has one.
-std::string NoCutsNote(const layout::Request& request, const layout::Answer& answer,
-                       const Locale& locale);
+std::string NoCutsNote(const layout::Answer& answer, const Locale& locale);
 
 /// A rectangle in millimetres; y grows from the gripper edge.
 struct Box {

@@ -169,7 +169,7 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
   const std::vector<std::string> steps =
       answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
   if (steps.empty()) {
-    html += "<p class=\"note\">" + NoCutsNote(request, answer, locale) + "</p>\n";
+    html += "<p class=\"note\">" + NoCutsNote(answer, locale) + "</p>\n";
   } else {
     // Focusable, so the keyboard can scroll a long list.
     html += "<ol id=\"cuts\" tabindex=\"0\" aria-labelledby=\"cut-list-title\">\n";
