@@ -275,27 +275,18 @@ AppAnswer ServePlanPage(const AppRequest& request) {
             .body = PlannerPage(form, nullptr),
             .headers = LanguageHeaders(form)};
   }
-<<<<<<< HEAD
   const layout::Answer answer = layout::PlanOnce(*form.request);
-  return {.content_type = std::string(kHtml), .body = PlannerPage(form, &answer)};
-=======
-  const layout::Answer answer = layout::Plan(*form.request);
   return {.content_type = std::string(kHtml),
           .body = PlannerPage(form, &answer),
           .headers = LanguageHeaders(form)};
->>>>>>> main
 }
 
 AppAnswer ServePlanSvg(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
   if (!form.request) return Refused(form);
   return {.content_type = "image/svg+xml; charset=utf-8",
-<<<<<<< HEAD
-          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request), true)};
-=======
-          .body = PlanSvg(*form.request, layout::Plan(*form.request), form.locale(), true),
+          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request), form.locale(), true),
           .headers = LanguageHeaders(form)};
->>>>>>> main
 }
 
 AppAnswer ServePlanPdf(const AppRequest& request) {
@@ -304,13 +295,8 @@ AppAnswer ServePlanPdf(const AppRequest& request) {
   std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form);
   headers.emplace_back("Content-Disposition", "inline; filename=\"plan.pdf\"");
   return {.content_type = "application/pdf",
-<<<<<<< HEAD
-          .body = PlanPdf(*form.request, layout::PlanOnce(*form.request)),
-          .headers = {{"Content-Disposition", "inline; filename=\"plan.pdf\""}}};
-=======
-          .body = PlanPdf(*form.request, layout::Plan(*form.request), form.locale()),
+          .body = PlanPdf(*form.request, layout::PlanOnce(*form.request), form.locale()),
           .headers = std::move(headers)};
->>>>>>> main
 }
 
 }  // namespace sheetora::planner
