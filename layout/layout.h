@@ -100,6 +100,9 @@ enum class ErrorCode {
   kNeedsGrammage,    ///< a price per tonne without the grammage
   kTooLarge,         ///< the request's body is over the size taken
   kMethod,           ///< the address does not take the method
+  kRepeatedId,       ///< a gang item's id given to another item before it
+  kFitsNowhere,      ///< a gang item fits the printable area in no allowed way
+  kNoPlan,           ///< no gang plan was found within the layouts allowed
 };
 
 /// What is wrong with a request: its code, in plain English words, and the path of the field
@@ -165,9 +168,9 @@ struct Answer {
   Proof proof = Proof::kNone;
   double utilisation = 0;
   std::vector<Block> blocks;
-  std::optional<std::vector<CutNode>> cuts;  ///< guillotine mode with ups <= 5,000 only
+  std::optional<std::vector<CutNode>> cuts;   ///< guillotine mode with ups <= 5,000 only
   std::optional<std::vector<Lift>> sequence;  ///< the cut program in lifts, with `cuts`
-  std::optional<CutsNote> cuts_note;         ///< set exactly when `cuts` is not
+  std::optional<CutsNote> cuts_note;          ///< set exactly when `cuts` is not
   /// The searches ran to their end (a proof or their step budgets), so the same request gets
   /// the same answer under any load; false when the time limit or a stop request cut them short.
   bool complete = true;

@@ -1,13 +1,11 @@
 #include "press/cut_data.h"
 
 #include <pugixml.hpp>
-
 #include <sstream>
 #include <variant>
 
+#include "layout/answer_cache.h"
 #include "layout/json.h"
-#include "layout/plan.h"
-
 #include "press/sheet.h"
 
 namespace sheetora::press {
@@ -130,8 +128,8 @@ std::string JdfCutting(const layout::Request& request, const layout::Answer& ans
   media.append_attribute("MediaType") = "Paper";
   media.append_attribute("Dimension") = Pair(request.sheet.length, request.sheet.width).c_str();
   pugi::xml_node links = jdf.append_child("ResourceLinkPool");
-  for (const auto& [link, ref] : {std::pair{"CuttingParamsLink", "CuttingParams1"},
-                                  std::pair{"MediaLink", "Media1"}}) {
+  for (const auto& [link, ref] :
+       {std::pair{"CuttingParamsLink", "CuttingParams1"}, std::pair{"MediaLink", "Media1"}}) {
     pugi::xml_node node = links.append_child(link);
     node.append_attribute("rRef") = ref;
     node.append_attribute("Usage") = "Input";
@@ -148,7 +146,7 @@ layout::ApiAnswer CutDataForRequest(std::string_view format, std::string_view bo
     return {.status = 400, .body = layout::ErrorJson(*error)};
   }
   const layout::Request& request = std::get<layout::Request>(parsed);
-  const layout::Answer answer = layout::Plan(request);
+  const layout::Answer answer = layout::PlanOnce(request);
   return {.body = format == "ppf" ? PpfCutData(request, answer, "layout")
                                   : JdfCutting(request, answer, "layout")};
 }

@@ -1,5 +1,9 @@
 #include "press/impose.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
@@ -8,11 +12,6 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -26,13 +25,13 @@ using layout::Micrometres;
 using Rectangle = QPDFObjectHandle::Rectangle;
 
 constexpr Micrometres kMm = layout::kMicrometresPerMm;
-constexpr Micrometres kCropOffset = 3 * kMm;  // least distance of a crop mark from the trim
+constexpr Micrometres kCropOffset = 3 * kMm;   // least distance of a crop mark from the trim
 constexpr Micrometres kBeyondBleed = kMm / 2;  // and at least this far beyond the bleed
 constexpr Micrometres kCropLength = 5 * kMm;
 constexpr Micrometres kTargetRadius = 3 * kMm;
 constexpr Micrometres kTargetArm = 4 * kMm;
-constexpr Micrometres kTargetStrip = 10 * kMm;  // least margin that holds a target
-constexpr Micrometres kSlugStrip = 3 * kMm;      // least tail margin that holds the slug
+constexpr Micrometres kTargetStrip = 10 * kMm;        // least margin that holds a target
+constexpr Micrometres kSlugStrip = 3 * kMm;           // least tail margin that holds the slug
 constexpr double kSizeTolerancePt = 72.0 / 25.4 / 2;  // half a millimetre
 constexpr int kMaxPageTreeNodes = 64;
 constexpr int kMaxArtworkPages = 2;
@@ -73,7 +72,8 @@ std::variant<std::vector<QPDFObjectHandle>, Refusal> WalkPages(QPDFObjectHandle 
     std::set<QPDFObjGen> up;
     QPDFObjectHandle node = page;
     for (int depth = 0; node.isDictionary(); ++depth, node = node.getKey("/Parent")) {
-      if (depth >= kMaxPageTreeNodes || (node.isIndirect() && !up.insert(node.getObjGen()).second)) {
+      if (depth >= kMaxPageTreeNodes ||
+          (node.isIndirect() && !up.insert(node.getObjGen()).second)) {
         return Refusal{"the artwork's page tree loops"};
       }
     }
@@ -128,8 +128,9 @@ std::variant<ArtworkForm, Refusal> FormOf(QPDFObjectHandle page, int number,
     trim = Rectangle(media_box.llx + bleed, media_box.lly + bleed, media_box.urx - bleed,
                      media_box.ury - bleed);
   }
-  ArtworkForm art{.form = helper.getFormXObjectForPage(true),
-                  .trim = QPDFMatrix(helper.getMatrixForTransformations()).transformRectangle(trim)};
+  ArtworkForm art{
+      .form = helper.getFormXObjectForPage(true),
+      .trim = QPDFMatrix(helper.getMatrixForTransformations()).transformRectangle(trim)};
   // The whole page, bleed included: each placement clips it to its own bled rectangle.
   art.form.getDict().replaceKey("/BBox", QPDFObjectHandle::newFromRectangle(media_box));
   const double width = art.trim.urx - art.trim.llx, height = art.trim.ury - art.trim.lly;
@@ -264,8 +265,8 @@ void AppendMarginMarks(std::string& content, const layout::Request& request,
                              slug.date;
     const double x = Points(std::max(left, 5 * kMm)), y = Points(W - tail / 2) - font / 3;
     slug_end_pt = x + 0.6 * font * static_cast<double>(text.size());
-    content += "BT /Slug " + Num(font) + " Tf " + Num(x) + " " + Num(y) + " Td " +
-               PsString(text) + " Tj ET\n";
+    content += "BT /Slug " + Num(font) + " Tf " + Num(x) + " " + Num(y) + " Td " + PsString(text) +
+               " Tj ET\n";
   }
   if (!request.marks.registration) return;
   const Micrometres middle_y = (gripper + W - tail) / 2;

@@ -3,9 +3,9 @@
 #include <ctime>
 #include <variant>
 
+#include "layout/answer_cache.h"
 #include "layout/api.h"
 #include "layout/json.h"
-#include "layout/plan.h"
 #include "press/impose.h"
 #include "press/multipart.h"
 
@@ -15,8 +15,7 @@ namespace {
 ImposeAnswer Refuse(unsigned status, std::string message, std::string field = "") {
   return {.status = status,
           .content_type = std::string(layout::kJsonContentType),
-          .body = layout::ErrorJson(
-              {.message = std::move(message), .field = std::move(field)})};
+          .body = layout::ErrorJson({.message = std::move(message), .field = std::move(field)})};
 }
 
 const FormPart* Find(const std::vector<FormPart>& parts, std::string_view name) {
@@ -78,7 +77,7 @@ ImposeAnswer ImposeEndpoint(std::string_view method, std::string_view content_ty
   if (const auto* refusal = std::get_if<Refusal>(&imposition)) {
     return Refuse(400, refusal->message, "artwork");
   }
-  const layout::Answer layout = layout::Plan(std::get<layout::Request>(request), stop);
+  const layout::Answer layout = layout::PlanOnce(std::get<layout::Request>(request), stop);
   if (stop.stop_requested()) return Refuse(503, "the request was cancelled");
   const std::string job = JobName(artwork->filename);
   const std::string today = date.empty() ? Today() : std::string(date);
@@ -86,11 +85,11 @@ ImposeAnswer ImposeEndpoint(std::string_view method, std::string_view content_ty
   if (const auto* refusal = std::get_if<Refusal>(&pdf)) {
     return Refuse(400, refusal->message, "artwork");
   }
-  return {.status = 200,
-          .content_type = "application/pdf",
-          .body = std::get<std::string>(std::move(pdf)),
-          .headers = {{"Content-Disposition",
-                       "attachment; filename=\"" + job + "-press-sheet.pdf\""}}};
+  return {
+      .status = 200,
+      .content_type = "application/pdf",
+      .body = std::get<std::string>(std::move(pdf)),
+      .headers = {{"Content-Disposition", "attachment; filename=\"" + job + "-press-sheet.pdf\""}}};
 }
 
 }  // namespace sheetora::press

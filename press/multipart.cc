@@ -66,8 +66,8 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
   if (fd < 0) return;
   struct stat info {};
   if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-    void* data = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE,
-                        fd, 0);
+    void* data =
+        ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
     if (data != MAP_FAILED) {
       data_ = data;
       size_ = static_cast<std::size_t>(info.st_size);
@@ -134,8 +134,8 @@ std::variant<std::vector<FormPart>, std::string> ParseMultipart(std::string_view
     }
     if (!disposition || part.name.empty()) return "a part has no name";
     const std::size_t data_start = headers_end + 4;
-    const auto found = std::search(body.begin() + static_cast<std::ptrdiff_t>(data_start),
-                                   body.end(), search);
+    const auto found =
+        std::search(body.begin() + static_cast<std::ptrdiff_t>(data_start), body.end(), search);
     if (found == body.end()) return "the multipart body is cut short";
     const std::size_t data_end = static_cast<std::size_t>(found - body.begin());
     part.data = body.substr(data_start, data_end - data_start);

@@ -67,9 +67,7 @@ std::vector<PrintedSide> PrintedSides(const layout::Request& request,
   for (const layout::Block& block : answer.blocks) {
     for (const TrimRect& r : TrimRects(request, {block})) pieces.emplace_back(r, block.turned);
   }
-  const auto front = [](const TrimRect& r, bool turned) {
-    return Placement{r, 0, turned ? 1 : 0};
-  };
+  const auto front = [](const TrimRect& r, bool turned) { return Placement{r, 0, turned ? 1 : 0}; };
   std::vector<PrintedSide> sides;
   switch (request.sides) {
     case layout::Sides::kSingle: {
@@ -91,7 +89,8 @@ std::vector<PrintedSide> PrintedSides(const layout::Request& request,
       // The engine planned the half at the origin and mirrored it: the first half holds the
       // fronts, the mirrored half their backs.
       const bool turn = request.sides == layout::Sides::kWorkAndTurn;
-      PrintedSide& plate = sides.emplace_back(PrintedSide{turn ? "work-and-turn" : "work-and-tumble", {}});
+      PrintedSide& plate =
+          sides.emplace_back(PrintedSide{turn ? "work-and-turn" : "work-and-tumble", {}});
       for (const auto& [r, turned] : pieces) {
         const bool first_half = turn ? r.x + r.x_end() <= L : r.y + r.y_end() <= W;
         plate.placements.push_back(first_half ? front(r, turned)

@@ -50,8 +50,7 @@ TrimRect Bled(const TrimRect& trim, layout::Micrometres bleed);
 /// turned over left to right (sheetwise, work-and-turn) or head to tail (work-and-tumble), so the
 /// back's position is the front's mirrored across the sheet, and its artwork turned so that its
 /// head lies at the same edge of the paper as the front's head.
-std::vector<PrintedSide> PrintedSides(const layout::Request& request,
-                                      const layout::Answer& answer);
+std::vector<PrintedSide> PrintedSides(const layout::Request& request, const layout::Answer& answer);
 
 /// How many artwork pages a request needs: 1 for single-sided work, 2 otherwise.
 int ArtworkPagesNeeded(const layout::Request& request);

@@ -1,5 +1,7 @@
 // Cut data read back: the PPF by a small reader of its own, the JDF with pugixml; the pieces
 // their blocks describe compared with the layout's.
+#include "press/cut_data.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <sstream>
 
 #include "layout/plan.h"
-#include "press/cut_data.h"
 #include "press/sheet.h"
 
 namespace sheetora::press {
@@ -24,8 +25,9 @@ std::vector<double> Numbers(std::string_view text) {
   std::vector<double> numbers;
   std::istringstream in{std::string(text)};
   for (std::string word; in >> word;) {
-    word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return c == '[' || c == ']'; }),
-               word.end());
+    word.erase(
+        std::remove_if(word.begin(), word.end(), [](char c) { return c == '[' || c == ']'; }),
+        word.end());
     if (!word.empty() && (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '-')) {
       numbers.push_back(std::stod(word));
     }

@@ -1,22 +1,23 @@
 // The imposed press sheet opened again with qpdf and rendered with pdftoppm; hostile artwork
 // refused through the endpoint, multipart parsing included.
+#include "press/impose.h"
+
 #include <gtest/gtest.h>
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <sstream>
 
 #include "layout/json.h"
 #include "layout/plan.h"
-#include "press/impose.h"
 #include "press/impose_api.h"
 #include "press/sheet.h"
 
@@ -38,8 +39,9 @@ struct ArtPage {
 std::string Written(QPDF& pdf, bool encrypt = false) {
   QPDFWriter writer(pdf);
   writer.setOutputMemory();
-  if (encrypt) writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true,
-                                                qpdf_r3p_full, true);
+  if (encrypt)
+    writer.setR6EncryptionParameters("", "owner", true, true, true, true, true, true, qpdf_r3p_full,
+                                     true);
   writer.write();
   const auto buffer = writer.getBufferSharedPointer();
   return {reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize()};
@@ -129,15 +131,18 @@ std::vector<Op> Operators(QPDFPageObjectHelper& page) {
 
 /// The expected matrix, from the piece's trim corner and the artwork's trim corner: upright,
 /// the artwork's lower-left on the trim's; turned a quarter counter-clockwise, its upper-left.
-std::array<double, 6> Expected(const Placement& p, double art_llx, double art_lly,
-                               double art_ury) {
+std::array<double, 6> Expected(const Placement& p, double art_llx, double art_lly, double art_ury) {
   const double x = Points(p.trim.x), y = Points(p.trim.y);
   const double x_end = Points(p.trim.x_end()), y_end = Points(p.trim.y_end());
   switch (p.quarter_turns) {
-    case 0: return {1, 0, 0, 1, x - art_llx, y - art_lly};
-    case 1: return {0, 1, -1, 0, x + art_ury, y - art_llx};
-    case 2: return {-1, 0, 0, -1, x_end + art_llx, y_end + art_lly};
-    default: return {0, -1, 1, 0, x - art_lly, y_end + art_llx};
+    case 0:
+      return {1, 0, 0, 1, x - art_llx, y - art_lly};
+    case 1:
+      return {0, 1, -1, 0, x + art_ury, y - art_llx};
+    case 2:
+      return {-1, 0, 0, -1, x_end + art_llx, y_end + art_lly};
+    default:
+      return {0, -1, 1, 0, x - art_lly, y_end + art_llx};
   }
 }
 
@@ -162,8 +167,9 @@ void CheckPage(QPDFPageObjectHelper& page, const layout::Request& request, const
   std::vector<std::array<double, 4>> segments;
   double last_x = 0, last_y = 0;
   for (const Op& op : Operators(page)) {
-    if (op.op == "cm") placed.push_back({op.numbers[0], op.numbers[1], op.numbers[2],
-                                         op.numbers[3], op.numbers[4], op.numbers[5]});
+    if (op.op == "cm")
+      placed.push_back({op.numbers[0], op.numbers[1], op.numbers[2], op.numbers[3], op.numbers[4],
+                        op.numbers[5]});
     if (op.op == "m") last_x = op.numbers[0], last_y = op.numbers[1];
     if (op.op == "l") segments.push_back({last_x, last_y, op.numbers[0], op.numbers[1]});
   }
@@ -200,8 +206,7 @@ TEST(ImposeTest, EveryPlacementDrawsOneFormAtItsTrimAndTurn) {
       request.grain = grain;
       const layout::Answer answer = layout::Plan(request);
       ASSERT_GT(answer.ups, 2);
-      const std::string artwork =
-          MakeArtwork({{90, 50, 3, kRed}, {90, 50, 3, kBlue}});
+      const std::string artwork = MakeArtwork({{90, 50, 3, kRed}, {90, 50, 3, kBlue}});
       auto pdf = ImposeSheet(request, answer, artwork, {.job = "job", .date = "2026-12-07"});
       ASSERT_TRUE(std::holds_alternative<std::string>(pdf)) << std::get<Refusal>(pdf).message;
       Opened opened = Open(std::get<std::string>(pdf));
@@ -219,7 +224,8 @@ struct Raster {
   int width = 0, height = 0;
   std::string rgb;
   std::array<int, 3> At(double x_pt, double y_pt, int dpi) const {
-    const int px = static_cast<int>(x_pt / 72 * dpi), py = height - 1 - static_cast<int>(y_pt / 72 * dpi);
+    const int px = static_cast<int>(x_pt / 72 * dpi),
+              py = height - 1 - static_cast<int>(y_pt / 72 * dpi);
     const std::size_t at = (static_cast<std::size_t>(py) * width + px) * 3;
     return {static_cast<unsigned char>(rgb[at]), static_cast<unsigned char>(rgb[at + 1]),
             static_cast<unsigned char>(rgb[at + 2])};
@@ -227,8 +233,8 @@ struct Raster {
 };
 
 std::vector<Raster> Render(const std::string& pdf, int dpi) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("impose_render_" + std::to_string(::getpid()));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("impose_render_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "sheet.pdf", std::ios::binary) << pdf;
   const std::string command = "pdftoppm -r " + std::to_string(dpi) + " " +
@@ -285,8 +291,8 @@ TEST(ImposeTest, RenderingShowsEachPieceTurnedAndClipped) {
         const std::string own = p.artwork == 0 ? "red" : "blue";
         // The head-left quarter: upright top-left; a quarter counter-clockwise bottom-left; a
         // quarter clockwise top-right; half a turn bottom-right.
-        static constexpr double kQuarter[4][2] = {{0.25, 0.75}, {0.25, 0.25}, {0.75, 0.25},
-                                                  {0.75, 0.75}};
+        static constexpr double kQuarter[4][2] = {
+            {0.25, 0.75}, {0.25, 0.25}, {0.75, 0.25}, {0.75, 0.75}};
         const double* q = kQuarter[p.quarter_turns & 3];
         EXPECT_EQ(Colour(pages[n].At(x + q[0] * w, y + q[1] * h, kDpi)), "green")
             << "page " << n + 1 << " piece at " << x << "," << y;
@@ -331,8 +337,8 @@ std::string HandMadeTree(int pages, bool loop) {
   QPDFObjectHandle root_pages = pdf.getRoot().getKey("/Pages");
   QPDFObjectHandle kids = QPDFObjectHandle::newArray();
   for (int i = 0; i < pages; ++i) {
-    QPDFObjectHandle page = QPDFObjectHandle::parse(
-        "<< /Type /Page /MediaBox [0 0 267.87 158.74] /Resources << >> >>");
+    QPDFObjectHandle page =
+        QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 267.87 158.74] /Resources << >> >>");
     page.replaceKey("/Parent", root_pages);
     kids.appendItem(pdf.makeIndirectObject(page));
   }
@@ -358,11 +364,12 @@ TEST(ImposeApiTest, AnswersThePressSheetForAGoodUpload) {
   for (const Op& op : Operators(opened.pages.at(0))) {
     if (op.op == "Tj") slug = op.name;
   }
-  EXPECT_EQ(slug, "Spring card   sheet 320 x 230 mm   " +
-                      std::to_string(layout::Plan(std::get<layout::Request>(
-                                                      layout::ParseRequest(kRequestJson)))
-                                         .ups) +
-                      " up   front   2026-12-07");
+  EXPECT_EQ(
+      slug,
+      "Spring card   sheet 320 x 230 mm   " +
+          std::to_string(
+              layout::Plan(std::get<layout::Request>(layout::ParseRequest(kRequestJson))).ups) +
+          " up   front   2026-12-07");
 }
 
 TEST(ImposeApiTest, RefusesBadArtworkAndBadForms) {

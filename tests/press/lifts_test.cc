@@ -1,5 +1,7 @@
 // The cut list in lifts: replayed on the sheet to exactly the layout's pieces, and its knife
 // cycles against the fewest an exhaustive search finds on small layouts.
+#include "layout/lifts.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <set>
 
 #include "layout/cut_program.h"
-#include "layout/lifts.h"
 #include "layout/plan.h"
 #include "press/sheet.h"
 
@@ -120,8 +121,8 @@ std::int64_t FewestCycles(const Request& request, const std::vector<CutNode>& cu
         ++layers;
       }
       if (!same || layers > request.max_stack) continue;
-      result = std::min(result, static_cast<std::int64_t>(cuts[stacks[first]].at.size()) +
-                                    best(done | chosen));
+      result = std::min(
+          result, static_cast<std::int64_t>(cuts[stacks[first]].at.size()) + best(done | chosen));
     }
     return memo[done] = result;
   };
