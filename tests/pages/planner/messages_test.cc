@@ -138,6 +138,12 @@ TEST(PlannerLanguage, TheEnglishPageShowsNoChineseAndTheChosenUnit) {
   };
   EXPECT_EQ(drawing(inches.body), drawing(mm.body));
 
+  // The drawing's alternative: the layout in words.
+  EXPECT_EQ(LayoutInWords(HandMadeRequest(), HandMadeAnswer(), Locale(Languages()[1], Unit::kMm)),
+            "4 pieces of 45 × 30 mm on a 100 × 70 mm sheet, gripper edge at the bottom: 2 across "
+            "× 2 down upright, starting 5 mm from the left and 10 mm from the gripper edge.");
+  EXPECT_NE(inches.body.find("<desc id=\"plan-desc\">"), std::string::npos);
+
   // The engine's refusal, in each language, beside its field.
   const AppAnswer zh = ServePlanPage(
       {.method = "GET", .path = "/plan", .query = Q("sheet=1092x787&piece=210x140&gripper=1001")});
