@@ -3,6 +3,7 @@
 #include <array>
 
 #include "host/api_routes.h"
+#include "pages/planner/gang.h"
 #include "pages/planner/planner.h"
 
 namespace sheetora {
@@ -14,6 +15,9 @@ constexpr std::array kAppRoutes = {
     AppRoute{"/plan", &planner::ServePlanPage},       // the job planner page
     AppRoute{"/plan.svg", &planner::ServePlanSvg},    // its drawing
     AppRoute{"/plan.pdf", &planner::ServePlanPdf},    // its printable cut sheet
+    AppRoute{"/gang", &planner::ServeGangPage},       // several jobs on shared sheets
+    AppRoute{"/gang.svg", &planner::ServeGangSvg},    // a layout of the gang plan
+    AppRoute{"/gang.pdf", &planner::ServeGangPdf},    // the plan and each layout's cut sheet
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "layout/json.h"
 #include "runtime/page.h"
 
 namespace sheetora::planner {
@@ -175,6 +176,48 @@ void AppendInput(std::string& html, const Field& field, std::string_view key,
   html.append(attributes).append(">");
 }
 
+void AppendFieldRows(std::string& html, std::span<const Field> fields, const Typed& typed,
+                     const std::optional<FormError>& error) {
+  const std::string_view unit = UnitOf(typed);
+  const auto text = [&](const Field& field) {
+    const auto found = typed.find(field.name);
+    return found == typed.end() ? std::string_view() : std::string_view(found->second);
+  };
+  const auto invalid = [&](const Field& field) { return error && error->field == field.name; };
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const Field& field = fields[i];
+    if (field.same_row) continue;  // drawn with the field before it
+    const Field* joined =
+        i + 1 < fields.size() && fields[i + 1].same_row ? &fields[i + 1] : nullptr;
+    html += "<div class=\"row\"><label for=\"f-" + std::string(field.name) + "\">" +
+            std::string(field.label) + "</label>";
+    if (joined != nullptr) html += "<span class=\"pair\">";
+    AppendInput(html, field, field.name, text(field), invalid(field));
+    if (joined != nullptr) {
+      AppendInput(html, *joined, joined->name, text(*joined), invalid(*joined));
+      html += "</span>";
+    }
+    const bool length = field.kind == Kind::kSize || field.kind == Kind::kLength;
+    html += "<span class=\"suffix\">" + std::string(length ? unit : field.suffix) + "</span>\n";
+    if (invalid(field) || (joined != nullptr && invalid(*joined))) AppendError(html, *error);
+    html += "</div>\n";
+  }
+}
+
+void AppendFigures(std::string& html, const std::vector<Figure>& figures,
+                   std::string_view list_attributes, std::string_view id_attribute,
+                   layout::Proof proof) {
+  html.append("<dl ").append(list_attributes).append(">\n");
+  for (const Figure& figure : figures) {
+    html.append("<div><dt>").append(figure.label).append("</dt><dd ").append(id_attribute);
+    html.append("=\"").append(figure.id).append("\"");
+    if (figure.id == "proof")
+      html.append(" data-proof=\"").append(layout::ProofName(proof)).append("\"");
+    html.append(">").append(EscapeHtmlAttribute(figure.value)).append("</dd></div>\n");
+  }
+  html += "</dl>\n";
+}
+
 void AppendQueryField(std::string& query, std::string_view name, std::string_view value) {
   query += query.empty() ? "?" : "&";
   query += name;
@@ -187,6 +230,12 @@ void AppendQueryField(std::string& query, std::string_view name, std::string_vie
       query += {'%', kHex[c >> 4], kHex[c & 15]};
     }
   }
+}
+
+AppAnswer RefusedFile(const FormError& error) {
+  return {.status = 400,
+          .content_type = "text/plain; charset=utf-8",
+          .body = (error.field.empty() ? "" : error.field + ": ") + error.message + "\n"};
 }
 
 void AppendPageHead(std::string& html, std::string_view title, std::string_view nav,

@@ -11,7 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "host/app_routes.h"
 #include "layout/layout.h"
+#include "pages/planner/plan_view.h"
 
 namespace sheetora::planner {
 
@@ -98,6 +100,18 @@ void AppendError(std::string& html, const FormError& error);
 void AppendInput(std::string& html, const Field& field, std::string_view key,
                  std::string_view typed, bool invalid, std::string_view attributes = "");
 
+/// One row a field (a field marked same_row joins the row before it): its label, its input, its
+/// unit or suffix, and the error when it belongs to the field.
+void AppendFieldRows(std::string& html, std::span<const Field> fields, const Typed& typed,
+                     const std::optional<FormError>& error);
+
+/// The figures as a <dl> with `list_attributes` (e.g. id="figures"): each value's element
+/// carries the figure's id in `id_attribute` ("id", or "class" where a page shows several such
+/// lists), the proof's also its name in data-proof.
+void AppendFigures(std::string& html, const std::vector<Figure>& figures,
+                   std::string_view list_attributes, std::string_view id_attribute,
+                   layout::Proof proof);
+
 /// Appends "name=value" to a query string, with "?" or "&" before it and the value
 /// percent-encoded.
 void AppendQueryField(std::string& query, std::string_view name, std::string_view value);
@@ -106,5 +120,11 @@ void AppendQueryField(std::string& query, std::string_view name, std::string_vie
 /// header's right, `style` added to the planner pages' shared style sheet.
 void AppendPageHead(std::string& html, std::string_view title, std::string_view nav,
                     std::string_view style = "");
+
+inline constexpr std::string_view kHtmlType = "text/html; charset=utf-8";
+
+/// The answer of a drawing or PDF whose form cannot be planned: 400 with the field and why, as
+/// plain text.
+AppAnswer RefusedFile(const FormError& error);
 
 }  // namespace sheetora::planner

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "pages/planner/plan_view.h"
+#include "runtime/page.h"
 
 namespace sheetora::planner {
 namespace {
@@ -89,7 +90,7 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
   if (standalone) {
     svg += " width=\"" + Decimal(L + 2 * pad, 3) + "mm\" height=\"" + Decimal(height, 3) + "mm\"";
   }
-  svg += ">\n<title>" + labels.title + "</title>\n";
+  svg += ">\n<title>" + EscapeHtmlAttribute(labels.title) + "</title>\n";
   svg += kStyle;
   if (!labels.colours.empty()) {
     svg += "<style>\n";
@@ -170,7 +171,7 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
     const Box& first = piece.trim;
     if (LabelFits(first.length, first.width, labels.piece_labels[kind], font)) {
       Text(svg, "piece-text", first.x + first.length / 2, W - first.y - first.width / 2 + font / 3,
-           font, labels.piece_labels[kind]);
+           font, EscapeHtmlAttribute(labels.piece_labels[kind]));
     }
   }
   for (const BlockBox& block : drawing.blocks) {
@@ -195,7 +196,7 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
       Attribute(svg, "x", x + 2 * font);
       Attribute(svg, "y", y + 0.95 * font);
       Attribute(svg, "font-size", font);
-      svg.append(">").append(labels.legend[i].text).append("</text>\n");
+      svg.append(">").append(EscapeHtmlAttribute(labels.legend[i].text)).append("</text>\n");
     }
     svg += "</g>\n";
   }

@@ -38,8 +38,6 @@ std::string Count(std::int64_t n, std::string_view unit) {
   return std::to_string(n).append(" ").append(unit);
 }
 
-std::string Percent(double fraction) { return Decimal(fraction * 100, 2) + "%"; }
-
 std::string_view GrainText(layout::Grain grain) {
   switch (grain) {
     case layout::Grain::kLength:
@@ -98,6 +96,13 @@ std::vector<Figure> Figures(const layout::Answer& answer) {
   }
   figures.push_back({"run-sheets", "正数用纸", Count(job.run_sheets, "张")});
   figures.push_back({"press-sheets", "上机用纸（含加放、校版）", Count(job.press_sheets, "张")});
+  AppendPaperFigures(figures, job);
+  return figures;
+}
+
+std::string Percent(double fraction) { return Decimal(fraction * 100, 2) + "%"; }
+
+void AppendPaperFigures(std::vector<Figure>& figures, const layout::JobAnswer& job) {
   figures.push_back({"per-parent", "全张开数", Count(job.per_parent, "开")});
   figures.push_back({"parent-sheets", "全张用纸", Count(job.parent_sheets, "张")});
   figures.push_back(
@@ -105,7 +110,6 @@ std::vector<Figure> Figures(const layout::Answer& answer) {
   figures.push_back(
       {"cost", "纸张费用", job.cost ? Decimal(*job.cost, 2, true) + " 元" : "—（未填价格）"});
   figures.push_back({"paper-utilisation", "全张利用率", Percent(job.paper_utilisation)});
-  return figures;
 }
 
 std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts) {
@@ -126,10 +130,13 @@ std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts) {
 }
 
 std::string_view NoCutsNote(const layout::Request& request, const layout::Answer& answer) {
-  if (answer.cuts) return "";
-  if (request.cut == layout::CutMode::kDie) return "模切排法：不列裁切顺序";
-  if (answer.ups == 0) return "放不下任何成品";
-  if (answer.ups > kMaxDrawnPieces) return "拼版数超过 5000：不列裁切顺序";
+  return answer.cuts ? "" : NoCutsNote(request.cut, answer.ups);
+}
+
+std::string_view NoCutsNote(layout::CutMode cut, std::int64_t pieces) {
+  if (cut == layout::CutMode::kDie) return "模切排法：不列裁切顺序";
+  if (pieces == 0) return "放不下任何成品";
+  if (pieces > kMaxDrawnPieces) return "拼版数超过 5000：不列裁切顺序";
   return "没有裁切顺序";
 }
 
@@ -243,16 +250,24 @@ unsigned JobColour(std::size_t index) {
 std::string RequestSummary(const layout::Request& request) {
   std::string text = "纸张 " + SizeText(request.sheet.length, request.sheet.width) + " mm · 成品 " +
                      SizeText(request.piece.length, request.piece.width) + " mm";
+  AppendSpacing(text, request.bleed, request.gutter, request.margins);
+  text.append(" · 纸纹 ").append(GrainText(request.grain));
+  text.append(CutText(request.cut));
+  return text;
+}
+
+void AppendSpacing(std::string& text, Micrometres bleed, Micrometres gutter,
+                   const layout::Margins& margins) {
   const std::pair<std::string_view, Micrometres> lengths[] = {
-      {"出血", request.bleed},           {"间距", request.gutter},
-      {"咬口", request.margins.gripper}, {"拖梢", request.margins.tail},
-      {"左边空", request.margins.left},  {"右边空", request.margins.right}};
+      {"出血", bleed},        {"间距", gutter},         {"咬口", margins.gripper},
+      {"拖梢", margins.tail}, {"左边空", margins.left}, {"右边空", margins.right}};
   for (const auto& [label, length] : lengths) {
     if (length != 0) text.append(" · ").append(label).append(" ").append(Mm(length)).append(" mm");
   }
-  text.append(" · 纸纹 ").append(GrainText(request.grain));
-  text.append(request.cut == layout::CutMode::kDie ? " · 模切" : " · 直刀裁切");
-  return text;
+}
+
+std::string_view CutText(layout::CutMode cut) {
+  return cut == layout::CutMode::kDie ? " · 模切" : " · 直刀裁切";
 }
 
 }  // namespace sheetora::planner

@@ -35,12 +35,20 @@ struct Figure {
 /// answer has a job.
 std::vector<Figure> Figures(const layout::Answer& answer);
 
+/// "12.5%" for 0.125.
+std::string Percent(double fraction);
+
+/// The paper's figures of a job that has no error: parent sheets, weight, cost, utilisation.
+void AppendPaperFigures(std::vector<Figure>& figures, const layout::JobAnswer& job);
+
 /// The cut program as the operator's steps, one per cut, in the order the cuts are made: which
 /// stack, which way, at what distance from the stack's edge.
 std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts);
 /// Why an answer has no cut program (die-cut work, or too many pieces to list), or "" when it
 /// has one.
 std::string_view NoCutsNote(const layout::Request& request, const layout::Answer& answer);
+/// Why a layout of that many pieces has no cut program.
+std::string_view NoCutsNote(layout::CutMode cut, std::int64_t pieces);
 
 /// A rectangle in millimetres; y grows from the gripper edge.
 struct Box {
@@ -131,5 +139,10 @@ unsigned JobColour(std::size_t index);
 
 /// "纸张 1092 × 787 mm · 成品 210 × 140 mm · 出血 3 mm ...": the request in one line.
 std::string RequestSummary(const layout::Request& request);
+/// " · 出血 3 mm · 咬口 10 mm ...": the lengths that are not zero.
+void AppendSpacing(std::string& text, layout::Micrometres bleed, layout::Micrometres gutter,
+                   const layout::Margins& margins);
+/// " · 直刀裁切" or " · 模切".
+std::string_view CutText(layout::CutMode cut);
 
 }  // namespace sheetora::planner

@@ -97,55 +97,25 @@ std::string QueryString(const ParsedForm& form) {
 }
 
 void AppendForm(std::string& html, const ParsedForm& form) {
-  const std::string_view unit = UnitOf(form.typed);
   html += "<form id=\"plan-form\" action=\"/plan\" method=\"get\">\n";
   if (form.error && form.error->field.empty()) AppendError(html, *form.error);
-  int group = -1;
-  for (std::size_t i = 0; i < std::size(kFields); ++i) {
-    const Field& field = kFields[i];
-    if (field.group != group) {
-      if (group >= 0) html += "</fieldset>\n";
-      group = field.group;
-      html += "<fieldset><legend>" + std::string(kGroups[group]) + "</legend>\n";
-    }
-    if (field.same_row) continue;  // drawn with the field before it
-    const bool joined = i + 1 < std::size(kFields) && kFields[i + 1].same_row;
-    const bool invalid = form.error && form.error->field == field.name;
-    html += "<div class=\"row\"><label for=\"f-" + std::string(field.name) + "\">" +
-            std::string(field.label) + "</label>";
-    if (joined) html += "<span class=\"pair\">";
-    AppendInput(html, field, field.name, form.typed.find(field.name)->second, invalid);
-    if (joined) {
-      const Field& next = kFields[i + 1];
-      AppendInput(html, next, next.name, form.typed.find(next.name)->second,
-                  form.error && form.error->field == next.name);
-      html += "</span>";
-    }
-    const bool length = field.kind == Kind::kSize || field.kind == Kind::kLength;
-    html += "<span class=\"suffix\">" + std::string(length ? unit : field.suffix) + "</span>\n";
-    if (form.error && (invalid || (joined && form.error->field == kFields[i + 1].name))) {
-      AppendError(html, *form.error);
-    }
-    html += "</div>\n";
+  const std::span<const Field> fields = kFields;
+  for (std::size_t begin = 0, end = 0; begin < fields.size(); begin = end) {
+    const int group = fields[begin].group;
+    while (end < fields.size() && fields[end].group == group) ++end;
+    html += "<fieldset><legend>" + std::string(kGroups[group]) + "</legend>\n";
+    AppendFieldRows(html, fields.subspan(begin, end - begin), form.typed, form.error);
+    html += "</fieldset>\n";
   }
-  html += "</fieldset>\n<button type=\"submit\">计算</button>\n</form>\n";
+  html += "<button type=\"submit\">计算</button>\n</form>\n";
 }
 
 void AppendResult(std::string& html, const ParsedForm& form, const layout::Answer& answer) {
   const layout::Request& request = *form.request;
   html += "<section id=\"result\">\n<p class=\"summary\">" + RequestSummary(request) + "</p>\n";
   html += "<figure id=\"drawing\">\n" + PlanSvg(request, answer, false) + "</figure>\n";
-  html += "<dl id=\"figures\">\n";
-  for (const Figure& figure : Figures(answer)) {
-    html +=
-        "<div><dt>" + std::string(figure.label) + "</dt><dd id=\"" + std::string(figure.id) + "\"";
-    if (figure.id == "proof")
-      html += " data-proof=\"" + std::string(layout::ProofName(answer.proof)) + "\"";
-    html += ">";
-    html += EscapeHtmlAttribute(figure.value);
-    html += "</dd></div>\n";
-  }
-  html += "</dl>\n<section id=\"cut-list\"><h2>裁切顺序</h2>\n";
+  AppendFigures(html, Figures(answer), "id=\"figures\"", "id", answer.proof);
+  html += "<section id=\"cut-list\"><h2>裁切顺序</h2>\n";
   const std::vector<std::string> steps =
       answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
   if (steps.empty()) {
@@ -159,16 +129,6 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
   html += "<p class=\"links\"><a href=\"/plan.pdf" + query +
           "\">打印裁切单（PDF）</a><a href=\"/plan.svg" + query +
           "\">排版图（SVG）</a></p>\n</section>\n</section>\n";
-}
-
-constexpr std::string_view kHtml = "text/html; charset=utf-8";
-constexpr std::string_view kText = "text/plain; charset=utf-8";
-
-/// The answer for a form that cannot be planned, for the SVG and the PDF.
-AppAnswer Refused(const FormError& error) {
-  return {.status = 400,
-          .content_type = std::string(kText),
-          .body = (error.field.empty() ? "" : error.field + ": ") + error.message + "\n"};
 }
 
 }  // namespace
@@ -216,22 +176,23 @@ std::string PlannerPage(const ParsedForm& form, const layout::Answer* answer) {
 AppAnswer ServePlanPage(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query);
   if (!form.request) {
-    return {.status = 400, .content_type = std::string(kHtml), .body = PlannerPage(form, nullptr)};
+    return {
+        .status = 400, .content_type = std::string(kHtmlType), .body = PlannerPage(form, nullptr)};
   }
   const layout::Answer answer = layout::Plan(*form.request);
-  return {.content_type = std::string(kHtml), .body = PlannerPage(form, &answer)};
+  return {.content_type = std::string(kHtmlType), .body = PlannerPage(form, &answer)};
 }
 
 AppAnswer ServePlanSvg(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query);
-  if (!form.request) return Refused(*form.error);
+  if (!form.request) return RefusedFile(*form.error);
   return {.content_type = "image/svg+xml; charset=utf-8",
           .body = PlanSvg(*form.request, layout::Plan(*form.request), true)};
 }
 
 AppAnswer ServePlanPdf(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query);
-  if (!form.request) return Refused(*form.error);
+  if (!form.request) return RefusedFile(*form.error);
   return {.content_type = "application/pdf",
           .body = PlanPdf(*form.request, layout::Plan(*form.request)),
           .headers = {{"Content-Disposition", "inline; filename=\"plan.pdf\""}}};
