@@ -344,13 +344,16 @@ GangAnswer PlanFor(const GangRequest& request, const AppRequest&) {
 ParsedGang ParseGangQuery(const Query& query) {
   ParsedGang form;
   for (const Field& field : GangFields()) form.typed.emplace(field.name, "");
-  std::set<std::string_view> seen;
-  std::vector<std::size_t> counts(std::size(kRowFields));
+  // A row starts at its "job" field, or at a field its row already has: a form sends every
+  // field of every row, a hand-written address may leave some out.
+  std::set<std::string_view> seen, in_row;
   for (const auto& [name, value] : query.empty() ? ExampleQuery() : query) {
     if (const Field* row_field = FindRowField(name)) {
-      std::size_t& count = counts[static_cast<std::size_t>(row_field - kRowFields)];
-      form.typed[RowKey(name, count++)] = value;
-      form.rows = std::max(form.rows, count);
+      if (row_field->name == "job" || !in_row.insert(row_field->name).second || form.rows == 0) {
+        ++form.rows;
+        in_row = {row_field->name};
+      }
+      form.typed[RowKey(name, form.rows - 1)] = value;
       continue;
     }
     const auto field = form.typed.find(name);

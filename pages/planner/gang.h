@@ -29,9 +29,10 @@ struct ParsedGang {
   std::optional<FormError> error;
 };
 
-/// Reads the form's fields from a query. Of a table field the n-th value is row n's; rows left
-/// blank are skipped; a job without a name is named after its row ("#3"). Empty fields take the
-/// planner's defaults; an empty query is an example form of three jobs.
+/// Reads the form's fields from a query. A row of the table starts at each "job" field, or at a
+/// field the row already has; rows left blank are skipped; a job without a name is named after its
+/// row ("#3"). Empty fields take the planner's defaults; an empty query is an example form of three
+/// jobs.
 ParsedGang ParseGangQuery(const Query& query);
 
 /// The whole page for a parsed form and, when it has a request, its plan.

@@ -186,7 +186,7 @@ std::string GangPdf(const GangRequest& request, const GangAnswer& answer) {
     const GangLayout& layout = answer.layouts[i];
     pdf.CutSheet(LayoutTitle(layout, i + 1), summary, GangDrawing(request, layout),
                  GangLabels(request, layout, i + 1), LayoutFigures(layout), LayoutCutSteps(layout),
-                 LayoutNoCutsNote(request, layout));
+                 LayoutNoCutsNote(request, layout), true);
   }
   return pdf.Finish();
 }

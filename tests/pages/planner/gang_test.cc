@@ -59,13 +59,14 @@ GangAnswer HandMadeGangAnswer() {
   };
 }
 
-/// The page's one error message sits in the table row just after the input's row, or in the
-/// input's own form row.
+/// The page's one error message follows the input, before the next row of the form or the jobs'
+/// table.
 bool ErrorBeside(const std::string& html, std::string_view key) {
   const auto input = html.find("id=\"f-" + std::string(key) + "\"");
   const auto error = html.find("id=\"error\"");
-  const auto next_input = html.find("<input", html.find('>', input));
-  return input < error && error < next_input && Occurrences(html, "id=\"error\"") == 1;
+  const auto next_row =
+      std::min(html.find("<tr class=\"job\"", input), html.find("<div class=\"row\"", input));
+  return input < error && error < next_row && Occurrences(html, "id=\"error\"") == 1;
 }
 
 /// The number of pages pdfinfo finds in a PDF, or -1.
@@ -123,7 +124,8 @@ TEST(GangQuery, RefusesTheFirstWrongFieldByItsKey) {
       {"job=A&size=9x5&qty=10&job=A&size=9x5&qty=10", "job-1"},
       {"job=A&size=90x54&qty=10&max_layouts=0", "max_layouts"},
       {"job=A&size=90x54&qty=10&max_layouts=1e12", "max_layouts"},
-      {"job=A&size=90x54&qty=10&gripper=70", "gripper"},
+      {"job=A&size=90x54&qty=10&tail=-1", "tail"},
+      {"job=A&size=90x54&qty=10&tail=60", ""},  // the margins together: no one field
       {"job=A&size=90x54&qty=10&jbleed=-1", "jbleed-0"},
   };
   for (const auto& c : cases) {
@@ -265,11 +267,10 @@ TEST(GangHttp, ServesThePlanItsDrawingsAndItsPdf) {
   EXPECT_EQ(pdf.Header("content-type"), "application/pdf");
   EXPECT_EQ(PageCount(pdf.body), static_cast<int>(1 + answer.layouts.size()));
 
-  for (const std::string bad :
-       {"/gang.svg" + query + "&layout=9", "/gang.svg" + query + "&layout=x",
-        "/gang?sheet=1092x787&job=A&size=abc&qty=1", "/gang.pdf?sheet=1092x787"}) {
-    EXPECT_EQ(get(bad).status, 400) << bad;
-  }
+  const std::string bad[] = {"/gang.svg" + query + "&layout=9", "/gang.svg" + query + "&layout=x",
+                             "/gang?sheet=1092x787&job=A&size=abc&qty=1",
+                             "/gang.pdf?sheet=1092x787"};
+  for (const std::string& path : bad) EXPECT_EQ(get(path).status, 400) << path;
   EXPECT_EQ(harness.LogText(), "");
 }
 
