@@ -15,7 +15,8 @@ struct AppRequest {
   std::string_view path;
   std::vector<std::pair<std::string, std::string>> query;  ///< percent-decoded, in order
   std::string_view content_type;
-  std::string_view body;  ///< the raw body, at most the host's body limit
+  std::string_view accept_language;  ///< the Accept-Language header, "" when absent
+  std::string_view body;             ///< the raw body, at most the host's body limit
 };
 
 struct AppAnswer {

@@ -320,6 +320,7 @@ MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
     AppRequest request{.method = method,
                        .path = url,
                        .content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
+                       .accept_language = Header(connection, MHD_HTTP_HEADER_ACCEPT_LANGUAGE),
                        .body = exchange.raw_body};
     MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
     return SendApp(connection, exchange.app->handler(request));

@@ -32,11 +32,13 @@ const std::vector<Field>& GangFields() {
          {"sheet", "unit", "cut", "bleed", "gutter", "gripper", "tail", "left", "right"}) {
       list.push_back(planner(name, 0));
     }
-    list.push_back({"max_layouts", "最多版数", Kind::kCount, "版", "20", {}, 2});
+    list.push_back(
+        {"max_layouts", Msg::kMaxLayouts, Kind::kCount, "", Msg::kLayoutsSuffix, "20", {}, 2});
     Field makeready = planner("makeready", 2);
-    makeready.label = "每版校版纸";
+    makeready.label = Msg::kMakereadyPerLayout;
     list.push_back(makeready);
-    list.push_back({"setup_sheets", "每版另计", Kind::kNumber, "张", "0", {}, 2});
+    list.push_back(
+        {"setup_sheets", Msg::kSetupSheets, Kind::kNumber, "", Msg::kSheetsSuffix, "0", {}, 2});
     for (const std::string_view name : {"overs", "parent", "grammage", "price", "price_per"}) {
       list.push_back(planner(name, 2));
     }
@@ -47,14 +49,14 @@ const std::vector<Field>& GangFields() {
 
 /// The jobs' table: one row a job, its fields repeated in the query in the rows' order.
 constexpr Field kRowFields[] = {
-    {"job", "名称", Kind::kText, "", "#"},
-    {"size", "成品尺寸", Kind::kSize, "", "90x54"},
-    {"qty", "数量", Kind::kCount, "", "1000"},
-    {"jbleed", "出血", Kind::kLength, "", "默认"},
-    {"jgrain", "纸纹", Kind::kChoice, "", "", kGrains},
+    {"job", Msg::kJobName, Kind::kText, "", kNoMsg, "#"},
+    {"size", Msg::kPiece, Kind::kSize, "", kNoMsg, "90x54", {}, 0, false, PresetKind::kPiece},
+    {"qty", Msg::kQuantity, Kind::kCount, "", kNoMsg, "1000"},
+    {"jbleed", Msg::kBleed, Kind::kLength},
+    {"jgrain", Msg::kGrain, Kind::kChoice, "", kNoMsg, "", kGrains},
 };
 
-constexpr std::string_view kGroups[] = {"纸张与版面", "印件", "计划（选填）"};
+constexpr Msg kGroups[] = {Msg::kGroupGangSheet, Msg::kGroupJobs, Msg::kGroupGangPlan};
 
 const Field* FindRowField(std::string_view name) {
   for (const Field& field : kRowFields) {
@@ -68,18 +70,24 @@ std::string RowKey(std::string_view name, std::size_t row) {
 }
 
 /// What an empty query shows: three jobs of a shop's day on a full sheet.
-const Query& ExampleQuery() {
-  static const Query example = {
-      {"sheet", "1092x787"}, {"gripper", "10"}, {"bleed", "3"},      {"job", "宣传单"},
-      {"size", "210x285"},   {"qty", "6000"},   {"job", "名片"},     {"size", "90x54"},
-      {"qty", "20000"},      {"job", "明信片"}, {"size", "148x100"}, {"qty", "8000"},
-  };
-  return example;
+Query ExampleQuery(const Locale& locale) {
+  return {{"sheet", "1092x787"},
+          {"gripper", "10"},
+          {"bleed", "3"},
+          {"job", std::string(locale[Msg::kExampleFlyer])},
+          {"size", "210x285"},
+          {"qty", "6000"},
+          {"job", std::string(locale[Msg::kPresetBusinessCard])},
+          {"size", "90x54"},
+          {"qty", "20000"},
+          {"job", std::string(locale[Msg::kPresetPostcard])},
+          {"size", "148x100"},
+          {"qty", "8000"}};
 }
 
 GangRequest ReadGang(FormReader& form, std::size_t rows, std::vector<std::size_t>& item_rows) {
   GangRequest request;
-  if (!form.Given("sheet")) form.Refuse("sheet", "必填");
+  if (!form.Given("sheet")) form.Refuse("sheet", Msg::kErrRequired);
   request.sheet = form.SizeOf("sheet");
   form.ChoiceOf("unit", kUnits);
   request.cut = static_cast<layout::CutMode>(form.ChoiceOf("cut", kCuts));
@@ -97,16 +105,16 @@ GangRequest ReadGang(FormReader& form, std::size_t rows, std::vector<std::size_t
     layout::gang::GangItem item;
     item.id = form.Given(job) ? std::string(form.Text(job))
                               : std::string("#").append(std::to_string(row + 1));
-    if (!form.Given(size)) form.Refuse(size, "必填");
+    if (!form.Given(size)) form.Refuse(size, Msg::kErrRequired);
     item.piece = form.SizeOf(size);
-    if (!form.Given(qty)) form.Refuse(qty, "必填");
+    if (!form.Given(qty)) form.Refuse(qty, Msg::kErrRequired);
     item.quantity = form.CountOf(qty);
     if (form.Given(bleed)) item.bleed = form.LengthOf(bleed);
     item.grain = static_cast<layout::Grain>(form.ChoiceOf(RowKey("jgrain", row), kGrains));
     request.items.push_back(std::move(item));
     item_rows.push_back(row);
   }
-  if (request.items.empty()) form.Refuse(RowKey("job", 0), "请至少填写一个印件");
+  if (request.items.empty()) form.Refuse(RowKey("job", 0), Msg::kErrNoJobs);
 
   // Counts beyond an int's range are kept out of range, for the planner to refuse.
   if (form.Given("max_layouts")) {
@@ -232,13 +240,13 @@ constexpr std::string_view kScript = R"(<script>
 </script>
 )";
 
-void AppendJobsTable(std::string& html, const ParsedGang& form) {
-  html += "<fieldset><legend>" + std::string(kGroups[1]) + "</legend>\n<table id=\"jobs\">\n";
-  html += "<thead><tr><th class=\"n\"></th>";
+void AppendJobsTable(std::string& html, const ParsedGang& form, const Locale& locale) {
+  html.append("<fieldset><legend>").append(locale[kGroups[1]]).append("</legend>\n");
+  html += "<table id=\"jobs\">\n<thead><tr><th class=\"n\"></th>";
   for (const Field& field : kRowFields) {
-    html += "<th id=\"h-" + std::string(field.name) + "\">" + std::string(field.label);
+    html.append("<th id=\"h-").append(field.name).append("\">").append(locale[field.label]);
     if (field.kind == Kind::kSize || field.kind == Kind::kLength) {
-      html += "（" + std::string(UnitOf(form.typed)) + "）";
+      html.append(" (").append(locale.UnitName()).append(")");
     }
     html += "</th>";
   }
@@ -254,58 +262,69 @@ void AppendJobsTable(std::string& html, const ParsedGang& form) {
       invalid_row = invalid_row || invalid;
       html += "<td>";
       AppendInput(html, field, key, typed == form.typed.end() ? std::string_view() : typed->second,
-                  invalid, " aria-labelledby=\"h-" + std::string(field.name) + "\"");
+                  invalid, locale, " aria-labelledby=\"h-" + std::string(field.name) + "\"");
       html += "</td>";
     }
     html += "</tr>\n";
     if (invalid_row) {
       html += "<tr class=\"error-row\"><td></td><td colspan=\"5\">";
-      AppendError(html, *form.error);
+      AppendError(html, *form.error, locale);
       html += "</td></tr>\n";
     }
   }
-  html += "</tbody>\n</table>\n<button type=\"button\" id=\"add-row\" hidden>添加一行</button>\n";
-  html += "</fieldset>\n";
+  html.append("</tbody>\n</table>\n<button type=\"button\" id=\"add-row\" hidden>")
+      .append(locale[Msg::kAddRow])
+      .append("</button>\n</fieldset>\n");
 }
 
-void AppendForm(std::string& html, const ParsedGang& form) {
+void AppendForm(std::string& html, const ParsedGang& form, const Locale& locale) {
   html += "<form id=\"gang-form\" action=\"/gang\" method=\"get\">\n";
-  if (form.error && form.error->field.empty()) AppendError(html, *form.error);
+  html.append("<input type=\"hidden\" name=\"lang\" value=\"")
+      .append(locale.language().code)
+      .append("\">\n");
+  if (form.error && form.error->field.empty()) AppendError(html, *form.error, locale);
   const std::span<const Field> fields = GangFields();
   const auto first_after = std::find_if(fields.begin(), fields.end(),
                                         [](const Field& field) { return field.group > 0; });
   const auto before = static_cast<std::size_t>(first_after - fields.begin());
-  html += "<fieldset><legend>" + std::string(kGroups[0]) + "</legend>\n";
-  AppendFieldRows(html, fields.first(before), form.typed, form.error);
+  html.append("<fieldset><legend>").append(locale[kGroups[0]]).append("</legend>\n");
+  AppendFieldRows(html, fields.first(before), form.typed, form.error, locale);
   html += "</fieldset>\n";
-  AppendJobsTable(html, form);
-  html += "<fieldset><legend>" + std::string(kGroups[2]) + "</legend>\n";
-  AppendFieldRows(html, fields.subspan(before), form.typed, form.error);
-  html += "</fieldset>\n<button type=\"submit\">计算</button>\n</form>\n";
+  AppendJobsTable(html, form, locale);
+  html.append("<fieldset><legend>").append(locale[kGroups[2]]).append("</legend>\n");
+  AppendFieldRows(html, fields.subspan(before), form.typed, form.error, locale);
+  html.append("</fieldset>\n<button type=\"submit\">")
+      .append(locale[Msg::kSubmit])
+      .append("</button>\n</form>\n");
+  AppendPresetLists(html, locale);
 }
 
-void AppendResult(std::string& html, const ParsedGang& form, const GangAnswer& answer) {
+void AppendResult(std::string& html, const ParsedGang& form, const GangAnswer& answer,
+                  const Locale& locale) {
   const GangRequest& request = *form.request;
-  const std::string query = EscapeHtmlAttribute(QueryString(form));
-  html += "<section id=\"result\" class=\"gang\">\n<p class=\"summary\">" +
-          EscapeHtmlAttribute(GangSummary(request)) + "</p>\n<div class=\"overview\">\n";
-  AppendFigures(html, GangFigures(answer), "id=\"figures\"", "id", answer.proof);
+  std::string query = QueryString(form);
+  AppendQueryField(query, "lang", locale.language().code);
+  query = EscapeHtmlAttribute(query);
+  html += "<section id=\"result\" class=\"gang\" tabindex=\"-1\">\n<p class=\"summary\">" +
+          EscapeHtmlAttribute(GangSummary(request, locale)) + "</p>\n<div class=\"overview\">\n";
+  AppendFigures(html, GangFigures(answer, locale), "id=\"figures\"", "id", answer.proof);
 
-  const TextTable jobs = JobsTable(request, answer);
+  const TextTable jobs = JobsTable(request, answer, locale);
   html += "<table id=\"job-table\"><thead><tr>";
-  for (const std::string& head : jobs.head) html += "<th>" + head + "</th>";
+  for (const std::string& head : jobs.head) html += "<th scope=\"col\">" + head + "</th>";
   html += "</tr></thead>\n<tbody>\n";
   constexpr std::string_view kCells[] = {"name", "size", "quantity", "produced", "overs"};
   for (std::size_t i = 0; i < jobs.rows.size(); ++i) {
     html += "<tr data-item=\"" + std::to_string(i) + "\">";
     for (std::size_t c = 0; c < jobs.rows[i].size(); ++c) {
-      html += "<td class=\"" + std::string(kCells[c]) + "\">";
+      html.append("<td class=\"").append(kCells[c]).append("\">");
       if (c == 0) {
         char colour[8];
         std::snprintf(colour, sizeof colour, "#%06x", JobColour(i));
-        html += "<span class=\"swatch\" style=\"background:" + std::string(colour) + "\"></span>";
+        html.append("<span class=\"swatch\" style=\"background:").append(colour);
+        html += "\"></span>";
       }
-      html += EscapeHtmlAttribute(jobs.rows[i][c]) + "</td>";
+      html.append(EscapeHtmlAttribute(jobs.rows[i][c])).append("</td>");
     }
     html += "</tr>\n";
   }
@@ -315,39 +334,62 @@ void AppendResult(std::string& html, const ParsedGang& form, const GangAnswer& a
     const layout::gang::GangLayout& layout = answer.layouts[i];
     const std::string number = std::to_string(i + 1);
     html += "<section class=\"layout\" id=\"layout-" + number + "\">\n<h2>" +
-            LayoutTitle(layout, i + 1) + "</h2>\n<figure class=\"drawing\">\n" +
-            GangSvg(request, answer, i + 1, false) + "</figure>\n<div>\n";
-    AppendFigures(html, LayoutFigures(layout), "class=\"layout-figures\"", "class", answer.proof);
-    html += "<h3>裁切顺序</h3>\n";
-    const std::vector<std::string> steps = LayoutCutSteps(layout);
+            LayoutTitle(layout, i + 1, locale) + "</h2>\n<figure class=\"drawing\">\n" +
+            GangSvg(request, answer, i + 1, locale, false) + "</figure>\n<div>\n";
+    AppendFigures(html, LayoutFigures(layout, locale), "class=\"layout-figures\"", "class",
+                  answer.proof);
+    html.append("<h3>").append(locale[Msg::kCutList]).append("</h3>\n");
+    const std::vector<std::string> steps = LayoutCutSteps(layout, locale);
     if (steps.empty()) {
-      html += "<p class=\"note\">" + std::string(LayoutNoCutsNote(request, layout)) + "</p>\n";
+      html += "<p class=\"note\">" + LayoutNoCutsNote(request, layout, locale) + "</p>\n";
     } else {
-      html += "<ol class=\"cuts\">\n";
+      // Focusable, so the keyboard can scroll a long list.
+      html += "<ol class=\"cuts\" tabindex=\"0\">\n";
       for (const std::string& step : steps) html += "<li>" + step + "</li>\n";
       html += "</ol>\n";
     }
-    html += "<p class=\"links\"><a href=\"/gang.svg" + query + "&amp;layout=" + number +
-            "\">排版图（SVG）</a></p>\n</div>\n</section>\n";
+    html.append("<p class=\"links\"><a href=\"/gang.svg")
+        .append(query)
+        .append("&amp;layout=")
+        .append(number)
+        .append("\">")
+        .append(locale[Msg::kSvgLink])
+        .append("</a></p>\n</div>\n</section>\n");
   }
-  html += "<p class=\"links\"><a href=\"/gang.pdf" + query +
-          "\">打印计划与裁切单（PDF）</a></p>\n</section>\n";
+  html.append("<p class=\"links\"><a href=\"/gang.pdf")
+      .append(query)
+      .append("\">")
+      .append(locale[Msg::kGangPdfLink])
+      .append("</a></p>\n</section>\n");
 }
 
 /// The plan of a request, cancelled when the client goes away.
-GangAnswer PlanFor(const GangRequest& request, const AppRequest&) {
+GangAnswer PlanFor(const GangRequest& request, const AppRequest& /*app*/) {
   return layout::gang::Plan(request);
 }
 
 }  // namespace
 
-ParsedGang ParseGangQuery(const Query& query) {
+ParsedGang ParseGangQuery(const Query& query, std::string_view accept_language) {
   ParsedGang form;
   for (const Field& field : GangFields()) form.typed.emplace(field.name, "");
+  std::string_view lang;
+  bool lang_seen = false;
+  Query fields;
+  for (const auto& field : query) {
+    if (field.first != "lang") {
+      fields.push_back(field);
+    } else if (!lang_seen) {
+      lang = field.second;
+      lang_seen = true;
+    }
+  }
+  form.language = &ChooseLanguage(lang, accept_language);
+  if (fields.empty()) fields = ExampleQuery(Locale(*form.language, Unit::kMm));
   // A row starts at its "job" field, or at a field its row already has: a form sends every
   // field of every row, a hand-written address may leave some out.
   std::set<std::string_view> seen, in_row;
-  for (const auto& [name, value] : query.empty() ? ExampleQuery() : query) {
+  for (const auto& [name, value] : fields) {
     if (const Field* row_field = FindRowField(name)) {
       if (row_field->name == "job" || !in_row.insert(row_field->name).second || form.rows == 0) {
         ++form.rows;
@@ -359,12 +401,13 @@ ParsedGang ParseGangQuery(const Query& query) {
     const auto field = form.typed.find(name);
     if (field != form.typed.end() && seen.insert(field->first).second) field->second = value;
   }
+  form.unit = UnitOf(form.typed);
   FormReader reader(form.typed);
   GangRequest request = ReadGang(reader, form.rows, form.item_rows);
   if (reader.error()) {
     form.error = reader.error();
   } else if (const auto refused = layout::gang::Validate(request)) {
-    form.error = FormError{FormKeyOf(refused->field, form.item_rows), refused->message};
+    form.error = Refusal(*refused, FormKeyOf(refused->field, form.item_rows));
   } else {
     form.request = std::move(request);
   }
@@ -372,11 +415,17 @@ ParsedGang ParseGangQuery(const Query& query) {
 }
 
 std::string GangPage(const ParsedGang& form, const GangAnswer* answer) {
+  const Locale locale = form.locale();
+  const bool result = answer != nullptr && form.request;
+  const std::string nav = "<a href=\"/plan?lang=" + std::string(locale.language().code) + "\">" +
+                          std::string(locale[Msg::kPlanLink]) +
+                          "</a><a href=\"/\" hreflang=\"zh\">" +
+                          std::string(locale[Msg::kClassicLink]) + "</a>" +
+                          LanguageLinks("/gang", QueryString(form), locale);
   std::string html;
-  AppendPageHead(html, "拼版组合", "<a href=\"/plan\">拼版计划</a> <a href=\"/\">经典计算器</a>",
-                 kStyle);
-  AppendForm(html, form);
-  if (answer != nullptr && form.request) AppendResult(html, form, *answer);
+  AppendPageHead(html, locale, locale[Msg::kGangTitle], nav, kStyle, result ? "result" : "");
+  AppendForm(html, form, locale);
+  if (result) AppendResult(html, form, *answer, locale);
   html += "</main>\n";
   html += kScript;
   html += "</body>\n</html>\n";
@@ -384,17 +433,22 @@ std::string GangPage(const ParsedGang& form, const GangAnswer* answer) {
 }
 
 AppAnswer ServeGangPage(const AppRequest& request) {
-  const ParsedGang form = ParseGangQuery(request.query);
+  const ParsedGang form = ParseGangQuery(request.query, request.accept_language);
   if (!form.request) {
-    return {.status = 400, .content_type = std::string(kHtmlType), .body = GangPage(form, nullptr)};
+    return {.status = 400,
+            .content_type = std::string(kHtmlType),
+            .body = GangPage(form, nullptr),
+            .headers = LanguageHeaders(form.locale())};
   }
   const GangAnswer answer = PlanFor(*form.request, request);
-  return {.content_type = std::string(kHtmlType), .body = GangPage(form, &answer)};
+  return {.content_type = std::string(kHtmlType),
+          .body = GangPage(form, &answer),
+          .headers = LanguageHeaders(form.locale())};
 }
 
 AppAnswer ServeGangSvg(const AppRequest& request) {
-  const ParsedGang form = ParseGangQuery(request.query);
-  if (!form.request) return RefusedFile(*form.error);
+  const ParsedGang form = ParseGangQuery(request.query, request.accept_language);
+  if (!form.request) return RefusedFile(*form.error, form.locale());
   // The layout to draw, counted from 1: the first unless the query names another.
   std::size_t number = 1;
   const auto asked = std::find_if(request.query.begin(), request.query.end(),
@@ -406,18 +460,21 @@ AppAnswer ServeGangSvg(const AppRequest& request) {
   }
   const GangAnswer answer = PlanFor(*form.request, request);
   if (number < 1 || number > answer.layouts.size()) {
-    return RefusedFile({"layout", "版号应为 1 到 " + std::to_string(answer.layouts.size())});
+    return RefusedFile({"layout", Msg::kErrNoSuchLayout}, form.locale());
   }
   return {.content_type = "image/svg+xml; charset=utf-8",
-          .body = GangSvg(*form.request, answer, number, true)};
+          .body = GangSvg(*form.request, answer, number, form.locale(), true),
+          .headers = LanguageHeaders(form.locale())};
 }
 
 AppAnswer ServeGangPdf(const AppRequest& request) {
-  const ParsedGang form = ParseGangQuery(request.query);
-  if (!form.request) return RefusedFile(*form.error);
+  const ParsedGang form = ParseGangQuery(request.query, request.accept_language);
+  if (!form.request) return RefusedFile(*form.error, form.locale());
+  std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form.locale());
+  headers.emplace_back("Content-Disposition", "inline; filename=\"gang.pdf\"");
   return {.content_type = "application/pdf",
-          .body = GangPdf(*form.request, PlanFor(*form.request, request)),
-          .headers = {{"Content-Disposition", "inline; filename=\"gang.pdf\""}}};
+          .body = GangPdf(*form.request, PlanFor(*form.request, request), form.locale()),
+          .headers = std::move(headers)};
 }
 
 }  // namespace sheetora::planner

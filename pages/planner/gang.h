@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/app_routes.h"
@@ -27,13 +28,18 @@ struct ParsedGang {
   std::vector<std::size_t> item_rows;  ///< the row of each of the request's items
   std::optional<layout::gang::GangRequest> request;
   std::optional<FormError> error;
+  const Language* language = &Languages().front();
+  Unit unit = Unit::kMm;
+
+  Locale locale() const { return {*language, unit}; }
 };
 
 /// Reads the form's fields from a query. A row of the table starts at each "job" field, or at a
 /// field the row already has; rows left blank are skipped; a job without a name is named after its
-/// row ("#3"). Empty fields take the planner's defaults; an empty query is an example form of three
-/// jobs.
-ParsedGang ParseGangQuery(const Query& query);
+/// row ("#3"). Empty fields take the planner's defaults; an empty query (but for `lang`) is an
+/// example form of three jobs. The `lang` field, else the Accept-Language header, chooses the
+/// language.
+ParsedGang ParseGangQuery(const Query& query, std::string_view accept_language = "");
 
 /// The whole page for a parsed form and, when it has a request, its plan.
 std::string GangPage(const ParsedGang& form, const layout::gang::GangAnswer* answer);

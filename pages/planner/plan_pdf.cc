@@ -145,13 +145,13 @@ void DrawSheet(cairo_t* cr, const Drawing& drawing, const DrawingLabels& labels)
     }
   }
 
-  WriteCentred(cr, f.X(L / 2), f.Y(W) - 8, 8, Mm(labels.sheet.length) + " mm");
+  WriteCentred(cr, f.X(L / 2), f.Y(W) - 8, 8, labels.locale.Length(labels.sheet.length));
   cairo_save(cr);
   cairo_translate(cr, f.X(0) - 8, f.Y(W / 2));
   cairo_rotate(cr, -1.5707963267948966);
-  WriteCentred(cr, 0, 0, 8, Mm(labels.sheet.width) + " mm");
+  WriteCentred(cr, 0, 0, 8, labels.locale.Length(labels.sheet.width));
   cairo_restore(cr);
-  WriteCentred(cr, f.X(L / 2), f.Y(0) + 10, 8, GripperText(labels.gripper));
+  WriteCentred(cr, f.X(L / 2), f.Y(0) + 10, 8, GripperText(labels.gripper, labels.locale));
 
   for (std::size_t i = 0; i < labels.legend.size(); ++i) {
     const double x = kDrawingLeft + room + static_cast<double>(i % 2) * (kDrawingWidth / 2);
@@ -168,9 +168,10 @@ void DrawSheet(cairo_t* cr, const Drawing& drawing, const DrawingLabels& labels)
 
 }  // namespace
 
-SheetPdf::SheetPdf()
+SheetPdf::SheetPdf(const Locale& locale)
     : surface_(cairo_pdf_surface_create_for_stream(&Append, &pdf_, kPageWidth, kPageHeight)),
-      context_(cairo_create(surface_.get())) {
+      context_(cairo_create(surface_.get())),
+      locale_(locale) {
   cairo_select_font_face(context_.get(), "WenQuanYi Micro Hei", CAIRO_FONT_SLANT_NORMAL,
                          CAIRO_FONT_WEIGHT_NORMAL);
 }
@@ -181,13 +182,12 @@ void SheetPdf::FiguresPage(std::string_view title, std::string_view summary,
                            const std::vector<Figure>& figures,
                            const std::vector<TextTable>& tables) {
   cairo_t* cr = context_.get();
-  Write(cr, kMargin, 42, 16, title);
-  Write(cr, kMargin, 62, 9, summary);
+  Heading(title, summary);
   const std::size_t per_column = (figures.size() + 1) / 2;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const double x = kMargin + (i < per_column ? 0 : 390);
     const double y = 90 + 15 * static_cast<double>(i % per_column);
-    Write(cr, x, y, 10, std::string(figures[i].label) + "：" + figures[i].value);
+    Write(cr, x, y, 10, locale_.Fill(Msg::kFigure, {figures[i].label, figures[i].value}));
   }
   // The tables' rows (a title, a head and the rows each) share out the rest of the page in up
   // to three columns, in a font no larger than 9 points.
@@ -229,8 +229,7 @@ void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const 
                         const std::vector<std::string>& steps, std::string_view note,
                         bool fit_page) {
   cairo_t* cr = context_.get();
-  Write(cr, kMargin, 42, 16, title);
-  Write(cr, kMargin, 62, 9, summary);
+  Heading(title, summary);
   DrawSheet(cr, drawing, labels);
 
   // The figures in two columns below the drawing.
@@ -238,10 +237,10 @@ void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const 
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const double x = kMargin + (i < per_column ? 0 : 240);
     const double y = kDrawingTop + kDrawingHeight + 30 + 15 * static_cast<double>(i % per_column);
-    Write(cr, x, y, 9, std::string(figures[i].label) + "：" + figures[i].value);
+    Write(cr, x, y, 9, locale_.Fill(Msg::kFigure, {figures[i].label, figures[i].value}));
   }
 
-  Write(cr, kListLeft, kDrawingTop, 11, "裁切顺序");
+  Write(cr, kListLeft, kDrawingTop, 11, locale_[Msg::kCutList]);
   if (steps.empty()) Write(cr, kListLeft, kDrawingTop + 18, kListFont + 1, note);
   std::vector<std::string> numbered;
   numbered.reserve(steps.size());
@@ -288,6 +287,19 @@ void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const 
   cairo_show_page(cr);
 }
 
+void SheetPdf::Heading(std::string_view title, std::string_view summary) {
+  if (!titled_) {
+    // The document is called after its first page.
+    cairo_pdf_surface_set_metadata(surface_.get(), CAIRO_PDF_METADATA_TITLE,
+                                   std::string(title).c_str());
+    cairo_pdf_surface_set_metadata(surface_.get(), CAIRO_PDF_METADATA_SUBJECT,
+                                   std::string(summary).c_str());
+    titled_ = true;
+  }
+  Write(context_.get(), kMargin, 42, 16, title);
+  Write(context_.get(), kMargin, 62, 9, summary);
+}
+
 std::string SheetPdf::Finish() {
   context_.reset();
   cairo_surface_finish(surface_.get());
@@ -297,12 +309,14 @@ std::string SheetPdf::Finish() {
   return std::move(pdf_);
 }
 
-std::string PlanPdf(const layout::Request& request, const layout::Answer& answer) {
-  SheetPdf pdf;
+std::string PlanPdf(const layout::Request& request, const layout::Answer& answer,
+                    const Locale& locale) {
+  SheetPdf pdf(locale);
   const std::vector<std::string> steps =
-      answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
-  pdf.CutSheet("拼版裁切单", RequestSummary(request), DrawingOf(request, answer),
-               PlanLabels(request), Figures(answer), steps, NoCutsNote(request, answer), false);
+      answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
+  pdf.CutSheet(std::string(locale[Msg::kCutSheetTitle]), RequestSummary(request, locale),
+               DrawingOf(request, answer), PlanLabels(request, answer, locale),
+               Figures(answer, locale), steps, NoCutsNote(answer, locale), false);
   return pdf.Finish();
 }
 

@@ -15,9 +15,11 @@
 namespace sheetora::planner {
 
 /// The PDF's bytes. The first page holds the drawing, the figures and as much of the cut list
-/// as fits; the rest of a long cut list follows on further pages. Chinese text is set in
-/// WenQuanYi Micro Hei (fontconfig picks another face where it is missing).
-std::string PlanPdf(const layout::Request& request, const layout::Answer& answer);
+/// as fits; the rest of a long cut list follows on further pages. Text is in the locale's
+/// language and unit, set in WenQuanYi Micro Hei (fontconfig picks another face where it is
+/// missing); the document's title and subject say what it is in that language.
+std::string PlanPdf(const layout::Request& request, const layout::Answer& answer,
+                    const Locale& locale);
 
 /// A table of texts: its column heads and its rows.
 struct TextTable {
@@ -29,7 +31,8 @@ struct TextTable {
 /// A PDF document of A4 landscape pages, written page by page.
 class SheetPdf {
  public:
-  SheetPdf();
+  /// Joins figures to their labels and heads the cut list in the locale's words.
+  explicit SheetPdf(const Locale& locale = {});
   SheetPdf(const SheetPdf&) = delete;
   SheetPdf& operator=(const SheetPdf&) = delete;
   ~SheetPdf();
@@ -59,6 +62,11 @@ class SheetPdf {
   std::string pdf_;  // the surface writes here: declared first, destroyed last
   std::unique_ptr<cairo_surface_t, SurfaceDestroy> surface_;
   std::unique_ptr<cairo_t, ContextDestroy> context_;
+  Locale locale_;
+  bool titled_ = false;
+
+  /// The page's title and summary; the first page's are the document's metadata.
+  void Heading(std::string_view title, std::string_view summary);
 };
 
 }  // namespace sheetora::planner

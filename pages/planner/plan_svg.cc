@@ -84,13 +84,20 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
   const double legend_top = W + 3 * font, height = W + 2 * pad + 1.6 * font * legend_lines;
   std::string svg;
   if (standalone) svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  const std::string& id = labels.id_prefix;
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plan\" role=\"img\"";
+  svg += " aria-labelledby=\"" + id + "-title\"";
+  if (!labels.description.empty()) svg += " aria-describedby=\"" + id + "-desc\"";
+  if (standalone) svg += " xml:lang=\"" + std::string(labels.locale.language().tag) + "\"";
   svg += " viewBox=\"" + Decimal(-pad, 3) + " " + Decimal(-pad, 3) + " " + Decimal(L + 2 * pad, 3) +
          " " + Decimal(height, 3) + "\"";
   if (standalone) {
     svg += " width=\"" + Decimal(L + 2 * pad, 3) + "mm\" height=\"" + Decimal(height, 3) + "mm\"";
   }
-  svg += ">\n<title>" + EscapeHtmlAttribute(labels.title) + "</title>\n";
+  svg += ">\n<title id=\"" + id + "-title\">" + EscapeHtmlAttribute(labels.title) + "</title>\n";
+  if (!labels.description.empty()) {
+    svg += "<desc id=\"" + id + "-desc\">" + EscapeHtmlAttribute(labels.description) + "</desc>\n";
+  }
   svg += kStyle;
   if (!labels.colours.empty()) {
     svg += "<style>\n";
@@ -156,12 +163,13 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
 
   // Dimensions: the sheet's length above it, its width to the left, the gripper below.
   Line(svg, "dim", 0, -font, L, -font);
-  Text(svg, "dim-text", L / 2, -1.4 * font, font, Mm(labels.sheet.length) + " mm");
+  Text(svg, "dim-text", L / 2, -1.4 * font, font, labels.locale.Length(labels.sheet.length));
   Line(svg, "dim", -font, 0, -font, W);
   const std::string rotate =
       " transform=\"rotate(-90 " + Decimal(-1.4 * font, 3) + " " + Decimal(W / 2, 3) + ")\"";
-  Text(svg, "dim-text", -1.4 * font, W / 2, font, Mm(labels.sheet.width) + " mm", rotate);
-  Text(svg, "gripper-text", L / 2, W + 1.8 * font, font, GripperText(labels.gripper));
+  Text(svg, "dim-text", -1.4 * font, W / 2, font, labels.locale.Length(labels.sheet.width), rotate);
+  Text(svg, "gripper-text", L / 2, W + 1.8 * font, font,
+       GripperText(labels.gripper, labels.locale));
   // Each kind's label in its first piece.
   std::vector<bool> labelled(labels.piece_labels.size());
   for (const Piece& piece : drawing.pieces) {
@@ -204,8 +212,9 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
   return svg;
 }
 
-std::string PlanSvg(const layout::Request& request, const layout::Answer& answer, bool standalone) {
-  return DrawingSvg(DrawingOf(request, answer), PlanLabels(request), standalone);
+std::string PlanSvg(const layout::Request& request, const layout::Answer& answer,
+                    const Locale& locale, bool standalone) {
+  return DrawingSvg(DrawingOf(request, answer), PlanLabels(request, answer, locale), standalone);
 }
 
 }  // namespace sheetora::planner

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "layout/layout.h"
+#include "pages/planner/messages.h"
+#include "pages/planner/units.h"
 
 namespace sheetora::planner {
 
@@ -16,13 +18,6 @@ inline constexpr std::int64_t kMaxDrawnPieces = 5000;
 /// Beyond this many cuts the lines are drawn without their numbers, which would only overprint
 /// each other; the cut list still numbers every cut.
 inline constexpr std::size_t kMaxNumberedCuts = 300;
-
-/// A length as millimetres: at most 3 decimals, no trailing zeros ("3.5", "1092").
-std::string Mm(layout::Micrometres length);
-/// "1092 × 787".
-std::string SizeText(layout::Micrometres length, layout::Micrometres width);
-/// A number with at most `decimals` decimals; without trailing zeros unless `keep_zeros` (money).
-std::string Decimal(double value, int decimals, bool keep_zeros = false);
 
 /// One figure of the answer: the element id the page gives its value, its label and its text.
 struct Figure {
@@ -33,22 +28,21 @@ struct Figure {
 
 /// The answer at a glance: ups, proof, bound, utilisation, then the job's figures when the
 /// answer has a job.
-std::vector<Figure> Figures(const layout::Answer& answer);
+std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale);
 
 /// "12.5%" for 0.125.
-std::string Percent(double fraction);
+std::string Percent(double fraction, const Locale& locale);
 
 /// The paper's figures of a job that has no error: parent sheets, weight, cost, utilisation.
-void AppendPaperFigures(std::vector<Figure>& figures, const layout::JobAnswer& job);
+void AppendPaperFigures(std::vector<Figure>& figures, const layout::JobAnswer& job,
+                        const Locale& locale);
 
 /// The cut program as the operator's steps, one per cut, in the order the cuts are made: which
 /// stack, which way, at what distance from the stack's edge.
-std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts);
+std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, const Locale& locale);
 /// Why an answer has no cut program (die-cut work, or too many pieces to list), or "" when it
 /// has one.
-std::string_view NoCutsNote(const layout::Request& request, const layout::Answer& answer);
-/// Why a layout of that many pieces has no cut program.
-std::string_view NoCutsNote(layout::CutMode cut, std::int64_t pieces);
+std::string NoCutsNote(const layout::Answer& answer, const Locale& locale);
 
 /// A rectangle in millimetres; y grows from the gripper edge.
 struct Box {
@@ -117,7 +111,9 @@ struct LegendEntry {
 
 /// What a drawing is labelled with, whatever it is drawn on.
 struct DrawingLabels {
-  std::string title;  ///< the request in one line
+  std::string title;        ///< the request in one line
+  std::string description;  ///< the layout in words, for those who cannot see it
+  Locale locale;            ///< the language and unit of the dimensions
   layout::Size sheet;
   layout::Micrometres gripper = 0;
   std::vector<std::string> piece_labels;  ///< per kind, written in its first piece where it fits
@@ -128,21 +124,26 @@ struct DrawingLabels {
   std::string id_prefix = "plan";
 };
 
-DrawingLabels PlanLabels(const layout::Request& request);
+DrawingLabels PlanLabels(const layout::Request& request, const layout::Answer& answer,
+                         const Locale& locale);
 
 /// "咬口 10 mm", or "咬口边" without a gripper margin.
-std::string GripperText(layout::Micrometres gripper);
+std::string GripperText(layout::Micrometres gripper, const Locale& locale);
 
 /// The colour of the job with that index in a gang: light enough to write on, and different for
 /// every index below 200.
 unsigned JobColour(std::size_t index);
 
-/// "纸张 1092 × 787 mm · 成品 210 × 140 mm · 出血 3 mm ...": the request in one line.
-std::string RequestSummary(const layout::Request& request);
-/// " · 出血 3 mm · 咬口 10 mm ...": the lengths that are not zero.
+/// "上机纸尺寸 1092 × 787 mm · 成品尺寸 210 × 140 mm · 出血 3 mm ...": the request in one line.
+std::string RequestSummary(const layout::Request& request, const Locale& locale);
+
+/// " · 出血 3 mm · 咬口 10 mm ...": the lengths that are not zero, for a one-line summary.
 void AppendSpacing(std::string& text, layout::Micrometres bleed, layout::Micrometres gutter,
-                   const layout::Margins& margins);
-/// " · 直刀裁切" or " · 模切".
-std::string_view CutText(layout::CutMode cut);
+                   const layout::Margins& margins, const Locale& locale);
+
+/// The layout in words, for those who cannot see the drawing: how many pieces of what size on
+/// which sheet, and where each block of them starts.
+std::string LayoutInWords(const layout::Request& request, const layout::Answer& answer,
+                          const Locale& locale);
 
 }  // namespace sheetora::planner
