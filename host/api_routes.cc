@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "layout/api.h"
+#include "layout/gang/gang_api.h"
 
 namespace sheetora {
 namespace {
@@ -19,6 +20,10 @@ AppAnswer FromApi(layout::ApiAnswer api) {
 
 AppAnswer ServeLayoutApi(const AppRequest& request) {
   return FromApi(layout::LayoutEndpoint(request.method, request.body));
+}
+
+AppAnswer ServeGangApi(const AppRequest& request) {
+  return FromApi(layout::gang::GangEndpoint(request.method, request.body));
 }
 
 AppAnswer ServeOpenApi(const AppRequest& request) {

@@ -12,6 +12,7 @@ namespace {
 constexpr std::array kAppRoutes = {
     AppRoute{"/api/v1/layout", &ServeLayoutApi},      // the layout engine, JSON in and out
     AppRoute{"/api/v1/openapi.json", &ServeOpenApi},  // its OpenAPI description
+    AppRoute{"/api/v1/gang", &ServeGangApi},          // the gang planner, JSON in and out
     AppRoute{"/plan", &planner::ServePlanPage},       // the job planner page
     AppRoute{"/plan.svg", &planner::ServePlanSvg},    // its drawing
     AppRoute{"/plan.pdf", &planner::ServePlanPdf},    // its printable cut sheet

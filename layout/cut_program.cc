@@ -63,8 +63,7 @@ std::optional<std::vector<CutNode>> CutProgram(const Request& request,
   return CutProgram(request.sheet, TrimRectangles(request, blocks));
 }
 
-std::optional<std::vector<CutNode>> CutProgram(const Size& sheet,
-                                               const std::vector<Rect>& pieces) {
+std::optional<std::vector<CutNode>> CutProgram(const Size& sheet, const std::vector<Rect>& pieces) {
   std::vector<CutNode> nodes;
   // Each node waits with the pieces inside it for its round of cuts.
   std::deque<std::pair<Rect, std::vector<int>>> waiting;

@@ -48,13 +48,16 @@ class RequestReader {
     ObjectReader object(node, "job");
     Job job;
     job.quantity = fields_.Integer(object.Required("quantity"), "job.quantity");
-    if (const Node* n = object.Optional("overs")) job.overs_percent = fields_.Number(*n, "job.overs");
+    if (const Node* n = object.Optional("overs"))
+      job.overs_percent = fields_.Number(*n, "job.overs");
     if (const Node* n = object.Optional("makeready")) {
       job.makeready = fields_.Integer(*n, "job.makeready");
     }
     if (const Node* n = object.Optional("parent")) job.parent = fields_.ReadSize(*n, "job.parent");
-    if (const Node* n = object.Optional("grammage")) job.grammage = fields_.Number(*n, "job.grammage");
-    if (const Node* n = object.Optional("price")) job.price = FieldReader::ReadPrice(*n, "job.price");
+    if (const Node* n = object.Optional("grammage"))
+      job.grammage = fields_.Number(*n, "job.grammage");
+    if (const Node* n = object.Optional("price"))
+      job.price = FieldReader::ReadPrice(*n, "job.price");
     object.RefuseUnknown();
     return job;
   }
@@ -78,11 +81,10 @@ Out JobJson(const JobAnswer& job) {
   return out;
 }
 
-
 }  // namespace
 
 std::variant<Request, RequestError> ParseRequest(std::string_view text) {
-  std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth);
+  std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth, false);
   if (auto* error = std::get_if<RequestError>(&tree)) return *std::move(error);
   try {
     Request request = RequestReader().Read(std::get<Node>(tree));

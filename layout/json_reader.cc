@@ -12,7 +12,8 @@ using nlohmann::json;
 /// (so a hostile document costs no more than its size), and tracking the path for messages.
 class TreeBuilder final : public nlohmann::json_sax<json> {
  public:
-  explicit TreeBuilder(std::size_t max_depth) : max_depth_(max_depth) {}
+  TreeBuilder(std::size_t max_depth, bool name_indexes)
+      : max_depth_(max_depth), name_indexes_(name_indexes) {}
 
   bool null() override { return Add(Node{}); }
   bool boolean(bool value) override { return Add({.type = Node::Type::kBool, .boolean = value}); }
@@ -61,7 +62,7 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
 
  private:
   std::string Path(std::string_view last) const {
-    // An array's item is named by its index, right after the array's own name.
+    // An array's item is named by its index, when named, right after the array's own name.
     std::string path;
     for (const std::string_view key : path_) {
       if (key.starts_with('[') && !path.empty()) path.pop_back();
@@ -80,7 +81,7 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
     if (open_.size() == max_depth_) {
       return Fail(ErrorCode::kTooDeep, "nests deeper than a request does", Path(pending_key_));
     }
-    if (!open_.empty() && open_.back().type == Node::Type::kArray) {
+    if (name_indexes_ && !open_.empty() && open_.back().type == Node::Type::kArray) {
       pending_key_.assign(1, '[').append(std::to_string(open_.back().values.size())).push_back(']');
     }
     if (!open_.empty()) path_.push_back(std::move(pending_key_));
@@ -114,6 +115,7 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
   }
 
   std::size_t max_depth_;
+  bool name_indexes_;
   std::vector<Node> open_;
   std::vector<std::string> path_;  // the keys of the open objects below the root
   std::string pending_key_;
@@ -212,8 +214,9 @@ const Node& Expect(const Node& node, Node::Type type, const std::string& path) {
   return node;
 }
 
-std::variant<Node, RequestError> ParseTree(std::string_view text, std::size_t max_depth) {
-  TreeBuilder builder(max_depth);
+std::variant<Node, RequestError> ParseTree(std::string_view text, std::size_t max_depth,
+                                           bool name_indexes) {
+  TreeBuilder builder(max_depth, name_indexes);
   if (!json::sax_parse(text, &builder)) {
     return builder.error.value_or(RequestError{ErrorCode::kInvalidJson, "not valid JSON", ""});
   }
@@ -299,19 +302,20 @@ Margins FieldReader::ReadMargins(const Node& node, const std::string& path) cons
 }
 
 Grain FieldReader::ReadGrain(const Node& node, const std::string& path) {
-  return Choice<Grain>(node, path,
-                       {{"any", Grain::kAny}, {"length", Grain::kLength}, {"width", Grain::kWidth}});
+  return Choice<Grain>(
+      node, path, {{"any", Grain::kAny}, {"length", Grain::kLength}, {"width", Grain::kWidth}});
 }
 
 CutMode FieldReader::ReadCut(const Node& node, const std::string& path) {
-  return Choice<CutMode>(node, path, {{"guillotine", CutMode::kGuillotine}, {"die", CutMode::kDie}});
+  return Choice<CutMode>(node, path,
+                         {{"guillotine", CutMode::kGuillotine}, {"die", CutMode::kDie}});
 }
 
 Price FieldReader::ReadPrice(const Node& node, const std::string& path) {
   ObjectReader object(node, path);
   if (object.size() != 1) {
-    Refuse(ErrorCode::kOnePrice, "must hold exactly one of per_tonne, per_ream, per_sheet and per_m2",
-           path);
+    Refuse(ErrorCode::kOnePrice,
+           "must hold exactly one of per_tonne, per_ream, per_sheet and per_m2", path);
   }
   const std::pair<const char*, PricePer> kinds[] = {{"per_tonne", PricePer::kTonne},
                                                     {"per_ream", PricePer::kReam},
@@ -368,6 +372,5 @@ Out CutsJson(const std::vector<CutNode>& cuts) {
   }
   return out;
 }
-
 
 }  // namespace sheetora::layout::json_io

@@ -37,9 +37,11 @@ struct Node {
   std::vector<Node> values;       // an object's or an array's values
 };
 
-/// The document's tree, refusing anything that nests deeper than `max_depth` objects and arrays;
-/// an array's items are named by their index in error paths ("items[3].id").
-std::variant<Node, RequestError> ParseTree(std::string_view text, std::size_t max_depth);
+/// The document's tree, refusing anything that nests deeper than `max_depth` objects and arrays.
+/// With `name_indexes`, error paths name an array's items by index ("items[3].id"); without,
+/// they name the array alone.
+std::variant<Node, RequestError> ParseTree(std::string_view text, std::size_t max_depth,
+                                           bool name_indexes);
 
 const Node& Expect(const Node& node, Node::Type type, const std::string& path);
 

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     body.append(chunk, static_cast<std::size_t>(std::cin.gcount()));
   }
   const sheetora::layout::ApiAnswer answer = gang ? sheetora::layout::gang::HandleGangRequest(body)
-                                                 : sheetora::layout::HandleLayoutRequest(body);
+                                                  : sheetora::layout::HandleLayoutRequest(body);
   (answer.status == 200 ? std::cout : std::cerr) << answer.body << std::flush;
   return answer.status == 200 ? 0 : 2;
 }

@@ -3,16 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <stop_token>
+#include <utility>
 
-#include "layout/geometry.h"
+#include "layout/deadline.h"
 
 namespace sheetora::layout::gang {
 
 class Budget {
  public:
-  Budget(std::int64_t steps, Clock::time_point deadline, std::stop_token stop = {})
-      : left_(steps), deadline_(deadline), stop_(std::move(stop)) {}
+  Budget(std::int64_t steps, Limits limits) : left_(steps), limits_(std::move(limits)) {}
 
   /// Spends `steps`; false once the steps are spent or the time is up (and from then on).
   bool Spend(std::int64_t steps) {
@@ -22,7 +21,7 @@ class Budget {
     if (left_ < 0) out_ = true;
     if (since_clock_ >= kStride) {
       since_clock_ = 0;
-      if (Clock::now() >= deadline_ || stop_.stop_requested()) out_ = cut_short_ = true;
+      if (limits_.Reached()) out_ = cut_short_ = true;
     }
     return !out_;
   }
@@ -32,13 +31,10 @@ class Budget {
   /// The time limit or a stop request ended the work, rather than its step count.
   [[nodiscard]] bool cut_short() const { return cut_short_; }
   [[nodiscard]] std::int64_t left() const { return left_; }
-  [[nodiscard]] Clock::time_point deadline() const { return deadline_; }
+  [[nodiscard]] const Limits& limits() const { return limits_; }
 
   /// A part of the remaining steps for one stage; what it leaves unspent is not returned.
-  Budget Share(std::int64_t steps) const {
-    Budget part(steps < left_ ? steps : left_, deadline_, stop_);
-    return part;
-  }
+  Budget Share(std::int64_t steps) const { return {steps < left_ ? steps : left_, limits_}; }
   /// Charges a stage's spending (and its being cut short) to this budget.
   void Absorb(const Budget& part, std::int64_t given) {
     Spend(given - part.left_);
@@ -48,8 +44,7 @@ class Budget {
  private:
   static constexpr std::int64_t kStride = 4096;
   std::int64_t left_;
-  Clock::time_point deadline_;
-  std::stop_token stop_;
+  Limits limits_;
   std::int64_t since_clock_ = 0;
   bool out_ = false;
   bool cut_short_ = false;

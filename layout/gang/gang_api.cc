@@ -28,9 +28,8 @@ ApiAnswer HandleGangRequest(std::string_view body, std::stop_token stop) {
 ApiAnswer GangEndpoint(std::string_view method, std::string_view body, std::stop_token stop) {
   if (method != "POST") {
     return {.status = 405,
-            .body = ErrorJson({.code = ErrorCode::kMethod,
-                               .message = "this address takes POST",
-                               .field = ""}),
+            .body = ErrorJson(
+                {.code = ErrorCode::kMethod, .message = "this address takes POST", .field = ""}),
             .allow = "POST"};
   }
   return HandleGangRequest(body, std::move(stop));

@@ -26,7 +26,8 @@ class GangReader {
     fields_.ReadUnit(top);
     GangRequest request;
     request.sheet = fields_.ReadSize(top.Required("sheet"), "sheet");
-    if (const Node* n = top.Optional("margins")) request.margins = fields_.ReadMargins(*n, "margins");
+    if (const Node* n = top.Optional("margins"))
+      request.margins = fields_.ReadMargins(*n, "margins");
     if (const Node* n = top.Optional("gutter")) request.gutter = fields_.Length(*n, "gutter");
     if (const Node* n = top.Optional("bleed")) request.bleed = fields_.Length(*n, "bleed");
     if (const Node* n = top.Optional("cut")) request.cut = FieldReader::ReadCut(*n, "cut");
@@ -70,7 +71,8 @@ class GangReader {
     item.piece.length = fields_.Length(object.Required("length"), object.PathOf("length"));
     item.piece.width = fields_.Length(object.Required("width"), object.PathOf("width"));
     item.quantity = FieldReader::Integer(object.Required("quantity"), object.PathOf("quantity"));
-    if (const Node* n = object.Optional("bleed")) item.bleed = fields_.Length(*n, object.PathOf("bleed"));
+    if (const Node* n = object.Optional("bleed"))
+      item.bleed = fields_.Length(*n, object.PathOf("bleed"));
     if (const Node* n = object.Optional("grain")) {
       item.grain = FieldReader::ReadGrain(*n, object.PathOf("grain"));
     }
@@ -81,7 +83,8 @@ class GangReader {
   GangPaper ReadPaper(const Node& node) const {
     ObjectReader object(node, "paper");
     GangPaper paper;
-    if (const Node* n = object.Optional("parent")) paper.parent = fields_.ReadSize(*n, "paper.parent");
+    if (const Node* n = object.Optional("parent"))
+      paper.parent = fields_.ReadSize(*n, "paper.parent");
     if (const Node* n = object.Optional("grammage")) {
       paper.grammage = FieldReader::Number(*n, "paper.grammage");
     }
@@ -99,18 +102,6 @@ class GangReader {
 Out Sheets(double value) {
   if (value == std::floor(value) && std::abs(value) < 1e15) return static_cast<std::int64_t>(value);
   return value;
-}
-
-std::string_view NoteName(CutsNote note) {
-  switch (note) {
-    case CutsNote::kDie:
-      return "die";
-    case CutsNote::kTooManyPieces:
-      return "too-many-pieces";
-    case CutsNote::kNotGuillotine:
-      return "not-guillotine";
-  }
-  return "not-guillotine";
 }
 
 Out LayoutJson(const GangLayout& layout, const GangRequest& request) {
@@ -137,7 +128,7 @@ Out LayoutJson(const GangLayout& layout, const GangRequest& request) {
   } else {
     out["cuts"] = nullptr;
   }
-  if (layout.cuts_note) out["cuts_note"] = std::string(NoteName(*layout.cuts_note));
+  if (layout.cuts_note) out["cuts_note"] = std::string(CutsNoteName(*layout.cuts_note));
   out["utilisation"] = layout.utilisation;
   return out;
 }
@@ -159,7 +150,7 @@ Out PaperJson(const GangPaperAnswer& paper) {
 }  // namespace
 
 std::variant<GangRequest, RequestError> ParseGangRequest(std::string_view text) {
-  std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth);
+  std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth, true);
   if (auto* error = std::get_if<RequestError>(&tree)) return *std::move(error);
   try {
     GangRequest request = GangReader().Read(std::get<Node>(tree));

@@ -17,8 +17,8 @@ constexpr double kTolerance = 1e-9;
 constexpr double kRoundSlack = 1e-6;
 
 double Seconds(const Budget& budget) {
-  return std::max(
-      0.0, std::chrono::duration<double>(budget.deadline() - Clock::now()).count());
+  return std::max(0.0,
+                  std::chrono::duration<double>(budget.limits().deadline - Clock::now()).count());
 }
 
 /// The master programme's rows: one per item (demand), then "at least one layout" and "at most
@@ -42,9 +42,9 @@ class Master {
     const int first = n;
     double whole_cost = costs.per_layout;
     AddColumn({first}, {1.0}, whole_cost);
-    const double beyond = static_cast<double>(*std::max_element(model.quantity.begin(),
-                                                                model.quantity.end())) +
-                          costs.per_layout + 1;
+    const double beyond =
+        static_cast<double>(*std::max_element(model.quantity.begin(), model.quantity.end())) +
+        costs.per_layout + 1;
     AddColumn({n + 1}, {-1.0}, beyond);
   }
 
@@ -89,7 +89,8 @@ class Master {
     const double* y = lp_.dualRowSolution();
     double sum = 0;
     for (int i = 0; i < model_.items(); ++i) {
-      sum += std::max(0.0, y[i]) * static_cast<double>(model_.quantity[static_cast<std::size_t>(i)]);
+      sum +=
+          std::max(0.0, y[i]) * static_cast<double>(model_.quantity[static_cast<std::size_t>(i)]);
     }
     return sum + std::max(0.0, y[model_.items()]) +
            std::min(0.0, y[model_.items() + 1]) * costs_.max_layouts;
@@ -212,7 +213,8 @@ std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const C
     std::vector<int> rows;
     std::vector<double> values;
     for (int i = 0; i < n; ++i) {
-      if (pool[p].count[i] > 0) rows.push_back(i), values.push_back(static_cast<double>(pool[p].count[i]));
+      if (pool[p].count[i] > 0)
+        rows.push_back(i), values.push_back(static_cast<double>(pool[p].count[i]));
     }
     rows.push_back(n + p), values.push_back(1);
     matrix.appendCol(static_cast<int>(rows.size()), rows.data(), values.data());
@@ -235,8 +237,8 @@ std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const C
 
   OsiClpSolverInterface solver;
   solver.messageHandler()->setLogLevel(0);
-  solver.loadProblem(matrix, col_lower.data(), col_upper.data(), objective.data(),
-                     row_lower.data(), row_upper.data());
+  solver.loadProblem(matrix, col_lower.data(), col_upper.data(), objective.data(), row_lower.data(),
+                     row_upper.data());
   for (int c = 0; c < 2 * m; ++c) solver.setInteger(c);
   CbcModel cbc(solver);
   cbc.setLogLevel(0);

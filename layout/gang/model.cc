@@ -28,8 +28,7 @@ Model Reduce(const GangRequest& request) {
     }
     model.quantity.push_back(item.quantity);
     const Size pitch = spacing.Pitch(false);
-    model.cell_area.push_back(static_cast<double>(pitch.length) *
-                              static_cast<double>(pitch.width));
+    model.cell_area.push_back(static_cast<double>(pitch.length) * static_cast<double>(pitch.width));
   }
   return model;
 }

@@ -45,7 +45,9 @@ struct CellBlock {
 struct Pattern {
   std::vector<CellBlock> blocks;
   std::vector<std::int64_t> count;  ///< by item
-  bool operator==(const Pattern& other) const { return count == other.count && blocks == other.blocks; }
+  bool operator==(const Pattern& other) const {
+    return count == other.count && blocks == other.blocks;
+  }
 };
 
 /// Counts the pieces of each item in `blocks`.

@@ -33,8 +33,7 @@ std::optional<CellBlock> BlockFor(const Shape& shape, int s, const Rect& free, s
 }
 
 std::optional<Pattern> PackInOrder(const Model& model, const std::vector<std::int64_t>& counts,
-                                   const std::vector<int>& order, bool split_long,
-                                   Budget& budget) {
+                                   const std::vector<int>& order, bool split_long, Budget& budget) {
   std::vector<Rect> free{{0, 0, model.X, model.Y}};
   std::vector<CellBlock> blocks;
   std::vector<std::int64_t> left = counts;
@@ -51,9 +50,9 @@ std::optional<Pattern> PackInOrder(const Model& model, const std::vector<std::in
           if (!block) continue;
           const double cells = static_cast<double>(block->columns * block->rows);
           const double placed = std::min(cells, static_cast<double>(left[item]));
-          const double waste = static_cast<double>(free[f].length) *
-                                   static_cast<double>(free[f].width) -
-                               placed * static_cast<double>(shape.x) * static_cast<double>(shape.y);
+          const double waste =
+              static_cast<double>(free[f].length) * static_cast<double>(free[f].width) -
+              placed * static_cast<double>(shape.x) * static_cast<double>(shape.y);
           const double score = -placed * 1e30 + waste;
           if (!best || score < best->waste) best = Placement{f, *block, score};
         }

@@ -1,3 +1,5 @@
+#include "layout/plan.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -14,7 +16,6 @@
 #include "layout/gang/single.h"
 #include "layout/job.h"
 #include "layout/pack.h"
-#include "layout/plan.h"
 
 namespace sheetora::layout::gang {
 namespace {
@@ -36,14 +37,14 @@ std::string ItemPath(std::size_t i, std::string_view field) {
 /// The single-piece checks of a layout request built from the gang's shared fields, with the
 /// fields renamed as the gang request names them.
 std::optional<RequestError> CheckShared(const GangRequest& r) {
-  Request shared{.sheet = r.sheet,
-                 .piece = {kMicrometresPerMm, kMicrometresPerMm},
-                 .bleed = r.bleed,
-                 .gutter = r.gutter,
-                 .margins = r.margins,
-                 .time_limit_ms = 1,
-                 .job = Job{.quantity = 1, .overs_percent = r.overs_percent,
-                            .makeready = r.makeready}};
+  Request shared{
+      .sheet = r.sheet,
+      .piece = {kMicrometresPerMm, kMicrometresPerMm},
+      .bleed = r.bleed,
+      .gutter = r.gutter,
+      .margins = r.margins,
+      .time_limit_ms = 1,
+      .job = Job{.quantity = 1, .overs_percent = r.overs_percent, .makeready = r.makeready}};
   if (r.paper) {
     shared.job->parent = r.paper->parent;
     shared.job->grammage = r.paper->grammage;
@@ -66,13 +67,13 @@ std::optional<RequestError> CheckItem(const GangRequest& r, std::size_t i) {
                        .margins = r.margins,
                        .time_limit_ms = 1};
   if (std::optional<RequestError> error = Validate(single)) {
-    error->field = ItemPath(i, error->field.starts_with("piece.") ? error->field.substr(6)
-                                                                  : error->field);
+    error->field =
+        ItemPath(i, error->field.starts_with("piece.") ? error->field.substr(6) : error->field);
     return error;
   }
   // Ids are counted in characters, not bytes: continuation bytes of UTF-8 start no character.
-  const auto characters = std::count_if(item.id.begin(), item.id.end(),
-                                        [](char c) { return (c & 0xC0) != 0x80; });
+  const auto characters =
+      std::count_if(item.id.begin(), item.id.end(), [](char c) { return (c & 0xC0) != 0x80; });
   if (characters < 1 || characters > static_cast<std::ptrdiff_t>(kMaxIdLength)) {
     return RequestError{ErrorCode::kOutOfRange, "must be 1 to 64 characters", ItemPath(i, "id")};
   }
@@ -114,7 +115,8 @@ double CostOf(const Candidate& plan, const Costs& costs) {
 
 std::int64_t Produced(const Candidate& plan, int item) {
   std::int64_t sum = 0;
-  for (std::size_t p = 0; p < plan.patterns.size(); ++p) sum += plan.runs[p] * plan.patterns[p].count[item];
+  for (std::size_t p = 0; p < plan.patterns.size(); ++p)
+    sum += plan.runs[p] * plan.patterns[p].count[item];
   return sum;
 }
 
@@ -128,7 +130,8 @@ std::int64_t Overs(const Model& model, const Candidate& plan) {
 void Trim(const Model& model, Candidate& plan) {
   Candidate kept;
   for (std::size_t p = 0; p < plan.patterns.size(); ++p) {
-    if (plan.runs[p] > 0) kept.patterns.push_back(plan.patterns[p]), kept.runs.push_back(plan.runs[p]);
+    if (plan.runs[p] > 0)
+      kept.patterns.push_back(plan.patterns[p]), kept.runs.push_back(plan.runs[p]);
   }
   plan = std::move(kept);
   for (std::size_t p = 0; p < plan.patterns.size(); ++p) {
@@ -149,7 +152,7 @@ bool Better(const Model& model, const Costs& costs, const Candidate& a, const Ca
 }
 
 /// Each item's best layout on its own, from the single-piece engine.
-Pattern AloneLayout(const Model& model, int item, Clock::time_point deadline) {
+Pattern AloneLayout(const Model& model, int item, Budget& budget) {
   std::vector<int> shapes;
   for (int s = 0; s < std::ssize(model.shapes); ++s) {
     if (model.shapes[s].item == item) shapes.push_back(s);
@@ -162,11 +165,12 @@ Pattern AloneLayout(const Model& model, int item, Clock::time_point deadline) {
                                   .Y = model.Y,
                                   .a = a,
                                   .b = b,
-                                  .orientation = both            ? Orientation::kBoth
+                                  .orientation = both           ? Orientation::kBoth
                                                  : first.turned ? Orientation::kTurned
                                                                 : Orientation::kUpright,
                                   .cut = model.cut,
-                                  .deadline = deadline});
+                                  .limits = budget.limits()});
+  if (!packed.complete) budget.CutShort();
   std::vector<CellBlock> blocks;
   for (const Block& b : packed.blocks) {
     // A square item has one shape, whichever way the packing laid it.
@@ -243,7 +247,8 @@ GangLayout Answer(const GangRequest& request, const Model& model, const Pattern&
     layout.cuts_note = CutsNote::kTooManyPieces;
   } else if (auto nodes = CutProgram(request.sheet, trims)) {
     std::map<std::pair<Micrometres, Micrometres>, int> item_at;
-    for (std::size_t t = 0; t < trims.size(); ++t) item_at[{trims[t].x, trims[t].y}] = trim_items[t];
+    for (std::size_t t = 0; t < trims.size(); ++t)
+      item_at[{trims[t].x, trims[t].y}] = trim_items[t];
     layout.cuts.emplace();
     for (CutNode& node : *nodes) {
       const int item = node.kind == CutKind::kPiece ? item_at.at({node.x, node.y}) : -1;
@@ -256,8 +261,7 @@ GangLayout Answer(const GangRequest& request, const Model& model, const Pattern&
 }
 
 /// The paper figures of the plan, as the single-piece job works them out for its press sheets.
-GangPaperAnswer PaperOf(const GangRequest& request, std::int64_t press_sheets,
-                        Clock::time_point deadline) {
+GangPaperAnswer PaperOf(const GangRequest& request, std::int64_t press_sheets, Budget& budget) {
   const bool fixed = std::any_of(request.items.begin(), request.items.end(),
                                  [](const GangItem& i) { return i.grain != Grain::kAny; });
   const Request sheets{.sheet = request.sheet,
@@ -268,7 +272,9 @@ GangPaperAnswer PaperOf(const GangRequest& request, std::int64_t press_sheets,
                                   .grammage = request.paper->grammage,
                                   .price = request.paper->price}};
   // One press sheet per "piece": the job's parent sheets, weight and cost are the plan's.
-  const JobAnswer job = PlanJob(sheets, 1, PressSheetsPerParent(sheets, deadline));
+  const PackResult per_parent = PressSheetsPerParent(sheets, budget.limits());
+  if (!per_parent.complete) budget.CutShort();
+  const JobAnswer job = PlanJob(sheets, 1, per_parent.ups);
   GangPaperAnswer paper{.error = job.error,
                         .per_parent = job.per_parent,
                         .parent_sheets = job.parent_sheets,
@@ -279,10 +285,10 @@ GangPaperAnswer PaperOf(const GangRequest& request, std::int64_t press_sheets,
     for (const GangItem& item : request.items) {
       pieces += static_cast<double>(item.quantity) * Area(item.piece);
     }
-    paper.paper_utilisation = RoundTo(
-        pieces / (static_cast<double>(job.parent_sheets) *
-                  Area(request.paper->parent.value_or(request.sheet))),
-        4);
+    paper.paper_utilisation =
+        RoundTo(pieces / (static_cast<double>(job.parent_sheets) *
+                          Area(request.paper->parent.value_or(request.sheet))),
+                4);
   }
   return paper;
 }
@@ -319,7 +325,7 @@ std::optional<RequestError> Validate(const GangRequest& request) {
 GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   const Clock::time_point start = Clock::now();
   const Clock::time_point deadline = start + std::chrono::milliseconds(request.time_limit_ms);
-  Budget budget(kPlanSteps, deadline, stop);
+  Budget budget(kPlanSteps, {.deadline = deadline, .stop = std::move(stop)});
   const Model model = Reduce(request);
   const Costs costs{.per_layout = static_cast<double>(request.makeready) + request.setup_sheets,
                     .max_layouts = request.max_layouts};
@@ -328,7 +334,7 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   // Starting patterns: each item alone, and single-layout gangs of neighbours by quantity.
   std::vector<Pattern> start_pool;
   for (int i = 0; i < n; ++i) {
-    start_pool.push_back(AloneLayout(model, i, std::min(deadline, Clock::now() + (deadline - start) / (4 * n))));
+    start_pool.push_back(AloneLayout(model, i, budget));
   }
   std::optional<Candidate> best;
   const auto consider = [&](Candidate plan) {
@@ -403,8 +409,9 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
     bound = std::max(bound, static_cast<double>(SingleRunBound(model, all)) + costs.per_layout);
   }
   answer.bound = bound;
-  answer.proof = best && std::abs(answer.cost - answer.bound) < 1e-9 ? Proof::kOptimal : Proof::kNone;
-  if (best && request.paper) answer.paper = PaperOf(request, answer.press_sheets, deadline);
+  answer.proof =
+      best && std::abs(answer.cost - answer.bound) < 1e-9 ? Proof::kOptimal : Proof::kNone;
+  if (best && request.paper) answer.paper = PaperOf(request, answer.press_sheets, budget);
   answer.complete = !budget.cut_short();
   answer.elapsed_ms =
       RoundTo(std::chrono::duration<double, std::milli>(Clock::now() - start).count(), 3);

@@ -65,8 +65,8 @@ std::optional<Pattern> GuillotineKnapsack::Solve(const std::vector<double>& valu
         if (v > best) best = v, choice = -1 - static_cast<std::int32_t>(s);
       }
       // No rectangle holds more than its area at the densest value: stop cutting once reached.
-      const double bound = density * static_cast<double>(x) * static_cast<double>(y) *
-                           (1 - kRelative);
+      const double bound =
+          density * static_cast<double>(x) * static_cast<double>(y) * (1 - kRelative);
       int k = 1;
       for (; best < bound && 2 * xs_[k] <= x; ++k) {
         const double v = value_[Index(k, j)] + value_[Index(xs_.Floor(x - xs_[k]), j)];
@@ -99,11 +99,8 @@ void GuillotineKnapsack::Emit(int i, int j, Micrometres x, Micrometres y,
     if (choice < 0) {
       const int s = -1 - choice;
       const Shape& shape = model_->shapes[static_cast<std::size_t>(s)];
-      out.push_back({.shape = s,
-                     .x = x,
-                     .y = y,
-                     .columns = xs_[i] / shape.x,
-                     .rows = ys_[j] / shape.y});
+      out.push_back(
+          {.shape = s, .x = x, .y = y, .columns = xs_[i] / shape.x, .rows = ys_[j] / shape.y});
       return;
     }
     if (choice >= kCutY) {
@@ -140,9 +137,9 @@ Row BestRow(const Model& model, const std::vector<double>& values, const RasterA
       const Shape& shape = model.shapes[s];
       const Micrometres side = along_x ? shape.x : shape.y, across = along_x ? shape.y : shape.x;
       if (side > axis[p] || across > depth) continue;
-      const double v = best[axis.Floor(axis[p] - side)] +
-                       values[static_cast<std::size_t>(shape.item)] *
-                           static_cast<double>(depth / across);
+      const double v =
+          best[axis.Floor(axis[p] - side)] +
+          values[static_cast<std::size_t>(shape.item)] * static_cast<double>(depth / across);
       if (v > best[p] * (1 + kRelative)) best[p] = v, pick[p] = static_cast<int>(s);
     }
   }

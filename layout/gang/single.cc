@@ -55,7 +55,8 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
     std::optional<Pattern> found = PackCounts(model, CopiesAt(model, items, runs), budget);
     if (!found) return false;
     std::int64_t needed = 1;
-    for (const int i : items) needed = std::max(needed, CeilDiv(model.quantity[i], found->count[i]));
+    for (const int i : items)
+      needed = std::max(needed, CeilDiv(model.quantity[i], found->count[i]));
     if (!best || needed < best->runs) best = SingleLayout{*std::move(found), needed};
     return true;
   };

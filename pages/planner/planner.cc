@@ -3,6 +3,7 @@
 #include <set>
 #include <span>
 
+#include "layout/answer_cache.h"
 #include "layout/json.h"
 #include "layout/plan.h"
 #include "pages/planner/plan_pdf.h"
@@ -221,7 +222,7 @@ AppAnswer ServePlanPage(const AppRequest& request) {
             .body = PlannerPage(form, nullptr),
             .headers = LanguageHeaders(form.locale())};
   }
-  const layout::Answer answer = layout::Plan(*form.request);
+  const layout::Answer answer = layout::PlanOnce(*form.request);
   return {.content_type = std::string(kHtmlType),
           .body = PlannerPage(form, &answer),
           .headers = LanguageHeaders(form.locale())};
@@ -231,7 +232,7 @@ AppAnswer ServePlanSvg(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
   if (!form.request) return RefusedFile(*form.error, form.locale());
   return {.content_type = "image/svg+xml; charset=utf-8",
-          .body = PlanSvg(*form.request, layout::Plan(*form.request), form.locale(), true),
+          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request), form.locale(), true),
           .headers = LanguageHeaders(form.locale())};
 }
 
@@ -241,7 +242,7 @@ AppAnswer ServePlanPdf(const AppRequest& request) {
   std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form.locale());
   headers.emplace_back("Content-Disposition", "inline; filename=\"plan.pdf\"");
   return {.content_type = "application/pdf",
-          .body = PlanPdf(*form.request, layout::Plan(*form.request), form.locale()),
+          .body = PlanPdf(*form.request, layout::PlanOnce(*form.request), form.locale()),
           .headers = std::move(headers)};
 }
 

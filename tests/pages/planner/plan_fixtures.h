@@ -45,7 +45,7 @@ inline std::size_t Occurrences(const std::string& text, std::string_view needle)
 }
 
 /// Runs a poppler tool on the PDF ("pdftotext -layout {} -") and answers what it printed; empty
-/// when the tool is missing.
+/// when the tool is missing, which fails the test: scripts/install-deps.sh --test installs it.
 inline std::string Poppler(const std::string& pdf, std::string command) {
   const auto file = std::filesystem::temp_directory_path() /
                     ("planner-test-" + std::to_string(::getpid()) + ".pdf");
