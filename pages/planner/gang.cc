@@ -49,9 +49,9 @@ const std::vector<Field>& GangFields() {
 
 /// The jobs' table: one row a job, its fields repeated in the query in the rows' order.
 constexpr Field kRowFields[] = {
-    {"job", Msg::kJobName, Kind::kText, "", kNoMsg, "#"},
-    {"size", Msg::kPiece, Kind::kSize, "", kNoMsg, "90x54", {}, 0, false, PresetKind::kPiece},
-    {"qty", Msg::kQuantity, Kind::kCount, "", kNoMsg, "1000"},
+    {"job", Msg::kJobName, Kind::kText},
+    {"size", Msg::kPiece, Kind::kSize, "", kNoMsg, "", {}, 0, false, PresetKind::kPiece},
+    {"qty", Msg::kQuantity, Kind::kCount},
     {"jbleed", Msg::kBleed, Kind::kLength},
     {"jgrain", Msg::kGrain, Kind::kChoice, "", kNoMsg, "", kGrains},
 };
