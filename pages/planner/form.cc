@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "layout/decimal.h"
 #include "layout/json.h"
 #include "runtime/page.h"
 
@@ -27,6 +28,24 @@ std::optional<double> Number(std::string_view text) {
 
 // Past this a length or count is no print job, and converting it could overflow.
 constexpr double kLargest = 1e12;
+
+struct TypedLength {
+  std::optional<layout::Micrometres> micrometres;  ///< nothing when the text is no number
+  bool too_large = false;
+};
+
+/// A typed length (decimals, or a mixed fraction) read as the API reads lengths: from the
+/// decimals as written, to the nearest micrometre, halves away from zero.
+TypedLength ReadLength(std::string_view typed, double micrometres_per_unit) {
+  const std::string text = FractionsAsDecimals(typed);
+  const std::optional<double> value = Number(text);
+  if (!value) return {};
+  std::string_view digits = Trim(text);
+  if (digits.front() == '+') digits.remove_prefix(1);
+  return {.micrometres = layout::RoundScaled(layout::ReadDecimal(digits),
+                                             static_cast<std::int64_t>(micrometres_per_unit)),
+          .too_large = std::fabs(*value) > kLargest};
+}
 
 // The planner pages' one style sheet; a page adds rules of its own after it.
 constexpr std::string_view kStyle =
@@ -84,8 +103,10 @@ main{display:block;padding:0}
 )";
 
 // A preset's name typed into a size field (and left) becomes its size; the datalist offers the
-// same sizes as the clerk types.
-constexpr std::string_view kPresetScript = R"(<script>
+// same sizes as the clerk types. Changing the unit converts the lengths typed so far (plain
+// numbers; a fraction stays as typed) and the presets offered, with as many decimals as read
+// back to the same micrometres.
+constexpr std::string_view kFormScript = R"(<script>
 for (const input of document.querySelectorAll('input[list^="presets-"]')) {
   input.addEventListener('change', () => {
     const typed = input.value.trim().toLowerCase();
@@ -93,6 +114,24 @@ for (const input of document.querySelectorAll('input[list^="presets-"]')) {
     if (match) input.value = match.value;
   });
 }
+const unit = document.getElementById('f-unit');
+unit?.addEventListener('change', () => {
+  const inches = unit.value === 'in';
+  const text = (mm) => String(+(inches ? mm / 25.4 : mm).toFixed(inches ? 5 : 3));
+  const number = String.raw`\s*(\d+(?:\.\d*)?|\.\d+)\s*`;
+  const size = new RegExp(`^${number}([xX*×])${number}$`), length = new RegExp(`^${number}$`);
+  const mm = (typed) => (inches ? +typed : +typed * 25.4);
+  for (const input of document.querySelectorAll('input[data-length]')) {
+    const s = size.exec(input.value), l = length.exec(input.value);
+    if (s) input.value = `${text(mm(s[1]))}${s[2]}${text(mm(s[3]))}`;
+    else if (l) input.value = text(mm(l[1]));
+  }
+  for (const option of document.querySelectorAll('datalist[id^="presets-"] option')) {
+    const [l, w] = option.dataset.um.split('x').map((um) => text(um / 1000));
+    option.value = `${l}x${w}`;
+  }
+  for (const suffix of document.querySelectorAll('[data-unit]')) suffix.textContent = unit.value;
+});
 </script>
 )";
 
@@ -137,13 +176,13 @@ std::int64_t FormReader::CountOf(std::string_view key) {
 }
 
 layout::Micrometres FormReader::LengthOf(std::string_view key) {
-  const std::optional<double> value = Number(FractionsAsDecimals(Text(key)));
-  if (!value) {
+  const TypedLength length = ReadLength(Text(key), micrometres_per_unit_);
+  if (!length.micrometres) {
     Refuse(key, Msg::kErrNumber);
-  } else if (std::fabs(*value) > kLargest) {
+  } else if (length.too_large) {
     Refuse(key, Msg::kErrTooLarge);
   } else {
-    return std::llround(*value * micrometres_per_unit_);
+    return *length.micrometres;
   }
   return 0;
 }
@@ -153,16 +192,14 @@ layout::Size FormReader::SizeOf(std::string_view key) {
   for (const std::string_view separator : {"x", "X", "*", "×"}) {
     const auto at = text.find(separator);
     if (at == std::string_view::npos) continue;
-    const std::optional<double> length = Number(FractionsAsDecimals(text.substr(0, at)));
-    const std::optional<double> width =
-        Number(FractionsAsDecimals(text.substr(at + separator.size())));
-    if (!length || !width) break;
-    if (std::fabs(*length) > kLargest || std::fabs(*width) > kLargest) {
+    const TypedLength length = ReadLength(text.substr(0, at), micrometres_per_unit_);
+    const TypedLength width = ReadLength(text.substr(at + separator.size()), micrometres_per_unit_);
+    if (!length.micrometres || !width.micrometres) break;
+    if (length.too_large || width.too_large) {
       Refuse(key, Msg::kErrTooLarge);
       return {};
     }
-    return {std::llround(*length * micrometres_per_unit_),
-            std::llround(*width * micrometres_per_unit_)};
+    return {*length.micrometres, *width.micrometres};
   }
   Refuse(key, Msg::kErrSize);
   return {};
@@ -248,6 +285,7 @@ void AppendInput(std::string& html, const Field& field, std::string_view key,
   if (field.presets) {
     html += " list=\"" + PresetListId(*field.presets) + "\" autocomplete=\"off\"";
   }
+  if (field.kind == Kind::kSize || field.kind == Kind::kLength) html += " data-length";
   if (field.kind != Kind::kSize && field.kind != Kind::kText) html += " inputmode=\"decimal\"";
   if (invalid) html += " aria-invalid=\"true\" aria-describedby=\"error\"";
   html.append(attributes).append(">");
@@ -282,7 +320,9 @@ void AppendFieldRows(std::string& html, std::span<const Field> fields, const Typ
     const std::string_view suffix = length                        ? locale.UnitName()
                                     : field.suffix_word != kNoMsg ? locale[field.suffix_word]
                                                                   : field.suffix;
-    html.append("<span class=\"suffix\">").append(suffix).append("</span>\n");
+    html.append(length ? "<span class=\"suffix\" data-unit>" : "<span class=\"suffix\">")
+        .append(suffix)
+        .append("</span>\n");
     if (invalid(field) || (joined != nullptr && invalid(*joined))) {
       AppendError(html, *error, locale);
     }
@@ -343,6 +383,10 @@ void AppendPresetLists(std::string& html, const Locale& locale) {
           .append(LengthText(preset.length, locale.unit()))
           .append("x")
           .append(LengthText(preset.width, locale.unit()))
+          .append("\" data-um=\"")
+          .append(std::to_string(preset.length))
+          .append("x")
+          .append(std::to_string(preset.width))
           .append("\" data-name=\"")
           .append(name)
           .append("\" label=\"")
@@ -355,7 +399,7 @@ void AppendPresetLists(std::string& html, const Locale& locale) {
     }
     html += "</datalist>\n";
   }
-  html += kPresetScript;
+  html += kFormScript;
 }
 
 std::string LanguageLinks(std::string_view path, const std::string& query, const Locale& locale) {

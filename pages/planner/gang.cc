@@ -246,7 +246,7 @@ void AppendJobsTable(std::string& html, const ParsedGang& form, const Locale& lo
   for (const Field& field : kRowFields) {
     html.append("<th id=\"h-").append(field.name).append("\">").append(locale[field.label]);
     if (field.kind == Kind::kSize || field.kind == Kind::kLength) {
-      html.append(" (").append(locale.UnitName()).append(")");
+      html.append(" (<span data-unit>").append(locale.UnitName()).append("</span>)");
     }
     html += "</th>";
   }
