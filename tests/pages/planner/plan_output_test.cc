@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 
 #include "layout/plan.h"
 #include "pages/planner/plan_pdf.h"
@@ -105,6 +106,24 @@ TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   }
   EXPECT_NE(Poppler(pdf, "pdffonts {}").find("WenQuanYiMicroHei"), std::string::npos);
+}
+
+// The English cut sheet in inches, as a reader of the PDF gets it: its words, its numbers in
+// inches, and its title.
+TEST(PlanPdf, SpeaksEnglishInInchesWithATitle) {
+  const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer(), EnglishInInches());
+  const std::string text = Poppler(pdf, "pdftotext -layout {} -");
+  ASSERT_FALSE(text.empty()) << "pdftotext (poppler-utils) is needed";
+  for (const char* expected :
+       {"Cut sheet", "Press sheet 3.93701 × 2.75591 in", "Gripper 0.3937 in", "Ups: 4",
+        "Proven optimal", "Run sheets: 1,250 sheets", "Paper cost: 133.61", "Cut sequence",
+        "1. Whole sheet (3.93701 × 2.75591): horizontal cut 0.3937 in from the gripper edge"}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  }
+  EXPECT_EQ(text.find("mm"), std::string::npos) << text;
+  const std::string info = Poppler(pdf, "pdfinfo {}");
+  EXPECT_TRUE(std::regex_search(info, std::regex("Title: +Cut sheet\n"))) << info;
+  EXPECT_TRUE(std::regex_search(info, std::regex("Subject: +Press sheet 3.93701 "))) << info;
 }
 
 TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {
