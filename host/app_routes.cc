@@ -4,6 +4,7 @@
 
 #include "host/api_routes.h"
 #include "host/press_routes.h"
+#include "pages/planner/gang.h"
 #include "pages/planner/planner.h"
 
 namespace sheetora {
@@ -19,6 +20,9 @@ constexpr std::array kAppRoutes = {
     AppRoute{"/plan.ppf", &planner::ServePlanPpf},    // its cut data, CIP3 PPF
     AppRoute{"/plan.jdf", &planner::ServePlanJdf},    // its cut data, a JDF cutting process
     AppRoute{"/api/v1/impose", &ServeImposeApi},      // the imposed press sheet from artwork
+    AppRoute{"/gang", &planner::ServeGangPage},       // several jobs on shared sheets
+    AppRoute{"/gang.svg", &planner::ServeGangSvg},    // a layout of the gang plan
+    AppRoute{"/gang.pdf", &planner::ServeGangPdf},    // the plan and each layout's cut sheet
 };
 
 }  // namespace

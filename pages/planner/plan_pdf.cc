@@ -226,7 +226,7 @@ void SheetPdf::FiguresPage(std::string_view title, std::string_view summary,
 
 void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const Drawing& drawing,
                         const DrawingLabels& labels, const std::vector<Figure>& figures,
-                        const std::vector<std::string>& steps, std::string_view note,
+                        const std::vector<std::string>& steps, std::string_view note, bool fit_page,
                         const std::vector<std::string>& lifts) {
   cairo_t* cr = context_.get();
   Heading(title, summary);
@@ -240,11 +240,45 @@ void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const 
     Write(cr, x, y, 9, locale_.Fill(Msg::kFigure, {figures[i].label, figures[i].value}));
   }
 
-  // The cut list: the right column of the first page, then three columns a page.
   Write(cr, kListLeft, kDrawingTop, 11, locale_[Msg::kCutList]);
   if (steps.empty()) Write(cr, kListLeft, kDrawingTop + 18, kListFont + 1, note);
+  std::vector<std::string> numbered;
+  numbered.reserve(steps.size());
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    numbered.push_back(std::to_string(i + 1) + ". " + steps[i]);
+  }
+  // Then the same cuts as the operator works them, identical strips stacked.
+  if (!lifts.empty()) numbered.emplace_back(locale_[Msg::kLiftList]);
+  for (std::size_t i = 0; i < lifts.size(); ++i) {
+    numbered.push_back(
+        std::string("(").append(std::to_string(i + 1)).append(") ").append(lifts[i]));
+  }
+  if (fit_page) {
+    // As many columns beside the drawing as the widest step allows, in the largest font from
+    // the list's own size down to 4.5 points that holds every step.
+    double widest = 0;
+    cairo_set_font_size(cr, 1);
+    for (const std::string& step : numbered) {
+      cairo_text_extents_t extents;
+      cairo_text_extents(cr, step.c_str(), &extents);
+      widest = std::max(widest, extents.x_advance);
+    }
+    for (double font = kListFont; font >= 4.5; font -= 0.5) {
+      const double line = font * kListLine / kListFont, column = widest * font + 8;
+      const auto columns = static_cast<std::size_t>((kPageWidth - kMargin - kListLeft) / column);
+      const auto lines = static_cast<std::size_t>((kListBottom - kDrawingTop - 18) / line) + 1;
+      if (columns * lines < numbered.size()) continue;
+      for (std::size_t i = 0; i < numbered.size(); ++i) {
+        Write(cr, kListLeft + column * static_cast<double>(i / lines),
+              kDrawingTop + 18 + line * static_cast<double>(i % lines), font, numbered[i]);
+      }
+      cairo_show_page(cr);
+      return;
+    }
+  }
+  // The right column of the first page, then three columns a page.
   double x = kListLeft, y = kDrawingTop + 18;
-  const auto line = [&](double font, std::string_view text) {
+  for (const std::string& step : numbered) {
     if (y > kListBottom) {
       if (x + 2 * 260 > kPageWidth) {
         cairo_show_page(cr);
@@ -253,16 +287,8 @@ void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const 
       x += 260;
       y = kMargin + 12;
     }
-    Write(cr, x, y, font, text);
+    Write(cr, x, y, kListFont, step);
     y += kListLine;
-  };
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    line(kListFont, std::to_string(i + 1) + ". " + steps[i]);
-  }
-  // Then the same cuts as the operator works them, identical strips stacked.
-  if (!lifts.empty()) line(kListFont + 1, locale_[Msg::kLiftList]);
-  for (std::size_t i = 0; i < lifts.size(); ++i) {
-    line(kListFont, std::string("(").append(std::to_string(i + 1)).append(") ").append(lifts[i]));
   }
   cairo_show_page(cr);
 }
@@ -298,7 +324,7 @@ std::string PlanPdf(const layout::Request& request, const layout::Answer& answer
       answer.sequence ? LiftSteps(*answer.sequence, locale) : std::vector<std::string>{};
   pdf.CutSheet(std::string(locale[Msg::kCutSheetTitle]), RequestSummary(request, locale),
                DrawingOf(request, answer), PlanLabels(request, answer, locale),
-               Figures(answer, locale), steps, NoCutsNote(answer, locale), lifts);
+               Figures(answer, locale), steps, NoCutsNote(answer, locale), false, lifts);
   return pdf.Finish();
 }
 
