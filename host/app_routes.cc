@@ -3,17 +3,22 @@
 #include <array>
 
 #include "host/api_routes.h"
+#include "layout/api.h"
 #include "pages/planner/planner.h"
 
 namespace sheetora {
 namespace {
 
 constexpr std::array kAppRoutes = {
-    AppRoute{"/api/v1/layout", &ServeLayoutApi},      // the layout engine, JSON in and out
-    AppRoute{"/api/v1/openapi.json", &ServeOpenApi},  // its OpenAPI description
-    AppRoute{"/plan", &planner::ServePlanPage},       // the job planner page
-    AppRoute{"/plan.svg", &planner::ServePlanSvg},    // its drawing
-    AppRoute{"/plan.pdf", &planner::ServePlanPdf},    // its printable cut sheet
+    // The layout engine, JSON in and out.
+    AppRoute{.path = "/api/v1/layout",
+             .handler = &ServeLayoutApi,
+             .max_body_bytes = layout::kMaxRequestBytes},
+    // Its OpenAPI description, a fixed document.
+    AppRoute{.path = "/api/v1/openapi.json", .handler = &ServeOpenApi, .compute = false},
+    AppRoute{.path = "/plan", .handler = &planner::ServePlanPage},     // the job planner page
+    AppRoute{.path = "/plan.svg", .handler = &planner::ServePlanSvg},  // its drawing
+    AppRoute{.path = "/plan.pdf", .handler = &planner::ServePlanPdf},  // its printable cut sheet
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "host/http_server.h"
 
+#include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -14,6 +15,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <unordered_map>
@@ -22,13 +24,61 @@
 
 #include "host/api_routes.h"
 #include "host/app_routes.h"
+#include "host/compute_pool.h"
 #include "host/cookies.h"
 #include "host/form_decoder.h"
-#include "host/gb2312.h"
 #include "runtime/error_log.h"
+#include "runtime/gb2312.h"
 
 namespace sheetora {
 namespace {
+
+/// A request body streamed to a temporary file, removed with this object.
+class BodyFile {
+ public:
+  BodyFile() {
+    std::string name = (std::filesystem::temp_directory_path() / "sheetora-body-XXXXXX").string();
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) throw std::runtime_error("cannot create a file for a request body");
+    path_ = name;
+  }
+  ~BodyFile() {
+    ::close(fd_);
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  BodyFile(const BodyFile&) = delete;
+  BodyFile& operator=(const BodyFile&) = delete;
+
+  void Append(std::string_view data) {
+    while (!data.empty()) {
+      const ssize_t written = ::write(fd_, data.data(), data.size());
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) throw std::runtime_error("cannot write a request body to its file");
+      data.remove_prefix(static_cast<std::size_t>(written));
+    }
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  int fd_ = -1;
+  std::filesystem::path path_;
+};
+
+/// A request handed to the compute pool, shared by its exchange and the pool's task: the
+/// request's bytes, taken out of the connection, and the answer.
+struct ComputeJob {
+  const AppRoute* route = nullptr;
+  MHD_Connection* connection = nullptr;
+  std::string method, path, content_type, body;
+  std::vector<std::pair<std::string, std::string>> query;
+  std::unique_ptr<BodyFile> body_file;
+  // Orders the hand-over: the connection is set aside before the pool may resume it, and the
+  // answer is written before the daemon's thread reads it.
+  std::mutex mutex;
+  enum class State { kWaiting, kAnswered, kFailed } state = State::kWaiting;
+  AppAnswer answer;
+};
 
 /// One request's state between the daemon's calls of the access handler, from its request line
 /// to its end.
@@ -37,10 +87,13 @@ struct Exchange {
   bool bad_path = false;  // the path holds a control character, raw or escaped
   Request request;
   std::size_t body_bytes = 0;
-  // A route beside the classic pages takes the body as it came.
+  std::size_t body_limit = 0;
+  // A route beside the classic pages takes the body as it came, in memory or in a file.
   const AppRoute* app = nullptr;
   bool form = false;  // a classic page's form post, decoded once the body is complete
   std::string raw_body;
+  std::unique_ptr<BodyFile> body_file;
+  std::shared_ptr<ComputeJob> job;  // set while the request is with the compute pool
 };
 
 /// Whether the path of a raw request target holds a control character, as it is or as an escape
@@ -94,9 +147,11 @@ std::string_view TrimBlanks(std::string_view text) {
 
 /// What the headers say about where the body ends.
 struct Framing {
-  std::vector<std::string_view> lengths;  // each Content-Length value
-  std::vector<std::string_view> codings;  // each transfer coding, in order
-  bool blank_in_name = false;             // "Content-Length :" and the like
+  std::vector<std::string_view> lengths;    // each Content-Length value
+  std::vector<std::string_view> encodings;  // each Transfer-Encoding value as it came
+  std::vector<std::string_view> codings;    // each transfer coding, in order
+  bool blank_in_name = false;               // "Content-Length :" and the like
+  unsigned hosts = 0;                       // Host headers
 };
 
 MHD_Result OnFramingHeader(void* cls, MHD_ValueKind, const char* name, const char* value) noexcept
@@ -106,7 +161,9 @@ MHD_Result OnFramingHeader(void* cls, MHD_ValueKind, const char* name, const cha
   const std::string_view text = value == nullptr ? std::string_view() : value;
   if (key.find_first_of(" \t") != std::string_view::npos) framing.blank_in_name = true;
   if (SameLetters(key, MHD_HTTP_HEADER_CONTENT_LENGTH)) framing.lengths.push_back(TrimBlanks(text));
+  if (SameLetters(key, MHD_HTTP_HEADER_HOST)) ++framing.hosts;
   if (SameLetters(key, MHD_HTTP_HEADER_TRANSFER_ENCODING)) {
+    framing.encodings.push_back(text);
     std::string_view rest = text;
     while (true) {
       const std::size_t comma = rest.find(',');
@@ -122,7 +179,7 @@ MHD_Result OnFramingHeader(void* cls, MHD_ValueKind, const char* name, const cha
 
 /// The refusal a request earns by its head alone, or 0. Framing that two readers could take two
 /// ways (behind a proxy, a second request smuggled inside the first) is refused, as are a missing
-/// Host and a path with a control character.
+/// or repeated Host and a path with a control character.
 unsigned RefusalOfHead(MHD_Connection* connection, std::string_view version,
                        const Exchange& exchange) {
   if (exchange.bad_path) return MHD_HTTP_BAD_REQUEST;
@@ -132,18 +189,22 @@ unsigned RefusalOfHead(MHD_Connection* connection, std::string_view version,
   }
   Framing framing;
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &OnFramingHeader, &framing);
-  if (framing.blank_in_name) return MHD_HTTP_BAD_REQUEST;
+  if (framing.blank_in_name || framing.hosts > 1) return MHD_HTTP_BAD_REQUEST;
   for (const std::string_view length : framing.lengths) {
     if (length != framing.lengths.front()) return MHD_HTTP_BAD_REQUEST;
   }
   if (framing.codings.empty()) return 0;
   if (!framing.lengths.empty()) return MHD_HTTP_BAD_REQUEST;
-  // Only "chunked", alone, is read; a chunked body must end the list of codings.
+  // Only "chunked", alone, is read, and only as the daemon reads it: the whole value, with no
+  // blank around it (with one, the daemon would take the body as absent and wait). A chunked
+  // coding anywhere else cannot be framed; other codings are not read.
   const auto chunked = [](std::string_view coding) { return SameLetters(coding, "chunked"); };
-  if (framing.codings.size() == 1 && chunked(framing.codings.front())) return 0;
-  if (std::any_of(framing.codings.begin(), framing.codings.end() - 1, chunked) ||
-      std::any_of(framing.codings.begin(), framing.codings.end(),
-                  [](std::string_view coding) { return coding.empty(); })) {
+  if (framing.encodings.size() == 1 && chunked(framing.encodings.front())) return 0;
+  const std::vector<std::string_view>& codings = framing.codings;
+  const bool unframed = codings.size() == 1 ? chunked(codings.front())
+                                            : std::any_of(codings.begin(), codings.end() - 1, chunked);
+  if (unframed || std::any_of(codings.begin(), codings.end(),
+                              [](std::string_view coding) { return coding.empty(); })) {
     return MHD_HTTP_BAD_REQUEST;
   }
   return MHD_HTTP_NOT_IMPLEMENTED;
@@ -178,6 +239,9 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* resp
   return queued;
 }
 
+/// What a client that finds the compute pool full is asked to wait before it tries again.
+constexpr const char* kRetryAfterSeconds = "2";
+
 /// Answers a status of the host's own with a short fixed body; allocates nothing of ours, so it
 /// is also the answer of last resort.
 MHD_Result SendStatus(MHD_Connection* connection, unsigned status) noexcept {
@@ -204,6 +268,11 @@ MHD_Result SendStatus(MHD_Connection* connection, unsigned status) noexcept {
           "<html><head><title>413 Content Too Large</title></head>"
           "<body>Content Too Large</body></html>\r\n";
       break;
+    case MHD_HTTP_SERVICE_UNAVAILABLE:
+      body =
+          "<html><head><title>503 Service Unavailable</title></head>"
+          "<body>Service Unavailable</body></html>\r\n";
+      break;
     default:
       status = MHD_HTTP_INTERNAL_SERVER_ERROR;
       body =
@@ -214,6 +283,9 @@ MHD_Result SendStatus(MHD_Connection* connection, unsigned status) noexcept {
       body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_PERSISTENT);
   if (response != nullptr && status == MHD_HTTP_METHOD_NOT_ALLOWED) {
     MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD, POST");
+  }
+  if (response != nullptr && status == MHD_HTTP_SERVICE_UNAVAILABLE) {
+    MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, kRetryAfterSeconds);
   }
   // After a request the host could not frame, nothing on the connection can be trusted.
   if (response != nullptr &&

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/app_routes.h"
+#include "runtime/app_request.h"
 #include "layout/layout.h"
 
 namespace sheetora::planner {
