@@ -10,7 +10,9 @@ namespace {
 
 ApiAnswer MethodNotAllowed(std::string_view allow) {
   return {.status = 405,
-          .body = ErrorJson({.message = "this address takes " + std::string(allow), .field = ""}),
+          .body = ErrorJson({.code = ErrorCode::kMethod,
+                             .message = "this address takes " + std::string(allow),
+                             .field = ""}),
           .allow = allow};
 }
 
@@ -37,7 +39,9 @@ ApiAnswer OpenApiEndpoint(std::string_view method) {
 
 ApiAnswer TooLargeAnswer() {
   return {.status = 413,
-          .body = ErrorJson({.message = "the request is larger than 65536 bytes", .field = ""})};
+          .body = ErrorJson({.code = ErrorCode::kTooLarge,
+                             .message = "the request is larger than 65536 bytes",
+                             .field = ""})};
 }
 
 }  // namespace sheetora::layout

@@ -32,7 +32,7 @@ Column BestColumn(std::int64_t w, std::int64_t H, std::int64_t a, std::int64_t b
 }
 
 void AppendColumn(const Column& column, std::int64_t x, std::int64_t a, std::int64_t b,
-                  std::vector<PackBlock>& out) {
+                  std::vector<Block>& out) {
   if (column.upright > 0 && column.width / a > 0) {
     out.push_back({.x = x, .y = 0, .columns = column.width / a, .rows = column.upright});
   }

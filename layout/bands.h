@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "layout/deadline.h"
-#include "layout/pack.h"
+#include "layout/geometry.h"
 
 namespace sheetora::layout {
 
 struct BandsLayout {
   std::int64_t ups = 0;
-  std::vector<PackBlock> blocks;
+  std::vector<Block> blocks;
 };
 
 /// The best such layout, with the columns side by side along x or stacked along y; both

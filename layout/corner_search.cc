@@ -81,7 +81,7 @@ void CornerSearch::Fill(std::size_t open) {
     }
     const int k = static_cast<int>(open % columns_), l = static_cast<int>(open / columns_);
     const auto below = std::lower_bound(placed_.begin(), placed_.end(), ys_[l],
-                                        [](const PackBlock& p, std::int64_t y) { return p.y < y; });
+                                        [](const Block& p, std::int64_t y) { return p.y < y; });
     if ((below - placed_.begin()) + from_row_[l] <= best_ups_) break;
     if (placed + (open_area_ - RowWaste(k, l)) / area <= best_ups_) break;
     for (const bool turned : {false, true}) {
@@ -107,14 +107,14 @@ void CornerSearch::Fill(std::size_t open) {
   open_area_ = open_area_before;
 }
 
-std::vector<PackBlock> JoinRows(std::vector<PackBlock> pieces, std::int64_t a, std::int64_t b) {
-  std::sort(pieces.begin(), pieces.end(), [](const PackBlock& p, const PackBlock& q) {
+std::vector<Block> JoinRows(std::vector<Block> pieces, std::int64_t a, std::int64_t b) {
+  std::sort(pieces.begin(), pieces.end(), [](const Block& p, const Block& q) {
     return std::tie(p.turned, p.y, p.x) < std::tie(q.turned, q.y, q.x);
   });
-  std::vector<PackBlock> rows;
-  for (const PackBlock& piece : pieces) {
+  std::vector<Block> rows;
+  for (const Block& piece : pieces) {
     if (!rows.empty()) {
-      PackBlock& last = rows.back();
+      Block& last = rows.back();
       if (last.turned == piece.turned && last.y == piece.y &&
           last.x + last.columns * (piece.turned ? b : a) == piece.x) {
         ++last.columns;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "layout/deadline.h"
-#include "layout/pack.h"
+#include "layout/geometry.h"
 #include "layout/raster.h"
 
 namespace sheetora::layout {
@@ -22,7 +22,7 @@ class CornerSearch {
     /// Every layout was searched: none holds more than the blocks, or than the floor when
     /// there are none.
     bool complete = false;
-    std::vector<PackBlock> blocks;  ///< the best layout found; empty when none beat the floor
+    std::vector<Block> blocks;  ///< the best layout found; empty when none beat the floor
   };
 
   /// Looks for layouts with more than `floor` pieces, up to `bound` (a proven upper bound); each
@@ -42,7 +42,7 @@ class CornerSearch {
   int columns_, rows_;               // cells between neighbouring raster points
   std::vector<std::uint8_t> taken_;  // by cell, row after row
   std::vector<std::size_t> emptied_;
-  std::vector<PackBlock> placed_, best_;  // placed_ in scan order, so by rising y
+  std::vector<Block> placed_, best_;  // placed_ in scan order, so by rising y
   // By row: a bound on the pieces that fit from that row up, where every piece placed after
   // the scan reached the row lies.
   std::vector<std::int64_t> from_row_;
@@ -52,6 +52,6 @@ class CornerSearch {
 };
 
 /// Joins 1 x 1 blocks that lie side by side along x into rows.
-std::vector<PackBlock> JoinRows(std::vector<PackBlock> pieces, std::int64_t a, std::int64_t b);
+std::vector<Block> JoinRows(std::vector<Block> pieces, std::int64_t a, std::int64_t b);
 
 }  // namespace sheetora::layout

@@ -7,26 +7,23 @@
 namespace sheetora::layout {
 namespace {
 
-struct Rect {
-  Micrometres x0, y0, x1, y1;
-  bool operator==(const Rect&) const = default;
-};
+Micrometres Low(const Rect& r, bool along_x) { return along_x ? r.x : r.y; }
+Micrometres High(const Rect& r, bool along_x) { return along_x ? r.x_end() : r.y_end(); }
 
-Micrometres Low(const Rect& r, bool along_x) { return along_x ? r.x0 : r.y0; }
-Micrometres High(const Rect& r, bool along_x) { return along_x ? r.x1 : r.y1; }
+/// The part of `node` from `low` to `high` on one axis.
+Rect Slice(const Rect& node, bool along_x, Micrometres low, Micrometres high) {
+  Rect part = node;
+  (along_x ? part.x : part.y) = low;
+  (along_x ? part.length : part.width) = high - low;
+  return part;
+}
 
 std::vector<Rect> TrimRectangles(const Request& request, const std::vector<Block>& blocks) {
+  const Spacing spacing = SpacingOf(request);
   std::vector<Rect> pieces;
   for (const Block& b : blocks) {
-    const Micrometres along_x = b.turned ? request.piece.width : request.piece.length;
-    const Micrometres along_y = b.turned ? request.piece.length : request.piece.width;
-    const Micrometres pitch_x = along_x + 2 * request.bleed + request.gutter;
-    const Micrometres pitch_y = along_y + 2 * request.bleed + request.gutter;
     for (std::int64_t i = 0; i < b.columns; ++i) {
-      for (std::int64_t j = 0; j < b.rows; ++j) {
-        const Micrometres x = b.x + i * pitch_x, y = b.y + j * pitch_y;
-        pieces.push_back({x, y, x + along_x, y + along_y});
-      }
+      for (std::int64_t j = 0; j < b.rows; ++j) pieces.push_back(spacing.TrimRect(b, i, j));
     }
   }
   return pieces;
@@ -73,11 +70,8 @@ std::optional<std::vector<CutNode>> CutProgram(const Request& request,
   for (int id = 0; !waiting.empty(); ++id) {
     auto [node, inside] = std::move(waiting.front());
     waiting.pop_front();
-    CutNode& cut = nodes.emplace_back(CutNode{.id = id,
-                                              .x = node.x0,
-                                              .y = node.y0,
-                                              .length = node.x1 - node.x0,
-                                              .width = node.y1 - node.y0});
+    CutNode& cut = nodes.emplace_back(
+        CutNode{.id = id, .x = node.x, .y = node.y, .length = node.length, .width = node.width});
     if (inside.empty()) continue;  // waste
     if (inside.size() == 1 && pieces[inside[0]] == node) {
       cut.kind = CutKind::kPiece;
@@ -96,9 +90,8 @@ std::optional<std::vector<CutNode>> CutProgram(const Request& request,
     // Pieces are sorted along the axis and no line crosses one, so each part takes a run.
     std::size_t next = 0;
     for (std::size_t k = 0; k <= lines.size(); ++k) {
-      Rect part = node;
-      (along_x ? part.x0 : part.y0) = k == 0 ? Low(node, along_x) : lines[k - 1];
-      (along_x ? part.x1 : part.y1) = k == lines.size() ? High(node, along_x) : lines[k];
+      const Rect part = Slice(node, along_x, k == 0 ? Low(node, along_x) : lines[k - 1],
+                              k == lines.size() ? High(node, along_x) : lines[k]);
       std::vector<int> part_pieces;
       while (next < inside.size() && Low(pieces[inside[next]], along_x) < High(part, along_x)) {
         part_pieces.push_back(inside[next++]);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "layout/pack.h"
+#include "layout/geometry.h"
 
 namespace sheetora::layout {
 

@@ -83,7 +83,7 @@ void FiveBlockSearch::TryPinwheels(int i, int j, Entry& entry, Deadline& deadlin
 }
 
 void FiveBlockSearch::Emit(int i, int j, std::int64_t x, std::int64_t y,
-                           std::vector<PackBlock>& out) const {
+                           std::vector<Block>& out) const {
   // As in the guillotine table: into the near part of a cut, which is at most half, and on
   // along the far part; a pinwheel's blocks are smaller both ways.
   for (;;) {

@@ -22,7 +22,7 @@ class FiveBlockSearch {
   std::int64_t Solve(int i, int j, Deadline& deadline);
 
   /// Appends the blocks of the layout Solve found for (i, j), with its corner at (x, y).
-  void Emit(int i, int j, std::int64_t x, std::int64_t y, std::vector<PackBlock>& out) const;
+  void Emit(int i, int j, std::int64_t x, std::int64_t y, std::vector<Block>& out) const;
 
  private:
   enum class Kind : std::int8_t { kGuillotine, kCutX, kCutY, kPinwheel };

@@ -9,16 +9,15 @@
 namespace sheetora::layout {
 
 void AppendGrid(std::int64_t x0, std::int64_t y0, std::int64_t x, std::int64_t y,
-                std::int64_t along_x, std::int64_t along_y, bool turned,
-                std::vector<PackBlock>& out) {
+                std::int64_t along_x, std::int64_t along_y, bool turned, std::vector<Block>& out) {
   const std::int64_t columns = x / along_x, rows = y / along_y;
   if (columns > 0 && rows > 0) {
     out.push_back({.x = x0, .y = y0, .columns = columns, .rows = rows, .turned = turned});
   }
 }
 
-void Transpose(std::vector<PackBlock>& blocks) {
-  for (PackBlock& block : blocks) {
+void Transpose(std::vector<Block>& blocks) {
+  for (Block& block : blocks) {
     std::swap(block.x, block.y);
     std::swap(block.columns, block.rows);
     block.turned = !block.turned;
@@ -82,16 +81,16 @@ bool GuillotineTable::Solve(Deadline& deadline) {
 }
 
 void GuillotineTable::Emit(int i, int j, std::int64_t x, std::int64_t y,
-                           std::vector<PackBlock>& out) const {
+                           std::vector<Block>& out) const {
   // The near part of a cut is at most half the rectangle: recursing into it and looping on the
   // far part keeps the depth to the logarithm of the sheet.
   for (;;) {
     const std::int32_t choice = choice_[Index(i, j)];
     if (choice == kQuarterTurn) {
-      std::vector<PackBlock> turned;
+      std::vector<Block> turned;
       Emit(j, i, 0, 0, turned);
       Transpose(turned);
-      for (PackBlock& block : turned) {
+      for (Block& block : turned) {
         block.x += x, block.y += y;
         out.push_back(block);
       }

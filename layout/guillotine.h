@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "layout/deadline.h"
-#include "layout/pack.h"
+#include "layout/geometry.h"
 #include "layout/raster.h"
 
 namespace sheetora::layout {
@@ -32,7 +32,7 @@ class GuillotineTable {
   [[nodiscard]] std::int64_t b() const { return b_; }
 
   /// Appends the blocks of the best layout of rectangle (i, j) with its corner at (x, y).
-  void Emit(int i, int j, std::int64_t x, std::int64_t y, std::vector<PackBlock>& out) const;
+  void Emit(int i, int j, std::int64_t x, std::int64_t y, std::vector<Block>& out) const;
 
  private:
   // How a rectangle's best layout is made: one grid, or a cut at xs[k] (ys[k]) and two parts.
@@ -55,10 +55,9 @@ class GuillotineTable {
 
 /// A block of one grid filling x x y with its corner at (x0, y0); nothing when none fits.
 void AppendGrid(std::int64_t x0, std::int64_t y0, std::int64_t x, std::int64_t y,
-                std::int64_t along_x, std::int64_t along_y, bool turned,
-                std::vector<PackBlock>& out);
+                std::int64_t along_x, std::int64_t along_y, bool turned, std::vector<Block>& out);
 
 /// Blocks found with x and y swapped, as they lie here: an upright piece there lies turned here.
-void Transpose(std::vector<PackBlock>& blocks);
+void Transpose(std::vector<Block>& blocks);
 
 }  // namespace sheetora::layout

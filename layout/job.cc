@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "layout/pack.h"
 #include "layout/plan.h"
 
 namespace sheetora::layout {

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "layout/layout.h"
-#include "layout/pack.h"
 
 namespace sheetora::layout {
 

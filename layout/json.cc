@@ -20,8 +20,8 @@ struct Refusal {
   RequestError error;
 };
 
-[[noreturn]] void Refuse(std::string message, std::string field) {
-  throw Refusal{{std::move(message), std::move(field)}};
+[[noreturn]] void Refuse(ErrorCode code, std::string message, std::string field) {
+  throw Refusal{{code, std::move(message), std::move(field)}};
 }
 
 /// A parsed JSON value. Numbers keep the text they were written as, so that lengths round from
@@ -69,7 +69,7 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
   bool key(string_t& key) override {
     const Node& object = open_.back();
     for (const std::string& seen : object.keys) {
-      if (seen == key) return Fail("appears twice", Path(key));
+      if (seen == key) return Fail(ErrorCode::kRepeatedField, "appears twice", Path(key));
     }
     pending_key_ = std::move(key);
     return true;
@@ -81,7 +81,8 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
     if (const auto tag_end = what.find("] "); tag_end != std::string_view::npos) {
       what.remove_prefix(tag_end + 2);
     }
-    return Fail("not valid JSON: " + std::string(what), Path(pending_key_));
+    return Fail(ErrorCode::kInvalidJson, "not valid JSON: " + std::string(what),
+                Path(pending_key_));
   }
 
   std::optional<RequestError> error;
@@ -98,14 +99,14 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
     return path.append(last);
   }
 
-  bool Fail(std::string message, std::string field) {
-    if (!error) error = RequestError{std::move(message), std::move(field)};
+  bool Fail(ErrorCode code, std::string message, std::string field) {
+    if (!error) error = RequestError{code, std::move(message), std::move(field)};
     return false;
   }
 
   bool Open(Node::Type type) {
     if (open_.size() == kMaxDepth) {
-      return Fail("nests deeper than a request does", Path(pending_key_));
+      return Fail(ErrorCode::kTooDeep, "nests deeper than a request does", Path(pending_key_));
     }
     if (!open_.empty()) path_.push_back(std::move(pending_key_));
     pending_key_.clear();
@@ -223,7 +224,8 @@ const char* TypeName(Node::Type type) {
 
 const Node& Expect(const Node& node, Node::Type type, const std::string& path) {
   if (node.type != type) {
-    Refuse(std::string("must be ") + TypeName(type) + ", not " + TypeName(node.type), path);
+    Refuse(ErrorCode::kWrongType,
+           std::string("must be ") + TypeName(type) + ", not " + TypeName(node.type), path);
   }
   return node;
 }
@@ -253,13 +255,14 @@ class ObjectReader {
 
   const Node& Required(std::string_view key) {
     const Node* value = Optional(key);
-    if (value == nullptr) Refuse("is required", PathOf(key));
+    if (value == nullptr) Refuse(ErrorCode::kRequired, "is required", PathOf(key));
     return *value;
   }
 
   void RefuseUnknown() const {
     for (std::size_t i = 0; i < node_.keys.size(); ++i) {
-      if (!taken_[i]) Refuse("is not a field of the request", PathOf(node_.keys[i]));
+      if (!taken_[i])
+        Refuse(ErrorCode::kUnknownField, "is not a field of the request", PathOf(node_.keys[i]));
     }
   }
 
@@ -324,7 +327,7 @@ class RequestReader {
       if (node.text == name) return value;
       names.append(names.empty() ? "\"" : ", \"").append(name).push_back('"');
     }
-    Refuse("must be one of " + names, path);
+    Refuse(ErrorCode::kNotAChoice, "must be one of " + names, path);
   }
 
   Micrometres Length(const Node& node, const std::string& path) const {
@@ -336,7 +339,7 @@ class RequestReader {
     bool exact = false;
     const std::int64_t value =
         RoundScaled(ReadDecimal(Expect(node, Node::Type::kNumber, path).text), 1, &exact);
-    if (!exact) Refuse("must be a whole number", path);
+    if (!exact) Refuse(ErrorCode::kNotWhole, "must be a whole number", path);
     return value;
   }
 
@@ -370,7 +373,8 @@ class RequestReader {
   static Price ReadPrice(const Node& node) {
     ObjectReader object(node, "job.price");
     if (object.size() != 1) {
-      Refuse("must hold exactly one of per_tonne, per_ream, per_sheet and per_m2", "job.price");
+      Refuse(ErrorCode::kOnePrice,
+             "must hold exactly one of per_tonne, per_ream, per_sheet and per_m2", "job.price");
     }
     const std::pair<const char*, PricePer> kinds[] = {{"per_tonne", PricePer::kTonne},
                                                       {"per_ream", PricePer::kReam},
@@ -450,7 +454,7 @@ Out CutsJson(const std::vector<CutNode>& cuts) {
 std::variant<Request, RequestError> ParseRequest(std::string_view text) {
   TreeBuilder builder;
   if (!json::sax_parse(text, &builder)) {
-    return builder.error.value_or(RequestError{"not valid JSON", ""});
+    return builder.error.value_or(RequestError{ErrorCode::kInvalidJson, "not valid JSON", ""});
   }
   try {
     Request request = RequestReader().Read(builder.root);

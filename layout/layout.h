@@ -7,16 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "layout/geometry.h"
+
 namespace sheetora::layout {
-
-using Micrometres = std::int64_t;
-
-inline constexpr Micrometres kMicrometresPerMm = 1000;
-
-struct Size {
-  Micrometres length = 0;  ///< along x
-  Micrometres width = 0;   ///< along y
-};
 
 /// Strips along the sheet's edges where nothing printed may lie.
 struct Margins {
@@ -24,6 +17,7 @@ struct Margins {
   Micrometres tail = 0;     ///< the edge y = W
   Micrometres left = 0;     ///< the edge x = 0
   Micrometres right = 0;    ///< the edge x = L
+  bool operator==(const Margins&) const = default;
 };
 
 enum class Grain {
@@ -42,6 +36,7 @@ enum class PricePer { kTonne, kReam, kSheet, kSquareMetre };
 struct Price {
   PricePer per = PricePer::kSheet;
   double amount = 0;
+  bool operator==(const Price&) const = default;
 };
 
 /// A print run to plan on top of the layout.
@@ -52,6 +47,7 @@ struct Job {
   std::optional<Size> parent;      ///< the mill sheet; absent: the press sheet itself
   std::optional<double> grammage;  ///< g/m²
   std::optional<Price> price;
+  bool operator==(const Job&) const = default;
 };
 
 struct Request {
@@ -64,21 +60,39 @@ struct Request {
   CutMode cut = CutMode::kGuillotine;
   int time_limit_ms = 2000;
   std::optional<Job> job;
+  bool operator==(const Request&) const = default;
 };
 
-/// What is wrong with a request, in plain words, and the path of the field ("piece.width").
+/// The request's pieces as blocks lay them out.
+inline Spacing SpacingOf(const Request& request) {
+  return {.piece = request.piece, .bleed = request.bleed, .gutter = request.gutter};
+}
+
+/// What is wrong with a request, as a code for callers that word it themselves.
+enum class ErrorCode {
+  kInvalidJson,      ///< not JSON, or trailing bytes after it
+  kRepeatedField,    ///< a key given twice in one object
+  kTooDeep,          ///< objects or arrays nested deeper than a request's
+  kUnknownField,     ///< a key the request does not describe
+  kRequired,         ///< a required field is missing
+  kWrongType,        ///< e.g. a string where a number belongs
+  kNotAChoice,       ///< a name that is none of the field's choices
+  kNotWhole,         ///< a fraction where a whole number belongs
+  kOutOfRange,       ///< a number outside the field's range (also one beyond any double)
+  kNoPrintableArea,  ///< the margins leave nothing of the sheet
+  kOnePrice,         ///< a price must be given exactly one way
+  kNeedsGrammage,    ///< a price per tonne without the grammage
+  kTooLarge,         ///< the request's body is over the size taken
+  kMethod,           ///< the address does not take the method
+};
+
+/// What is wrong with a request: its code, in plain English words, and the path of the field
+/// ("piece.width"; "" when no one field is at fault).
 struct RequestError {
+  ErrorCode code = ErrorCode::kInvalidJson;
   std::string message;
   std::string field;
-};
-
-/// columns x rows pieces whose trim rectangles are length x width (width x length when turned),
-/// the first with its trim corner at (x, y), the others one pitch apart: the piece's side along
-/// that axis plus twice the bleed plus the gutter.
-struct Block {
-  Micrometres x = 0, y = 0;
-  std::int64_t columns = 0, rows = 0;
-  bool turned = false;
+  bool operator==(const RequestError&) const = default;
 };
 
 enum class Proof {
@@ -111,6 +125,13 @@ struct JobAnswer {
   double paper_utilisation = 0;
 };
 
+/// Why an answer has no cut program.
+enum class CutsNote {
+  kDie,            ///< die-cut work is not cut apart by a guillotine
+  kTooManyPieces,  ///< more pieces than a cut program lists
+  kNotGuillotine,  ///< the layout does not come apart by straight cuts
+};
+
 struct Answer {
   std::int64_t ups = 0;
   std::int64_t bound = 0;
@@ -118,6 +139,10 @@ struct Answer {
   double utilisation = 0;
   std::vector<Block> blocks;
   std::optional<std::vector<CutNode>> cuts;  ///< guillotine mode with ups <= 5,000 only
+  std::optional<CutsNote> cuts_note;         ///< set exactly when `cuts` is not
+  /// The searches ran to their end (a proof or their step budgets), so the same request gets
+  /// the same answer under any load; false when the time limit or a stop request cut them short.
+  bool complete = true;
   double elapsed_ms = 0;
   std::optional<JobAnswer> job;
 };

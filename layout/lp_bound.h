@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "layout/pack.h"
+#include "layout/geometry.h"
 #include "layout/raster.h"
 
 namespace sheetora::layout {

@@ -28,9 +28,9 @@ constexpr std::int64_t kCornerSteps = 4'000'000;
 constexpr int kMaxPinwheelDepth = 4096;
 constexpr std::size_t kMaxCornerCells = std::size_t{1} << 14;
 
-std::int64_t Ups(const std::vector<PackBlock>& blocks) {
+std::int64_t Ups(const std::vector<Block>& blocks) {
   std::int64_t ups = 0;
-  for (const PackBlock& block : blocks) ups += block.columns * block.rows;
+  for (const Block& block : blocks) ups += block.columns * block.rows;
   return ups;
 }
 
@@ -46,7 +46,7 @@ PackResult SingleGrid(const PackProblem& problem) {
 }
 
 // Takes the layout when it holds more than the one kept.
-void Keep(std::vector<PackBlock> blocks, PackResult& result) {
+void Keep(std::vector<Block> blocks, PackResult& result) {
   const std::int64_t ups = Ups(blocks);
   if (ups > result.ups) result.ups = ups, result.blocks = std::move(blocks);
 }
@@ -82,7 +82,7 @@ PackResult Pack(const PackProblem& problem) {
   PackResult result;
   result.bound = SheetBound(X, Y, a, b);
   for (const bool turned : {false, true}) {
-    std::vector<PackBlock> grid;
+    std::vector<Block> grid;
     AppendGrid(0, 0, X, Y, turned ? b : a, turned ? a : b, turned, grid);
     Keep(std::move(grid), result);
   }
@@ -107,7 +107,7 @@ PackResult Pack(const PackProblem& problem) {
     guillotine.Tighten(i, j, result.bound);
     result.best_guillotine = guillotine.Solve(deadline);
     if (result.best_guillotine) {
-      std::vector<PackBlock> blocks;
+      std::vector<Block> blocks;
       guillotine.Emit(i, j, 0, 0, blocks);
       Keep(std::move(blocks), result);
     }
@@ -116,7 +116,7 @@ PackResult Pack(const PackProblem& problem) {
       FiveBlockSearch five_block(guillotine);
       Deadline five_block_deadline(problem.deadline, kFiveBlockSteps);
       five_block.Solve(i, j, five_block_deadline);
-      std::vector<PackBlock> blocks;
+      std::vector<Block> blocks;
       five_block.Emit(i, j, 0, 0, blocks);
       Keep(std::move(blocks), result);
       if (result.ups < result.bound &&
@@ -141,7 +141,7 @@ PackResult Pack(const PackProblem& problem) {
 
   // A layout that reaches the bound is the best of every kind, guillotine ones included.
   result.best_guillotine = result.best_guillotine || result.ups == result.bound;
-  for (PackBlock& block : result.blocks) block.x *= unit, block.y *= unit;
+  for (Block& block : result.blocks) block.x *= unit, block.y *= unit;
   return result;
 }
 

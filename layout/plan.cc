@@ -16,52 +16,61 @@ namespace {
 constexpr std::int64_t kMaxCutProgramPieces = 5'000;
 
 std::optional<RequestError> CheckSide(Micrometres side, const char* field) {
-  if (side <= 0) return RequestError{"must be greater than 0 mm", field};
-  if (side > kMaxSide) return RequestError{"must be at most 100000 mm", field};
+  if (side <= 0) return RequestError{ErrorCode::kOutOfRange, "must be greater than 0 mm", field};
+  if (side > kMaxSide)
+    return RequestError{ErrorCode::kOutOfRange, "must be at most 100000 mm", field};
   return std::nullopt;
 }
 
 std::optional<RequestError> CheckSpacing(Micrometres length, const char* field) {
-  if (length < 0) return RequestError{"must not be negative", field};
-  if (length > kMaxSpacing) return RequestError{"must be at most 1000 mm", field};
+  if (length < 0) return RequestError{ErrorCode::kOutOfRange, "must not be negative", field};
+  if (length > kMaxSpacing)
+    return RequestError{ErrorCode::kOutOfRange, "must be at most 1000 mm", field};
   return std::nullopt;
 }
 
 std::optional<RequestError> CheckJob(const Job& job) {
   if (job.quantity < 1 || job.quantity > kMaxQuantity) {
-    return RequestError{"must be a whole number from 1 to 1000000000000", "job.quantity"};
+    return RequestError{ErrorCode::kOutOfRange, "must be a whole number from 1 to 1000000000000",
+                        "job.quantity"};
   }
   if (!(job.overs_percent >= 0 && job.overs_percent <= 100)) {
-    return RequestError{"must be from 0 to 100 (percent)", "job.overs"};
+    return RequestError{ErrorCode::kOutOfRange, "must be from 0 to 100 (percent)", "job.overs"};
   }
   if (job.makeready < 0 || job.makeready > kMaxMakeready) {
-    return RequestError{"must be a whole number from 0 to 1000000000", "job.makeready"};
+    return RequestError{ErrorCode::kOutOfRange, "must be a whole number from 0 to 1000000000",
+                        "job.makeready"};
   }
   if (job.parent) {
     if (auto e = CheckSide(job.parent->length, "job.parent.length")) return e;
     if (auto e = CheckSide(job.parent->width, "job.parent.width")) return e;
   }
   if (job.grammage && !(*job.grammage > 0 && *job.grammage <= 100'000)) {
-    return RequestError{"must be greater than 0 and at most 100000 g/m2", "job.grammage"};
+    return RequestError{ErrorCode::kOutOfRange, "must be greater than 0 and at most 100000 g/m2",
+                        "job.grammage"};
   }
   if (job.price) {
     if (!(job.price->amount >= 0 && job.price->amount <= 1e12)) {
-      return RequestError{"must be from 0 to 1000000000000", "job.price"};
+      return RequestError{ErrorCode::kOutOfRange, "must be from 0 to 1000000000000", "job.price"};
     }
     if (job.price->per == PricePer::kTonne && !job.grammage) {
-      return RequestError{"a price per tonne needs the grammage", "job.grammage"};
+      return RequestError{ErrorCode::kNeedsGrammage, "a price per tonne needs the grammage",
+                          "job.grammage"};
     }
   }
   return std::nullopt;
 }
 
+// Each piece takes its pitch, a bled piece grown by the gutter beyond its far sides; so does the
+// printable area, whose far sides need no gutter.
 PackProblem Reduce(const Request& request) {
   const Margins& m = request.margins;
+  const Size pitch = SpacingOf(request).Pitch(false);
   return {
       .X = request.sheet.length - m.left - m.right + request.gutter,
       .Y = request.sheet.width - m.gripper - m.tail + request.gutter,
-      .a = request.piece.length + 2 * request.bleed + request.gutter,
-      .b = request.piece.width + 2 * request.bleed + request.gutter,
+      .a = pitch.length,
+      .b = pitch.width,
       .orientation = request.grain == Grain::kAny      ? Orientation::kBoth
                      : request.grain == Grain::kLength ? Orientation::kUpright
                                                        : Orientation::kTurned,
@@ -97,15 +106,18 @@ std::optional<RequestError> Validate(const Request& request) {
   if (auto e = CheckSpacing(m.left, "margins.left")) return e;
   if (auto e = CheckSpacing(m.right, "margins.right")) return e;
   if (m.left + m.right >= request.sheet.length) {
-    return RequestError{"the left and right margins leave nothing of the sheet's length",
+    return RequestError{ErrorCode::kNoPrintableArea,
+                        "the left and right margins leave nothing of the sheet's length",
                         "margins"};
   }
   if (m.gripper + m.tail >= request.sheet.width) {
-    return RequestError{"the gripper and tail margins leave nothing of the sheet's width",
+    return RequestError{ErrorCode::kNoPrintableArea,
+                        "the gripper and tail margins leave nothing of the sheet's width",
                         "margins"};
   }
   if (request.time_limit_ms < 1 || request.time_limit_ms > kMaxTimeLimitMs) {
-    return RequestError{"must be a whole number from 1 to 10000", "time_limit_ms"};
+    return RequestError{ErrorCode::kOutOfRange, "must be a whole number from 1 to 10000",
+                        "time_limit_ms"};
   }
   if (request.job) return CheckJob(*request.job);
   return std::nullopt;
@@ -132,7 +144,7 @@ Answer Plan(const Request& request) {
       RoundTo(static_cast<double>(answer.ups) * Area(request.piece) / Area(request.sheet), 4);
   // A block's corner in the plain problem is the corner of its first bled piece, grown by the
   // gutter beyond its far sides only: the trim corner lies one bleed inside it.
-  for (const PackBlock& b : packed.blocks) {
+  for (const Block& b : packed.blocks) {
     answer.blocks.push_back({.x = request.margins.left + b.x + request.bleed,
                              .y = request.margins.gripper + b.y + request.bleed,
                              .columns = b.columns,

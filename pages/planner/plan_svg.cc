@@ -88,9 +88,7 @@ std::string PlanSvg(const layout::Request& request, const layout::Answer& answer
       Attribute(svg, "height", block.pitch_y);
       svg += ">\n";
       const double bleed = block.cell.x - block.box.x;
-      if (bleed > 0) {
-        Rect(svg, "bleed", {0, 0, block.cell.length + 2 * bleed, block.cell.width + 2 * bleed});
-      }
+      if (bleed > 0) Rect(svg, "bleed", {0, 0, block.bled_cell.length, block.bled_cell.width});
       // Strokes in proportion to the cell: lines a pixel wide would darken a block of cells
       // smaller than a pixel into one solid colour.
       const double stroke = std::min(block.cell.length, block.cell.width) / 20;

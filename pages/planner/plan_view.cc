@@ -14,6 +14,8 @@ double ToMm(Micrometres length) {
   return static_cast<double>(length) / static_cast<double>(layout::kMicrometresPerMm);
 }
 
+Box BoxOf(const layout::Rect& r) { return {ToMm(r.x), ToMm(r.y), ToMm(r.length), ToMm(r.width)}; }
+
 struct ProofWords {
   layout::Proof proof;
   std::string_view text;  ///< for the clerk
@@ -151,32 +153,23 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
 
   std::int64_t drawn_ups = 0;
   for (const layout::Block& block : answer.blocks) drawn_ups += block.columns * block.rows;
-  const Micrometres bleed = request.bleed;
+  const layout::Spacing spacing = layout::SpacingOf(request);
   for (const layout::Block& block : answer.blocks) {
-    const Micrometres along_x = block.turned ? request.piece.width : request.piece.length;
-    const Micrometres along_y = block.turned ? request.piece.length : request.piece.width;
-    const Micrometres pitch_x = along_x + 2 * bleed + request.gutter;
-    const Micrometres pitch_y = along_y + 2 * bleed + request.gutter;
     if (drawn_ups > kMaxDrawnPieces) {
-      drawing.blocks.push_back(
-          {.box = {ToMm(block.x - bleed), ToMm(block.y - bleed),
-                   ToMm(block.columns * pitch_x - request.gutter),
-                   ToMm(block.rows * pitch_y - request.gutter)},
-           .columns = block.columns,
-           .rows = block.rows,
-           .pitch_x = ToMm(pitch_x),
-           .pitch_y = ToMm(pitch_y),
-           .cell = {ToMm(block.x), ToMm(block.y), ToMm(along_x), ToMm(along_y)}});
+      const layout::Size pitch = spacing.Pitch(block.turned);
+      drawing.blocks.push_back({.box = BoxOf(spacing.BledExtent(block)),
+                                .columns = block.columns,
+                                .rows = block.rows,
+                                .pitch_x = ToMm(pitch.length),
+                                .pitch_y = ToMm(pitch.width),
+                                .cell = BoxOf(spacing.TrimRect(block, 0, 0)),
+                                .bled_cell = BoxOf(spacing.BledRect(block, 0, 0))});
       continue;
     }
     for (std::int64_t j = 0; j < block.rows; ++j) {
       for (std::int64_t i = 0; i < block.columns; ++i) {
-        const Micrometres x = block.x + i * pitch_x, y = block.y + j * pitch_y;
-        drawing.pieces.push_back({ToMm(x), ToMm(y), ToMm(along_x), ToMm(along_y)});
-        if (bleed > 0) {
-          drawing.bled.push_back({ToMm(x - bleed), ToMm(y - bleed), ToMm(along_x + 2 * bleed),
-                                  ToMm(along_y + 2 * bleed)});
-        }
+        drawing.pieces.push_back(BoxOf(spacing.TrimRect(block, i, j)));
+        if (spacing.bleed > 0) drawing.bled.push_back(BoxOf(spacing.BledRect(block, i, j)));
       }
     }
   }

@@ -52,7 +52,8 @@ struct BlockBox {
   Box box;  ///< the bled extent of the block
   std::int64_t columns = 0, rows = 0;
   double pitch_x = 0, pitch_y = 0;
-  Box cell;  ///< the first trim rectangle
+  Box cell;       ///< the first trim rectangle
+  Box bled_cell;  ///< the first bled rectangle
 };
 
 struct CutLine {

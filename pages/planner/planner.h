@@ -3,30 +3,20 @@
 // /plan.pdf take the same query and answer the drawing and the printable cut sheet.
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "runtime/app_request.h"
 #include "layout/layout.h"
+#include "pages/planner/form.h"
 
 namespace sheetora::planner {
-
-using Query = std::vector<std::pair<std::string, std::string>>;
-
-/// What is wrong with the form: the form field it belongs to ("" when none does) and why.
-struct FormError {
-  std::string field;
-  std::string message;
-};
 
 /// The form as typed, and either the request it asks for (which the engine accepts) or the
 /// first thing wrong with it.
 struct ParsedForm {
-  std::map<std::string, std::string, std::less<>> typed;  ///< every field of the form
+  Typed typed;  ///< every field of the form
   std::optional<layout::Request> request;
   std::optional<FormError> error;
 };
@@ -39,6 +29,9 @@ ParsedForm ParsePlannerQuery(const Query& query);
 
 /// The whole page for a parsed form and, when it has a request, its answer.
 std::string PlannerPage(const ParsedForm& form, const layout::Answer* answer);
+
+/// The /plan form's field of that name (which /gang shares), or null.
+const Field* FindPlannerField(std::string_view name);
 
 AppAnswer ServePlanPage(const AppRequest& request);
 AppAnswer ServePlanSvg(const AppRequest& request);

@@ -15,6 +15,7 @@ struct Extent {
   Micrometres pitch_x, pitch_y;
 };
 
+// Written out here rather than taken from layout/geometry.h, so that a fault there shows.
 Extent ExtentOf(const Request& r, const Block& b) {
   const Micrometres along_x = b.turned ? r.piece.width : r.piece.length;
   const Micrometres along_y = b.turned ? r.piece.length : r.piece.width;

@@ -59,7 +59,7 @@ bool Separable(const std::vector<Rect>& rects) {
 void ExpectValid(const PackProblem& p, const PackResult& r) {
   std::vector<Rect> rects;
   int64_t ups = 0;
-  for (const PackBlock& block : r.blocks) {
+  for (const Block& block : r.blocks) {
     ASSERT_GT(block.columns, 0);
     ASSERT_GT(block.rows, 0);
     EXPECT_FALSE(block.turned && p.orientation == Orientation::kUpright);

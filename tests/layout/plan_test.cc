@@ -63,8 +63,7 @@ TEST(PlanTest, RandomRequestsGiveSoundAnswers) {
 void FillRandomly(const Request& r, Random& random, Micrometres x0, Micrometres y0, Micrometres x1,
                   Micrometres y1, int depth, std::vector<Block>& blocks) {
   const bool turned = random.Between(0, 1) == 1;
-  const Micrometres pitch_x = (turned ? r.piece.width : r.piece.length) + 2 * r.bleed + r.gutter;
-  const Micrometres pitch_y = (turned ? r.piece.length : r.piece.width) + 2 * r.bleed + r.gutter;
+  const Size pitch = SpacingOf(r).Pitch(turned);
   if (depth < 4 && random.Between(0, 2) != 0) {
     const bool along_x = random.Between(0, 1) == 1;
     const Micrometres low = along_x ? x0 : y0, high = along_x ? x1 : y1;
@@ -76,7 +75,7 @@ void FillRandomly(const Request& r, Random& random, Micrometres x0, Micrometres 
     }
   }
   // The region is in the sheet's coordinates grown by the gutter, as the solvers see it.
-  const std::int64_t columns = (x1 - x0) / pitch_x, rows = (y1 - y0) / pitch_y;
+  const std::int64_t columns = (x1 - x0) / pitch.length, rows = (y1 - y0) / pitch.width;
   if (columns == 0 || rows == 0) return;
   blocks.push_back({.x = x0 + r.bleed,
                     .y = y0 + r.bleed,

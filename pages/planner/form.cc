@@ -1,0 +1,205 @@
+#include "pages/planner/form.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+#include "runtime/page.h"
+
+namespace sheetora::planner {
+namespace {
+
+/// Decimal text: blanks around it, an optional sign, an optional exponent; nothing else.
+std::optional<double> Number(std::string_view text) {
+  text = Trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Past this a length or count is no print job, and converting it could overflow.
+constexpr double kLargest = 1e12;
+
+// The planner pages' one style sheet; a page adds rules of its own after it.
+constexpr std::string_view kStyle =
+    R"(body{margin:0;font:14px/1.5 "WenQuanYi Micro Hei","Microsoft YaHei",sans-serif;color:#222;background:#f4f6f8}
+header{display:flex;justify-content:space-between;align-items:center;padding:.4em 1em;background:#2f4f6f;color:#fff}
+header h1{margin:0;font-size:1.2em}
+header a{color:#fff}
+main{display:flex;gap:1.2em;padding:1em;align-items:flex-start}
+form{flex:0 0 21em;background:#fff;padding:.6em .8em;border:1px solid #ccd}
+fieldset{border:1px solid #dde;margin:0 0 .6em;padding:.3em .6em}
+legend{font-weight:bold}
+.row{display:grid;grid-template-columns:5.5em 1fr auto;gap:.1em .4em;align-items:center;margin:.25em 0}
+.row input,.row select{width:100%;box-sizing:border-box;font:inherit}
+.row .pair{display:flex;gap:.3em}
+[aria-invalid=true]{border:2px solid #b00020}
+.error{grid-column:1/-1;margin:0;color:#b00020;font-weight:bold}
+button{font:inherit;padding:.3em 2em}
+#result{flex:1;min-width:0;display:grid;grid-template-columns:minmax(0,1fr) 22em;grid-template-rows:auto auto 1fr;grid-template-areas:"summary summary" "drawing figures" "drawing list";gap:.4em 1.2em;align-items:start}
+.summary{grid-area:summary;margin:0;color:#555}
+#drawing{grid-area:drawing;margin:0;background:#fff;border:1px solid #ccd;padding:.4em}
+#drawing svg{display:block;width:100%;height:auto;max-height:78vh}
+#figures{grid-area:figures;margin:0;background:#fff;border:1px solid #ccd;padding:.4em .8em}
+#figures div{display:flex;justify-content:space-between;gap:1em;border-bottom:1px dotted #ccd}
+#figures dt{color:#555;white-space:nowrap}
+#figures dd{margin:0;font-weight:bold;text-align:right}
+#figures #ups{font-size:1.6em;color:#2a5d8f}
+#cut-list{grid-area:list}
+#cut-list h2{font-size:1em;margin:.2em 0}
+#cuts{margin:0;padding-left:2.6em;font-size:.92em;max-height:40vh;overflow:auto;background:#fff;border:1px solid #ccd}
+.links a{margin-right:1em}
+@media screen and (max-width:1280px){
+#result{grid-template-columns:minmax(0,1fr);grid-template-rows:none;grid-template-areas:"summary" "figures" "drawing" "list"}
+}
+@page{size:A4 landscape;margin:8mm}
+@media print{
+body{background:#fff;font-size:9pt}
+header,form,.links{display:none}
+main{display:block;padding:0}
+#result{grid-template-columns:minmax(0,1.6fr) minmax(0,1fr);grid-template-rows:auto;grid-template-areas:"summary summary" "drawing figures" "list list";gap:1mm 5mm}
+#drawing,#figures,#cuts{border:0;padding:0}
+#drawing svg{max-height:108mm}
+#cuts{max-height:none;overflow:visible;font-size:6.5pt;line-height:1.25;columns:4;column-gap:5mm;padding-left:0;list-style-position:inside}
+*{-webkit-print-color-adjust:exact;print-color-adjust:exact}
+}
+)";
+
+}  // namespace
+
+std::string_view Trim(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string_view UnitOf(const Typed& typed) {
+  const auto unit = typed.find("unit");
+  return unit != typed.end() && Trim(unit->second) == "in" ? "in" : "mm";
+}
+
+FormReader::FormReader(const Typed& typed)
+    : typed_(typed), micrometres_per_unit_(UnitOf(typed) == "in" ? 25400 : 1000) {}
+
+std::string_view FormReader::Text(std::string_view key) const {
+  const auto field = typed_.find(key);
+  return field == typed_.end() ? std::string_view() : Trim(field->second);
+}
+
+double FormReader::NumberOf(std::string_view key) {
+  const std::optional<double> value = Number(Text(key));
+  if (!value) {
+    Refuse(key, "请填写数字");
+  } else if (std::fabs(*value) > kLargest) {
+    Refuse(key, "数值过大");
+  } else {
+    return *value;
+  }
+  return 0;
+}
+
+std::int64_t FormReader::CountOf(std::string_view key) {
+  const double value = NumberOf(key);
+  if (value == std::floor(value)) return static_cast<std::int64_t>(value);
+  Refuse(key, "请填写整数");
+  return 0;
+}
+
+layout::Micrometres FormReader::LengthOf(std::string_view key) {
+  return std::llround(NumberOf(key) * micrometres_per_unit_);
+}
+
+layout::Size FormReader::SizeOf(std::string_view key) {
+  const std::string_view text = Text(key);
+  for (const std::string_view separator : {"x", "X", "*", "×"}) {
+    const auto at = text.find(separator);
+    if (at == std::string_view::npos) continue;
+    const std::optional<double> length = Number(text.substr(0, at));
+    const std::optional<double> width = Number(text.substr(at + separator.size()));
+    if (!length || !width) break;
+    if (std::fabs(*length) > kLargest || std::fabs(*width) > kLargest) {
+      Refuse(key, "数值过大");
+      return {};
+    }
+    return {std::llround(*length * micrometres_per_unit_),
+            std::llround(*width * micrometres_per_unit_)};
+  }
+  Refuse(key, "请按“长x宽”填写，如 1092x787");
+  return {};
+}
+
+std::size_t FormReader::ChoiceOf(std::string_view key, std::span<const Choice> choices) {
+  if (!Given(key)) return 0;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    if (choices[i].value == Text(key)) return i;
+  }
+  Refuse(key, "没有这个选项");
+  return 0;
+}
+
+void FormReader::Refuse(std::string_view key, std::string_view message) {
+  if (!error_) error_ = FormError{std::string(key), std::string(message)};
+}
+
+void AppendError(std::string& html, const FormError& error) {
+  html += "<p id=\"error\" class=\"error\" role=\"alert\">";
+  html += EscapeHtmlAttribute(error.message);
+  html += "</p>\n";
+}
+
+void AppendInput(std::string& html, const Field& field, std::string_view key,
+                 std::string_view typed, bool invalid, std::string_view attributes) {
+  const std::string id = "f-" + std::string(key);
+  const std::string name(field.name);
+  if (field.kind == Kind::kChoice) {
+    html += "<select id=\"" + id + "\" name=\"" + name + "\"";
+    html.append(attributes).append(">");
+    for (const Choice& choice : field.choices) {
+      html += "<option value=\"" + std::string(choice.value) + "\"";
+      if (choice.value == Trim(typed)) html += " selected";
+      html.append(">").append(choice.label).append("</option>");
+    }
+    html += "</select>";
+    return;
+  }
+  html += "<input id=\"" + id + "\" name=\"" + name + "\" value=\"";
+  html += EscapeHtmlAttribute(typed);
+  html += "\" placeholder=\"" + std::string(field.placeholder) + "\"";
+  if (field.kind != Kind::kSize && field.kind != Kind::kText) html += " inputmode=\"decimal\"";
+  if (invalid) html += " aria-invalid=\"true\" aria-describedby=\"error\"";
+  html.append(attributes).append(">");
+}
+
+void AppendQueryField(std::string& query, std::string_view name, std::string_view value) {
+  query += query.empty() ? "?" : "&";
+  query += name;
+  query += '=';
+  for (const unsigned char c : value) {
+    if (std::isalnum(c) || c == '.' || c == '-' || c == '_') {
+      query += static_cast<char>(c);
+    } else {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      query += {'%', kHex[c >> 4], kHex[c & 15]};
+    }
+  }
+}
+
+void AppendPageHead(std::string& html, std::string_view title, std::string_view nav,
+                    std::string_view style) {
+  html += R"(<!DOCTYPE html>
+<html lang="zh-CN">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>)";
+  html.append(title).append("</title>\n<style>\n").append(kStyle).append(style);
+  html.append("</style>\n</head>\n<body>\n<header><h1>").append(title);
+  html.append("</h1><nav>").append(nav).append("</nav></header>\n<main>\n");
+}
+
+}  // namespace sheetora::planner
