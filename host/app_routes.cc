@@ -25,8 +25,8 @@ constexpr std::array kAppRoutes = {
 
 std::span<const AppRoute> AppRoutes() { return kAppRoutes; }
 
-const AppRoute* FindAppRoute(std::string_view url_path) {
-  for (const AppRoute& route : kAppRoutes) {
+const AppRoute* FindAppRoute(std::span<const AppRoute> routes, std::string_view url_path) {
+  for (const AppRoute& route : routes) {
     if (route.path == url_path) return &route;
   }
   return nullptr;

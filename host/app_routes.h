@@ -30,7 +30,7 @@ struct AppRoute {
 /// The routes, one row each.
 std::span<const AppRoute> AppRoutes();
 
-/// The route for a URL path, or null: the classic pages then serve it.
-const AppRoute* FindAppRoute(std::string_view url_path);
+/// The route of `routes` for a URL path, or null: the classic pages then serve it.
+const AppRoute* FindAppRoute(std::span<const AppRoute> routes, std::string_view url_path);
 
 }  // namespace sheetora

@@ -1,9 +1,13 @@
 #include "host/http_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +17,8 @@
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -201,8 +207,9 @@ unsigned RefusalOfHead(MHD_Connection* connection, std::string_view version,
   const auto chunked = [](std::string_view coding) { return SameLetters(coding, "chunked"); };
   if (framing.encodings.size() == 1 && chunked(framing.encodings.front())) return 0;
   const std::vector<std::string_view>& codings = framing.codings;
-  const bool unframed = codings.size() == 1 ? chunked(codings.front())
-                                            : std::any_of(codings.begin(), codings.end() - 1, chunked);
+  const bool unframed = codings.size() == 1
+                            ? chunked(codings.front())
+                            : std::any_of(codings.begin(), codings.end() - 1, chunked);
   if (unframed || std::any_of(codings.begin(), codings.end(),
                               [](std::string_view coding) { return coding.empty(); })) {
     return MHD_HTTP_BAD_REQUEST;
@@ -221,8 +228,13 @@ bool IsFormBody(MHD_Connection* connection) {
          type[kForm.size()] == '\t';
 }
 
+/// What each connection's socket may hold of answers not yet read by the client.
+constexpr int kSendBufferBytes = 64 * 1024;
+
 /// Whether the host is stopping, so that the connection is to close after its answer.
 bool Stopping(MHD_Connection* connection);
+/// Marks a connection answered before its body was read, for a lingering close.
+void Linger(MHD_Connection* connection);
 
 /// Adds the headers that every response carries, queues it and drops this reference to it.
 MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* response,
@@ -339,14 +351,27 @@ MHD_Result SendApp(MHD_Connection* connection, AppAnswer answer) {
   return Queue(connection, answer.status, response, answer.content_type.c_str());
 }
 
-/// Logs a fault of the host itself, which no page trapped. Never fails.
-void LogHostFault(const HttpServerOptions& options, std::string_view what) noexcept try {
+/// Logs a fault of the host itself, which no page trapped, as a fault of `method`. Never fails.
+void LogHostFault(const HttpServerOptions& options, std::string_view what,
+                  std::string_view method = "request") noexcept try {
   Server server;
   server.log_dir = options.log_dir;
   const ObjectContextScope scope({.server = &server});
-  WriteErrorLog(std::string("\\Sheetora_Web\\host, request: ").append(what));
+  WriteErrorLog(std::string("\\Sheetora_Web\\host, ").append(method).append(": ").append(what));
 } catch (...) {
   // The line is lost, as any line that cannot be written.
+}
+
+/// Routes the daemon's own messages (refused connections and the like) to the error log, whose
+/// repeat counter keeps a flood of them to a few lines, instead of standard error.
+void OnDaemonMessage(void* cls, const char* format, va_list arguments) noexcept {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  std::string_view message = text;
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
+    message.remove_suffix(1);
+  }
+  LogHostFault(*static_cast<const HttpServerOptions*>(cls), message, "daemon");
 }
 
 /// The first call for a request, its head complete: refuses what it can refuse before any body
@@ -355,38 +380,142 @@ MHD_Result Begin(const HttpServerOptions& options, MHD_Connection* connection, s
                  std::string_view method, std::string_view version, Exchange& exchange) {
   exchange.begun = true;
   if (const unsigned refusal = RefusalOfHead(connection, version, exchange)) {
+    Linger(connection);
     return SendStatus(connection, refusal);
   }
   // Routes under /api/ answer every method themselves, and their errors in their own format.
-  exchange.app = FindAppRoute(url);
+  exchange.app = FindAppRoute(options.routes, url);
   const bool api = exchange.app != nullptr && url.starts_with("/api/");
   if (!api && method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_POST &&
       method != MHD_HTTP_METHOD_HEAD) {
+    Linger(connection);
     return SendStatus(connection, MHD_HTTP_METHOD_NOT_ALLOWED);
   }
-  if (DeclaredBodyLength(connection) > options.max_body_bytes) {
-    return api ? SendApp(connection, ApiTooLarge())
+  exchange.body_limit = exchange.app != nullptr && exchange.app->max_body_bytes != 0
+                            ? exchange.app->max_body_bytes
+                            : options.max_body_bytes;
+  if (DeclaredBodyLength(connection) > exchange.body_limit) {
+    Linger(connection);
+    return api ? SendApp(connection, ApiTooLarge(exchange.body_limit))
                : SendStatus(connection, MHD_HTTP_CONTENT_TOO_LARGE);
   }
   exchange.form = exchange.app == nullptr && IsFormBody(connection);
+  if (exchange.app != nullptr && exchange.app->body_to_file) {
+    exchange.body_file = std::make_unique<BodyFile>();
+  }
   return MHD_YES;
 }
 
 /// A piece of the body.
-MHD_Result Receive(const HttpServerOptions& options, Exchange& exchange, const char* data,
-                   std::size_t* size) {
+MHD_Result Receive(Exchange& exchange, const char* data, std::size_t* size) {
   exchange.body_bytes += *size;
   // Only a chunked body gets here past the limit. The daemon can answer only before a body
   // starts or after it ends, so the connection is closed instead of reading on.
-  if (exchange.body_bytes > options.max_body_bytes) return MHD_NO;
-  if (exchange.app != nullptr || exchange.form) exchange.raw_body.append(data, *size);
+  if (exchange.body_bytes > exchange.body_limit) return MHD_NO;
+  if (exchange.body_file) {
+    exchange.body_file->Append({data, *size});
+  } else if (exchange.app != nullptr || exchange.form) {
+    exchange.raw_body.append(data, *size);
+  }
   *size = 0;
   return MHD_YES;
 }
 
+/// The client's address without its port: what the compute pool's per-client bound counts.
+std::string ClientAddress(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (info == nullptr || info->client_addr == nullptr) return {};
+  char text[INET6_ADDRSTRLEN] = {};
+  const sockaddr* address = info->client_addr;
+  if (address->sa_family == AF_INET) {
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                sizeof text);
+  } else if (address->sa_family == AF_INET6) {
+    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
+                sizeof text);
+  }
+  return text;
+}
+
+/// Runs a compute job's handler on a pool worker and keeps its answer for the daemon's thread.
+void RunJob(const HttpServerOptions& options, ComputeJob& job, std::stop_token stop) noexcept {
+  ComputeJob::State state = ComputeJob::State::kFailed;
+  AppAnswer answer;
+  try {
+    const AppRequest request{.method = job.method,
+                             .path = job.path,
+                             .query = std::move(job.query),
+                             .content_type = job.content_type,
+                             .body = job.body,
+                             .body_file = job.body_file ? job.body_file->path() : "",
+                             .stop = std::move(stop)};
+    answer = job.route->handler(request);
+    state = ComputeJob::State::kAnswered;
+  } catch (const std::exception& e) {
+    LogHostFault(options, e.what());
+  } catch (...) {
+    LogHostFault(options, "Unknown error");
+  }
+  const std::lock_guard lock(job.mutex);
+  job.answer = std::move(answer);
+  job.state = state;
+}
+
+/// Hands a compute route's request to the pool and sets the connection aside until a worker
+/// has its answer; answers 503 at once when the pool is full.
+MHD_Result HandToPool(const HttpServerOptions& options, ComputePool& pool,
+                      MHD_Connection* connection, AppRequest request, Exchange& exchange) {
+  auto job = std::make_shared<ComputeJob>();
+  job->route = exchange.app;
+  job->connection = connection;
+  job->method = request.method;
+  job->path = request.path;
+  job->content_type = request.content_type;
+  job->query = std::move(request.query);
+  job->body = std::move(exchange.raw_body);
+  job->body_file = std::move(exchange.body_file);
+  const MHD_ConnectionInfo* socket =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+  ComputeTask task{
+      .client = ClientAddress(connection),
+      .socket = socket == nullptr ? -1 : socket->connect_fd,
+      .work = [&options, job](std::stop_token stop) { RunJob(options, *job, std::move(stop)); },
+      .finish =
+          [job] {
+            const std::lock_guard lock(job->mutex);
+            MHD_resume_connection(job->connection);
+          }};
+  // Held until the connection is set aside, which the pool's finish waits for.
+  const std::lock_guard lock(job->mutex);
+  if (!pool.Submit(std::move(task))) {
+    return exchange.app->path.starts_with("/api/")
+               ? SendApp(connection, ApiBusy(kRetryAfterSeconds))
+               : SendStatus(connection, MHD_HTTP_SERVICE_UNAVAILABLE);
+  }
+  exchange.job = std::move(job);
+  MHD_suspend_connection(connection);
+  return MHD_YES;
+}
+
+/// The call after the pool resumed the connection: sends the answer, or closes the connection
+/// when the work was dropped for a client that hung up.
+MHD_Result SendComputed(MHD_Connection* connection, ComputeJob& job) {
+  const std::lock_guard lock(job.mutex);
+  switch (job.state) {
+    case ComputeJob::State::kAnswered:
+      return SendApp(connection, std::move(job.answer));
+    case ComputeJob::State::kFailed:
+      return SendStatus(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+    case ComputeJob::State::kWaiting:
+      break;
+  }
+  return MHD_NO;
+}
+
 /// The body is complete: run the page and answer. Answering only now keeps the connection
 /// open for the next request.
-MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
+MHD_Result Finish(const HttpServerOptions& options, ComputePool& pool, MHD_Connection* connection,
                   std::string_view url, std::string_view method, Exchange& exchange) {
   if (exchange.app != nullptr) {
     AppRequest request{.method = method,
@@ -394,6 +523,8 @@ MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
                        .content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
                        .body = exchange.raw_body};
     MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
+    if (exchange.app->compute) return HandToPool(options, pool, connection, request, exchange);
+    if (exchange.body_file) request.body_file = exchange.body_file->path();
     return SendApp(connection, exchange.app->handler(request));
   }
   if (exchange.form) {
@@ -409,6 +540,89 @@ MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
 
 }  // namespace
 
+/// Sockets answered before their request's body was read. A client that sends its whole body
+/// before reading (as many HTTP libraries do) meets a reset instead of the answer when a socket
+/// closes with bytes unread; so each is shut for writing after the answer, read and discarded
+/// for a bounded time, then closed (what web servers call a lingering close).
+class LingeringCloser {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::size_t kMaxSockets = 128;  // beyond it a socket closes at once
+  static constexpr std::chrono::seconds kLinger{5};
+
+  LingeringCloser()
+      : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+        thread_([this](const std::stop_token& stop) { Run(stop); }) {}
+  ~LingeringCloser() {
+    thread_.request_stop();
+    Wake();
+    thread_.join();
+    for (const Lingering& socket : sockets_) ::close(socket.fd);
+    ::close(wake_fd_);
+  }
+  LingeringCloser(const LingeringCloser&) = delete;
+  LingeringCloser& operator=(const LingeringCloser&) = delete;
+
+  /// Takes over a duplicate of a socket whose answer has been queued.
+  void Take(int socket) {
+    const int fd = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return;
+    ::shutdown(fd, SHUT_WR);
+    {
+      const std::lock_guard lock(mutex_);
+      if (sockets_.size() < kMaxSockets) {
+        sockets_.push_back({fd, Clock::now() + kLinger});
+        Wake();
+        return;
+      }
+    }
+    ::close(fd);
+  }
+
+ private:
+  struct Lingering {
+    int fd;
+    Clock::time_point until;
+  };
+
+  void Wake() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wake_fd_, &one, sizeof one);
+  }
+
+  void Run(const std::stop_token& stop) {
+    std::vector<pollfd> fds;
+    while (!stop.stop_requested()) {
+      fds.assign(1, pollfd{.fd = wake_fd_, .events = POLLIN, .revents = 0});
+      {
+        const std::lock_guard lock(mutex_);
+        for (const Lingering& socket : sockets_) {
+          fds.push_back(pollfd{.fd = socket.fd, .events = POLLIN, .revents = 0});
+        }
+      }
+      ::poll(fds.data(), fds.size(), fds.size() > 1 ? 100 : -1);
+      std::uint64_t count = 0;
+      [[maybe_unused]] const ssize_t got = ::read(wake_fd_, &count, sizeof count);
+      const std::lock_guard lock(mutex_);
+      const Clock::time_point now = Clock::now();
+      std::erase_if(sockets_, [now](const Lingering& socket) {
+        static char discard[64 * 1024];
+        ssize_t read = 0;
+        while ((read = ::recv(socket.fd, discard, sizeof discard, MSG_DONTWAIT)) > 0) {
+        }
+        const bool done = read == 0 || (errno != EAGAIN && errno != EINTR) || now > socket.until;
+        if (done) ::close(socket.fd);
+        return done;
+      });
+    }
+  }
+
+  const int wake_fd_;
+  std::mutex mutex_;
+  std::vector<Lingering> sockets_;
+  std::jthread thread_;  // last: it uses the members above
+};
+
 /// The open connections, for the watchdog that closes those whose request head is late and for
 /// a stop that waits for the requests in flight. Each connection's entry is its socket context;
 /// only opening, closing and the watchdog's rounds take the lock, a request's start and end
@@ -418,7 +632,9 @@ class ConnectionWatch {
   using Clock = std::chrono::steady_clock;
 
   explicit ConnectionWatch(const HttpServerOptions& options)
-      : options_(options), watchdog_([this](const std::stop_token& stop) { Watch(stop); }) {}
+      : options_(options),
+        pool_(options.compute),
+        watchdog_([this](const std::stop_token& stop) { Watch(stop); }) {}
   ConnectionWatch(const ConnectionWatch&) = delete;
   ConnectionWatch& operator=(const ConnectionWatch&) = delete;
 
@@ -427,9 +643,11 @@ class ConnectionWatch {
     int fd = -1;
     // When the head awaited must be complete; 0 while a request is in flight.
     std::atomic<Clock::rep> head_due{0};
+    bool linger = false;  // answered before its body was read: see LingeringCloser
   };
 
   const HttpServerOptions& options() const { return options_; }
+  ComputePool& pool() { return pool_; }
   /// From now on every answer closes its connection.
   void BeginStop() { stopping_ = true; }
 
@@ -474,13 +692,21 @@ class ConnectionWatch {
       const MHD_ConnectionInfo* info =
           MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
       entry->fd = info == nullptr ? -1 : info->connect_fd;
+      // The kernel would otherwise grow a slow reader's send buffer to megabytes: hundreds of
+      // them reading a large page slowly would hold that much kernel memory each.
+      const int send_buffer = kSendBufferBytes;
+      ::setsockopt(entry->fd, SOL_SOCKET, SO_SNDBUF, &send_buffer, sizeof send_buffer);
       entry->stopping = &stopping_;
       entry->head_due = Due(options_.header_timeout_seconds);
       *socket_context = entry.get();
       entries_.emplace(entry.get(), std::move(entry));
     } else {
       // Called before the daemon closes the socket, so the watchdog never sees a reused one.
-      entries_.erase(static_cast<Entry*>(*socket_context));
+      auto* entry = static_cast<Entry*>(*socket_context);
+      const MHD_ConnectionInfo* info =
+          MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+      if (entry != nullptr && entry->linger && info != nullptr) lingering_.Take(info->connect_fd);
+      entries_.erase(entry);
       *socket_context = nullptr;
     }
   } catch (...) {
@@ -499,7 +725,10 @@ class ConnectionWatch {
       const Clock::rep now = Clock::now().time_since_epoch().count();
       for (const auto& [key, entry] : entries_) {
         const Clock::rep due = entry->head_due;
-        if (due != 0 && now > due && entry->fd >= 0) {
+        // Bytes the daemon has not read yet are late by the host's fault, not the client's.
+        int unread = 0;
+        if (due != 0 && now > due && entry->fd >= 0 &&
+            (::ioctl(entry->fd, FIONREAD, &unread) != 0 || unread == 0)) {
           ::shutdown(entry->fd, SHUT_RDWR);
           entry->fd = -1;
         }
@@ -511,6 +740,8 @@ class ConnectionWatch {
   }
 
   const HttpServerOptions& options_;
+  LingeringCloser lingering_;
+  ComputePool pool_;
   std::atomic<bool> stopping_ = false;
   std::mutex mutex_;
   std::condition_variable_any wake_;
@@ -523,6 +754,10 @@ namespace {
 bool Stopping(MHD_Connection* connection) {
   const ConnectionWatch::Entry* entry = ConnectionWatch::EntryOf(connection);
   return entry != nullptr && *entry->stopping;
+}
+
+void Linger(MHD_Connection* connection) {
+  if (ConnectionWatch::Entry* entry = ConnectionWatch::EntryOf(connection)) entry->linger = true;
 }
 
 /// Called when a request line has arrived, before its headers: the request's state starts here,
@@ -538,7 +773,8 @@ void* OnRequestLine(void*, const char* target, MHD_Connection*) noexcept try {
 MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
                      const char* version, const char* upload_data, std::size_t* upload_data_size,
                      void** request_slot) noexcept {
-  const auto& options = static_cast<const ConnectionWatch*>(cls)->options();
+  auto& watch = *static_cast<ConnectionWatch*>(cls);
+  const HttpServerOptions& options = watch.options();
   try {
     if (*request_slot == nullptr) throw std::bad_alloc();
     auto& exchange = *static_cast<Exchange*>(*request_slot);
@@ -546,8 +782,9 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
       ConnectionWatch::RequestStarted(connection);
       return Begin(options, connection, url, method, version, exchange);
     }
-    if (*upload_data_size != 0) return Receive(options, exchange, upload_data, upload_data_size);
-    return Finish(options, connection, url, method, exchange);
+    if (*upload_data_size != 0) return Receive(exchange, upload_data, upload_data_size);
+    if (exchange.job) return SendComputed(connection, *exchange.job);
+    return Finish(options, watch.pool(), connection, url, method, exchange);
   } catch (const std::exception& e) {
     LogHostFault(options, e.what());
   } catch (...) {
@@ -601,7 +838,9 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   // whenever exactly a full batch of 128 of its connections (or a multiple) is ready at once,
   // which a load test or any client with 128 connections reaches easily.
   // ITC: a stop first stops accepting (quiesces) and lets the requests in flight finish.
-  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ERROR_LOG | MHD_USE_ITC;
+  // Suspending: a connection whose work is with the compute pool is set aside meanwhile.
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ERROR_LOG |
+                   MHD_USE_ITC | MHD_ALLOW_SUSPEND_RESUME;
   if (address.family == AF_INET6) flags |= MHD_USE_IPv6;
   // One thread is the daemon's own thread, no pool; the daemon warns when given a pool of one.
   const MHD_OptionItem pool[] = {
@@ -621,6 +860,7 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
       MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, connections_.get(),
       MHD_OPTION_NOTIFY_CONNECTION, &ConnectionWatch::OnNotify, connections_.get(),
       MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, nullptr,
+      MHD_OPTION_EXTERNAL_LOGGER, &OnDaemonMessage, &options_,
       MHD_OPTION_END));
   // clang-format on
   if (!daemon_) {
@@ -635,11 +875,15 @@ HttpServer::~HttpServer() {
     connections_->BeginStop();
     const MHD_socket listener = MHD_quiesce_daemon(daemon_.get());
     if (listener != MHD_INVALID_SOCKET) ::close(listener);
+    // The searches end as their time limit would end them, and are answered.
+    connections_->pool().StopAll();
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(options_.grace_seconds);
     while (connections_->InFlight() > 0 && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    // The daemon cannot stop while a connection is set aside.
+    connections_->pool().AbandonAll();
     daemon_.reset();
   }
   connections_.reset();
