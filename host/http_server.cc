@@ -648,6 +648,7 @@ class ConnectionWatch {
 
   const HttpServerOptions& options() const { return options_; }
   ComputePool& pool() { return pool_; }
+  const ComputePool& pool() const { return pool_; }
   /// From now on every answer closes its connection.
   void BeginStop() { stopping_ = true; }
 
@@ -851,6 +852,7 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   // clang-format off
   daemon_.reset(MHD_start_daemon(
       flags, options_.port, nullptr, nullptr, &OnRequest, connections_.get(),
+      MHD_OPTION_EXTERNAL_LOGGER, &OnDaemonMessage, &options_,  // first, to take every message
       MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
       MHD_OPTION_ARRAY, pool,
       MHD_OPTION_CONNECTION_LIMIT, options_.connection_limit,
@@ -860,7 +862,6 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
       MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, connections_.get(),
       MHD_OPTION_NOTIFY_CONNECTION, &ConnectionWatch::OnNotify, connections_.get(),
       MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, nullptr,
-      MHD_OPTION_EXTERNAL_LOGGER, &OnDaemonMessage, &options_,
       MHD_OPTION_END));
   // clang-format on
   if (!daemon_) {
@@ -869,6 +870,8 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   }
   port_ = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_BIND_PORT)->port;
 }
+
+std::size_t HttpServer::ComputePending() const { return connections_->pool().Pending(); }
 
 HttpServer::~HttpServer() {
   if (daemon_) {

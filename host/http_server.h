@@ -32,7 +32,7 @@ struct HttpServerOptions {
   /// A reverse proxy brings every client from one address, so this is not a per-user bound.
   /// Well below half the total, so that clients holding connections from two or three addresses
   /// (trickling their heads) still leave room for everybody else.
-  unsigned per_ip_connection_limit = 250;
+  unsigned per_ip_connection_limit = 300;
   unsigned connection_limit = 1000;
   unsigned connection_timeout_seconds = 20;  ///< idle or stalled connections close after this
   /// A request head (request line and headers) must be complete within this many seconds of the
@@ -69,6 +69,8 @@ class HttpServer {
 
   /// The port listened on (the free port picked when the options asked for port 0).
   std::uint16_t port() const { return port_; }
+  /// Requests with the compute pool, waiting or running.
+  std::size_t ComputePending() const;
 
  private:
   struct DaemonStop {

@@ -24,7 +24,7 @@ Serves the site's pages over HTTP until it receives SIGINT or SIGTERM.
   --threads N         worker threads (default: the number of cores)
   --log-dir FOLDER    folder of the error log QuennetLog.Log (default: the folder that holds
                       libsheetora.so)
-  --per-ip-limit N    connections at once from one address (default 250, of 1000 in all);
+  --per-ip-limit N    connections at once from one address (default 300, of 1000 in all);
                       behind a reverse proxy every client comes from the proxy's address
   --compute-threads N threads for searches, drawings and PDFs, apart from the threads that
                       serve pages (default: the number of cores)
