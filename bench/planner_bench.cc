@@ -38,7 +38,7 @@ void Pdf(benchmark::State& state) {
   const GridPlan plan(state.range(0));
   std::size_t bytes = 0;
   for (auto _ : state) {
-    bytes = PlanPdf(*plan.form.request, plan.answer).size();
+    bytes = PlanPdf(*plan.form.request, plan.answer, plan.form.locale()).size();
     benchmark::DoNotOptimize(bytes);
   }
   state.counters["bytes"] = static_cast<double>(bytes);

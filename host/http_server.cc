@@ -76,7 +76,7 @@ class BodyFile {
 struct ComputeJob {
   const AppRoute* route = nullptr;
   MHD_Connection* connection = nullptr;
-  std::string method, path, content_type, body;
+  std::string method, path, content_type, accept_language, body;
   std::vector<std::pair<std::string, std::string>> query;
   std::unique_ptr<BodyFile> body_file;
   // Orders the hand-over: the connection is set aside before the pool may resume it, and the
@@ -447,6 +447,7 @@ void RunJob(const HttpServerOptions& options, ComputeJob& job, std::stop_token s
                              .path = job.path,
                              .query = std::move(job.query),
                              .content_type = job.content_type,
+                             .accept_language = job.accept_language,
                              .body = job.body,
                              .body_file = job.body_file ? job.body_file->path() : "",
                              .stop = std::move(stop)};
@@ -472,6 +473,7 @@ MHD_Result HandToPool(const HttpServerOptions& options, ComputePool& pool,
   job->method = request.method;
   job->path = request.path;
   job->content_type = request.content_type;
+  job->accept_language = request.accept_language;
   job->query = std::move(request.query);
   job->body = std::move(exchange.raw_body);
   job->body_file = std::move(exchange.body_file);
@@ -521,6 +523,7 @@ MHD_Result Finish(const HttpServerOptions& options, ComputePool& pool, MHD_Conne
     AppRequest request{.method = method,
                        .path = url,
                        .content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
+                       .accept_language = Header(connection, MHD_HTTP_HEADER_ACCEPT_LANGUAGE),
                        .body = exchange.raw_body};
     MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
     if (exchange.app->compute) return HandToPool(options, pool, connection, request, exchange);

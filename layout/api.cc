@@ -1,5 +1,6 @@
 #include "layout/api.h"
 
+#include <utility>
 #include <variant>
 
 #include "layout/json.h"
@@ -18,18 +19,18 @@ ApiAnswer MethodNotAllowed(std::string_view allow) {
 
 }  // namespace
 
-ApiAnswer HandleLayoutRequest(std::string_view body) {
+ApiAnswer HandleLayoutRequest(std::string_view body, std::stop_token stop) {
   if (body.size() > kMaxRequestBytes) return TooLargeAnswer();
   std::variant<Request, RequestError> parsed = ParseRequest(body);
   if (const auto* error = std::get_if<RequestError>(&parsed)) {
     return {.status = 400, .body = ErrorJson(*error)};
   }
-  return {.status = 200, .body = AnswerJson(Plan(std::get<Request>(parsed)))};
+  return {.status = 200, .body = AnswerJson(Plan(std::get<Request>(parsed), std::move(stop)))};
 }
 
-ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body) {
+ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body, std::stop_token stop) {
   if (method != "POST") return MethodNotAllowed("POST");
-  return HandleLayoutRequest(body);
+  return HandleLayoutRequest(body, std::move(stop));
 }
 
 ApiAnswer OpenApiEndpoint(std::string_view method) {

@@ -52,9 +52,11 @@ BandsLayout Across(std::int64_t X, std::int64_t Y, std::int64_t a, std::int64_t 
   // the widths to try on the left; the right column takes the rest. Nothing is stored: on a
   // huge sheet there are tens of millions of widths.
   Column best_left, best_right = BestColumn(X, Y, a, b);
+  // The steps of one width: BestColumn's splits counted, for both columns.
+  const std::int64_t steps = 2 * (std::min(Y / std::min(a, b), std::max(a, b)) + 1);
   for (std::int64_t ia = a, ib = b; 2 * std::min(ia, ib) <= X &&
                                     best_left.ups + best_right.ups < bound &&
-                                    !deadline.Expired();) {
+                                    !deadline.Expired(steps);) {
     const std::int64_t w = std::min(ia, ib);
     if (ia == w) ia += a;
     if (ib == w) ib += b;

@@ -1,35 +1,53 @@
-// A cheap clock check for long searches, with an optional cap on their steps.
+// Where a search stops. Each search has a budget of steps, so that what it finds depends on the
+// request alone, never on the machine's load; the request's time limit and a stop request (a
+// caller who hung up, a host shutting down) only cut it short, and the answer says so.
 #pragma once
 
 #include <cstdint>
-#include <limits>
+#include <stop_token>
+#include <utility>
 
 #include "layout/geometry.h"
 
 namespace sheetora::layout {
 
-/// Expires at a time, or after `max_steps` calls, whichever comes first. Reads the clock only
-/// every kStride calls, so a search may ask at every step; once expired it stays expired. A
-/// step cap keeps a search's effort the same on a busy machine as on an idle one.
+/// What cuts every search of one request short.
+struct Limits {
+  Clock::time_point deadline = Clock::time_point::max();
+  std::stop_token stop;
+
+  [[nodiscard]] bool Reached() const { return stop.stop_requested() || Clock::now() >= deadline; }
+};
+
+/// One search's budget of steps under the request's limits. Expires once the steps are spent,
+/// exactly, or when the limits are reached, which it checks only every kStride steps so that a
+/// search may ask at every step. Once expired it stays expired.
 class Deadline {
  public:
-  explicit Deadline(Clock::time_point at,
-                    std::int64_t max_steps = std::numeric_limits<std::int64_t>::max())
-      : at_(at), max_steps_(max_steps) {}
+  Deadline(Limits limits, std::int64_t max_steps) : limits_(std::move(limits)), left_(max_steps) {}
 
-  bool Expired() {
+  /// Spends `steps` (the work done since the last call) and tells whether the search must stop.
+  bool Expired(std::int64_t steps = 1) {
     if (expired_) return true;
-    if (++steps_ % kStride != 0) return false;
-    expired_ = steps_ >= max_steps_ || Clock::now() >= at_;
-    return expired_;
+    left_ -= steps;
+    if (left_ < 0) return expired_ = true;
+    unchecked_ += steps;
+    if (unchecked_ < kStride) return false;
+    unchecked_ = 0;
+    cut_short_ = limits_.Reached();
+    return expired_ = cut_short_;
   }
+
+  /// Whether the time limit or a stop request ended the search, rather than its budget or its end.
+  [[nodiscard]] bool cut_short() const { return cut_short_; }
 
  private:
   static constexpr std::int64_t kStride = 256;
-  Clock::time_point at_;
-  std::int64_t max_steps_;
-  std::int64_t steps_ = 0;
+  Limits limits_;
+  std::int64_t left_;
+  std::int64_t unchecked_ = 0;  // steps since the limits were last checked
   bool expired_ = false;
+  bool cut_short_ = false;
 };
 
 }  // namespace sheetora::layout

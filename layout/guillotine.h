@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <vector>
 
 #include "layout/deadline.h"
@@ -16,11 +18,12 @@ class GuillotineTable {
   /// The axes must outlive the table.
   GuillotineTable(const RasterAxis& xs, const RasterAxis& ys, std::int64_t a, std::int64_t b);
 
-  /// Lowers the bound of rectangle (i, j), before Solve, to one proven elsewhere.
-  void Tighten(int i, int j, std::int64_t bound);
+  /// Lowers the bound of the whole rectangle, before Solve, to one proven elsewhere.
+  void TightenSheet(std::int64_t bound);
 
-  /// Fills the table, smaller rectangles first; false when the deadline stopped it (the values
-  /// then hold only for the rectangles already done).
+  /// Fills the table (no value may be read before), smaller rectangles first, each cut tried a step
+  /// of the deadline; false when the deadline stopped it (the values then hold only for the
+  /// rectangles already done).
   bool Solve(Deadline& deadline);
 
   [[nodiscard]] std::int64_t Value(int i, int j) const { return value_[Index(i, j)]; }
@@ -48,9 +51,10 @@ class GuillotineTable {
   const RasterAxis& xs_;
   const RasterAxis& ys_;
   std::int64_t a_, b_;
-  int same_points_;  // how many first points the axes share
-  std::vector<std::int64_t> value_, bound_;
-  std::vector<std::int32_t> choice_;
+  int same_points_;                                // how many first points the axes share
+  std::unique_ptr<std::int64_t[]> value_, bound_;  // by Index, filled by Solve
+  std::unique_ptr<std::int32_t[]> choice_;
+  std::int64_t sheet_bound_ = std::numeric_limits<std::int64_t>::max();
 };
 
 /// A block of one grid filling x x y with its corner at (x0, y0); nothing when none fits.

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "layout/pack.h"
 #include "layout/plan.h"
 
 namespace sheetora::layout {
@@ -22,17 +21,16 @@ std::int64_t Spoilage(std::int64_t run_sheets, double overs_percent) {
 
 }  // namespace
 
-std::int64_t PressSheetsPerParent(const Request& request, Clock::time_point deadline) {
-  if (!request.job || !request.job->parent) return 1;
-  const PackResult packed = Pack(
+PackResult PressSheetsPerParent(const Request& request, const Limits& limits) {
+  if (!request.job || !request.job->parent) return {.ups = 1, .bound = 1};
+  return Pack(
       {.X = request.job->parent->length,
        .Y = request.job->parent->width,
        .a = request.sheet.length,
        .b = request.sheet.width,
        .orientation = request.grain == Grain::kAny ? Orientation::kBoth : Orientation::kUpright,
        .cut = CutMode::kGuillotine,
-       .deadline = deadline});
-  return packed.ups;
+       .limits = limits});
 }
 
 JobAnswer PlanJob(const Request& request, std::int64_t ups, std::int64_t per_parent) {

@@ -481,6 +481,8 @@ std::string AnswerJson(const Answer& answer) {
                              {"turned", b.turned}});
   }
   out["cuts"] = answer.cuts ? CutsJson(*answer.cuts) : Out(nullptr);
+  if (answer.cuts_note) out["cuts_note"] = std::string(CutsNoteName(*answer.cuts_note));
+  out["complete"] = answer.complete;
   out["elapsed_ms"] = answer.elapsed_ms;
   if (answer.job) out["job"] = JobJson(*answer.job);
   return out.dump() + "\n";
@@ -490,6 +492,18 @@ std::string ErrorJson(const RequestError& error) {
   const Out out = {{"error", error.message}, {"field", error.field}};
   // Messages may quote what the caller sent: bytes that are not UTF-8 become U+FFFD.
   return out.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string_view CutsNoteName(CutsNote note) {
+  switch (note) {
+    case CutsNote::kDie:
+      return "die";
+    case CutsNote::kTooManyPieces:
+      return "too-many-pieces";
+    case CutsNote::kNotGuillotine:
+      return "not-guillotine";
+  }
+  return "not-guillotine";
 }
 
 std::string_view ProofName(Proof proof) {

@@ -22,6 +22,9 @@ std::string AnswerJson(const Answer& answer);
 /// The proof as answers name it: "optimal", "best-guillotine" or "none".
 std::string_view ProofName(Proof proof);
 
+/// Why cuts is null, as answers name it: "die", "too-many-pieces" or "not-guillotine".
+std::string_view CutsNoteName(CutsNote note);
+
 /// {"error": ..., "field": ...} ending in a newline.
 std::string ErrorJson(const RequestError& error);
 

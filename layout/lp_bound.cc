@@ -1,5 +1,6 @@
 #include "layout/lp_bound.h"
 
+#include <ClpEventHandler.hpp>
 #include <ClpSimplex.hpp>
 #include <algorithm>
 #include <cmath>
@@ -21,11 +22,27 @@ int CountBefore(const RasterAxis& axis, int first, std::int64_t end) {
                           (points.begin() + first));
 }
 
+// Stops the simplex when the request's limits are reached; the solver keeps a copy of it.
+class LimitsHandler final : public ClpEventHandler {
+ public:
+  LimitsHandler(const Limits& limits, bool& cut_short) : limits_(limits), cut_short_(cut_short) {}
+  // The solver owns and deletes the copy it takes: its interface asks for a raw pointer.
+  ClpEventHandler* clone() const override { return new LimitsHandler(*this); }
+  int event(Event which) override {
+    if (which != endOfIteration || !limits_.Reached()) return -1;
+    cut_short_ = true;
+    return 0;
+  }
+
+ private:
+  const Limits& limits_;
+  bool& cut_short_;
+};
+
 }  // namespace
 
-std::optional<std::int64_t> RasterLpBound(const RasterAxis& xs, const RasterAxis& ys,
-                                          std::int64_t a, std::int64_t b,
-                                          Clock::time_point deadline) {
+LpBound RasterLpBound(const RasterAxis& xs, const RasterAxis& ys, std::int64_t a, std::int64_t b,
+                      int max_iterations, const Limits& limits) {
   const std::int64_t X = xs.points().back(), Y = ys.points().back();
   const int ny = ys.size();
   // Columns: every placement that fits; rows: the raster points, y fastest.
@@ -36,7 +53,7 @@ std::optional<std::int64_t> RasterLpBound(const RasterAxis& xs, const RasterAxis
       const int across = CountBefore(xs, i, xs[i] + w);
       for (int j = 0; j < ny && ys[j] + h <= Y; ++j) {
         const int up = CountBefore(ys, j, ys[j] + h);
-        if (rows.size() + static_cast<std::size_t>(across) * up > kMaxEntries) return std::nullopt;
+        if (rows.size() + static_cast<std::size_t>(across) * up > kMaxEntries) return {};
         for (int s = i; s < i + across; ++s) {
           for (int t = j; t < j + up; ++t) rows.push_back(s * ny + t);
         }
@@ -45,8 +62,8 @@ std::optional<std::int64_t> RasterLpBound(const RasterAxis& xs, const RasterAxis
     }
   }
   const int columns = static_cast<int>(starts.size()) - 1, row_count = xs.size() * ny;
-  const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
-  if (columns == 0 || seconds <= 0) return std::nullopt;
+  if (columns == 0) return {};
+  if (limits.Reached()) return {.cut_short = true};
   const std::vector<double> ones(rows.size(), 1.0), objective(columns, 1.0);
   const std::vector<double> lower(columns, 0.0), upper(columns, 1.0);
   const std::vector<double> row_lower(row_count, -COIN_DBL_MAX), row_upper(row_count, 1.0);
@@ -56,9 +73,12 @@ std::optional<std::int64_t> RasterLpBound(const RasterAxis& xs, const RasterAxis
   lp.loadProblem(columns, row_count, starts.data(), rows.data(), ones.data(), lower.data(),
                  upper.data(), objective.data(), row_lower.data(), row_upper.data());
   lp.setOptimizationDirection(-1);
-  lp.setMaximumWallSeconds(seconds);
+  lp.setMaximumIterations(max_iterations);
+  LpBound result;
+  const LimitsHandler handler(limits, result.cut_short);
+  lp.passInEventHandler(&handler);
   lp.dual();
-  if (!lp.isProvenOptimal()) return std::nullopt;
+  if (!lp.isProvenOptimal()) return result;
 
   // The bound does not rest on the solver's tolerances: the duals, made non-negative and scaled
   // until every placement's rows sum to at least one, are a feasible dual solution, and their
@@ -70,10 +90,11 @@ std::optional<std::int64_t> RasterLpBound(const RasterAxis& xs, const RasterAxis
     for (CoinBigIndex k = starts[c]; k < starts[c + 1]; ++k) cover += std::max(0.0, duals[rows[k]]);
     least_cover = std::min(least_cover, cover);
   }
-  if (least_cover < 0.5) return std::nullopt;
+  if (least_cover < 0.5) return result;
   double sum = 0;
   for (int r = 0; r < row_count; ++r) sum += std::max(0.0, duals[r]);
-  return static_cast<std::int64_t>(std::floor(sum / least_cover + 1e-6));
+  result.bound = static_cast<std::int64_t>(std::floor(sum / least_cover + 1e-6));
+  return result;
 }
 
 }  // namespace sheetora::layout

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "layout/deadline.h"
 #include "layout/geometry.h"
 #include "layout/layout.h"
 
@@ -16,7 +17,7 @@ struct PackProblem {
   Micrometres X = 0, Y = 0, a = 0, b = 0;
   Orientation orientation = Orientation::kBoth;
   CutMode cut = CutMode::kGuillotine;
-  Clock::time_point deadline = Clock::time_point::max();
+  Limits limits;  ///< cut the searches short; their step budgets end them anyway
 };
 
 struct PackResult {
@@ -28,10 +29,12 @@ struct PackResult {
   /// Blocks of rectangles a apart along x and b along y (b and a when turned), non-overlapping,
   /// inside the X x Y rectangle.
   std::vector<Block> blocks;
+  /// The searches ran to their end or their step budgets: nothing cut them short.
+  bool complete = true;
 };
 
-/// The best layout found before the deadline, with the best bound known. In guillotine mode the
-/// layout is guillotine-separable.
+/// The best layout the searches find within their step budgets (or before the limits cut them
+/// short), with the best bound known. In guillotine mode the layout is guillotine-separable.
 PackResult Pack(const PackProblem& problem);
 
 }  // namespace sheetora::layout

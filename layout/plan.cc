@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "layout/cut_program.h"
 #include "layout/job.h"
@@ -123,17 +124,15 @@ std::optional<RequestError> Validate(const Request& request) {
   return std::nullopt;
 }
 
-Answer Plan(const Request& request) {
+Answer Plan(const Request& request, std::stop_token stop) {
   const Clock::time_point start = Clock::now();
   const auto limit = std::chrono::milliseconds(request.time_limit_ms);
   // The job's own small search goes first, on a tenth of the time, so that a long main search
   // cannot leave it none.
-  std::int64_t per_parent = 0;
-  if (request.job) {
-    per_parent = PressSheetsPerParent(request, start + std::max(limit / 10, decltype(limit)(1)));
-  }
+  const PackResult per_parent = PressSheetsPerParent(
+      request, {.deadline = start + std::max(limit / 10, decltype(limit)(1)), .stop = stop});
   PackProblem problem = Reduce(request);
-  problem.deadline = start + limit;
+  problem.limits = {.deadline = start + limit, .stop = std::move(stop)};
   const PackResult packed = Pack(problem);
 
   Answer answer;
@@ -151,10 +150,16 @@ Answer Plan(const Request& request) {
                              .rows = b.rows,
                              .turned = b.turned});
   }
-  if (request.cut == CutMode::kGuillotine && answer.ups <= kMaxCutProgramPieces) {
+  if (request.cut == CutMode::kDie) {
+    answer.cuts_note = CutsNote::kDie;
+  } else if (answer.ups > kMaxCutProgramPieces) {
+    answer.cuts_note = CutsNote::kTooManyPieces;
+  } else {
     answer.cuts = CutProgram(request, answer.blocks);
+    if (!answer.cuts) answer.cuts_note = CutsNote::kNotGuillotine;
   }
-  if (request.job) answer.job = PlanJob(request, answer.ups, per_parent);
+  answer.complete = packed.complete && per_parent.complete;
+  if (request.job) answer.job = PlanJob(request, answer.ups, per_parent.ups);
   answer.elapsed_ms =
       RoundTo(std::chrono::duration<double, std::milli>(Clock::now() - start).count(), 3);
   return answer;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 
 #include "layout/layout.h"
 
@@ -19,8 +20,10 @@ inline constexpr std::int64_t kMaxMakeready = 1'000'000'000;
 /// of a request, whoever built it: the JSON reader, the program and the planner page.
 std::optional<RequestError> Validate(const Request& request);
 
-/// Plans a request that Validate accepts; stops searching at its time limit.
-Answer Plan(const Request& request);
+/// Plans a request that Validate accepts. The searches end at their step budgets, so the answer
+/// depends on the request alone; its time limit or a stop request cuts them short (the answer
+/// then is not `complete`).
+Answer Plan(const Request& request, std::stop_token stop = {});
 
 /// The area of a rectangle in square micrometres.
 inline double Area(const Size& size) {

@@ -16,6 +16,7 @@ struct AppRequest {
   std::string_view path;
   std::vector<std::pair<std::string, std::string>> query;  ///< percent-decoded, in order
   std::string_view content_type;
+  std::string_view accept_language;  ///< the Accept-Language header, "" when absent
   std::string_view body;  ///< the raw body, at most the route's body limit; empty with body_file
   /// The file that holds the body, for a route that streams its body to disk; empty otherwise.
   /// The host removes it after the answer.

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "runtime/page.h"
 
@@ -28,16 +30,21 @@ constexpr double kLargest = 1e12;
 // The planner pages' one style sheet; a page adds rules of its own after it.
 constexpr std::string_view kStyle =
     R"(body{margin:0;font:14px/1.5 "WenQuanYi Micro Hei","Microsoft YaHei",sans-serif;color:#222;background:#f4f6f8}
-header{display:flex;justify-content:space-between;align-items:center;padding:.4em 1em;background:#2f4f6f;color:#fff}
+header{display:flex;flex-wrap:wrap;justify-content:space-between;align-items:center;gap:.2em 1em;padding:.4em 1em;background:#2f4f6f;color:#fff}
 header h1{margin:0;font-size:1.2em}
 header a{color:#fff}
+header nav a{margin-left:1em}
+:focus-visible{outline:3px solid #1a5fb4;outline-offset:2px}
+header :focus-visible{outline-color:#ffd866}
+.skip{position:absolute;left:-100vw}
+.skip:focus{left:1em;top:.2em;z-index:1;background:#fff;color:#222;padding:.2em .6em}
 main{display:flex;gap:1.2em;padding:1em;align-items:flex-start}
-form{flex:0 0 21em;background:#fff;padding:.6em .8em;border:1px solid #ccd}
-fieldset{border:1px solid #dde;margin:0 0 .6em;padding:.3em .6em}
+form{flex:0 0 23em;background:#fff;padding:.6em .8em;border:1px solid #ccd;box-sizing:border-box}
+fieldset{border:1px solid #dde;margin:0 0 .6em;padding:.3em .6em;min-width:0}
 legend{font-weight:bold}
-.row{display:grid;grid-template-columns:5.5em 1fr auto;gap:.1em .4em;align-items:center;margin:.25em 0}
-.row input,.row select{width:100%;box-sizing:border-box;font:inherit}
-.row .pair{display:flex;gap:.3em}
+.row{display:grid;grid-template-columns:6.5em minmax(0,1fr) auto;gap:.1em .4em;align-items:center;margin:.25em 0}
+.row input,.row select{width:100%;min-width:0;box-sizing:border-box;font:inherit}
+.row .pair{display:flex;gap:.3em;min-width:0}
 [aria-invalid=true]{border:2px solid #b00020}
 .error{grid-column:1/-1;margin:0;color:#b00020;font-weight:bold}
 button{font:inherit;padding:.3em 2em}
@@ -47,20 +54,25 @@ button{font:inherit;padding:.3em 2em}
 #drawing svg{display:block;width:100%;height:auto;max-height:78vh}
 #figures{grid-area:figures;margin:0;background:#fff;border:1px solid #ccd;padding:.4em .8em}
 #figures div{display:flex;justify-content:space-between;gap:1em;border-bottom:1px dotted #ccd}
-#figures dt{color:#555;white-space:nowrap}
-#figures dd{margin:0;font-weight:bold;text-align:right}
+#figures dt{color:#555}
+#figures dd{margin:0;font-weight:bold;text-align:right;overflow-wrap:anywhere}
 #figures #ups{font-size:1.6em;color:#2a5d8f}
-#cut-list{grid-area:list}
+#cut-list{grid-area:list;min-width:0}
 #cut-list h2{font-size:1em;margin:.2em 0}
 #cuts{margin:0;padding-left:2.6em;font-size:.92em;max-height:40vh;overflow:auto;background:#fff;border:1px solid #ccd}
 .links a{margin-right:1em}
 @media screen and (max-width:1280px){
 #result{grid-template-columns:minmax(0,1fr);grid-template-rows:none;grid-template-areas:"summary" "figures" "drawing" "list"}
 }
+@media screen and (max-width:760px){
+main{flex-direction:column;align-items:stretch;padding:.5em;gap:.8em}
+form{flex:none}
+#result{order:-1;grid-template-areas:"drawing" "summary" "figures" "list"}
+}
 @page{size:A4 landscape;margin:8mm}
 @media print{
 body{background:#fff;font-size:9pt}
-header,form,.links{display:none}
+header,form,.links,.skip{display:none}
 main{display:block;padding:0}
 #result{grid-template-columns:minmax(0,1.6fr) minmax(0,1fr);grid-template-rows:auto;grid-template-areas:"summary summary" "drawing figures" "list list";gap:1mm 5mm}
 #drawing,#figures,#cuts{border:0;padding:0}
@@ -70,21 +82,34 @@ main{display:block;padding:0}
 }
 )";
 
-}  // namespace
+// A preset's name typed into a size field (and left) becomes its size; the datalist offers the
+// same sizes as the clerk types.
+constexpr std::string_view kPresetScript = R"(<script>
+for (const input of document.querySelectorAll('input[list^="presets-"]')) {
+  input.addEventListener('change', () => {
+    const typed = input.value.trim().toLowerCase();
+    const match = [...input.list.options].find((o) => o.dataset.name.toLowerCase() === typed);
+    if (match) input.value = match.value;
+  });
+}
+</script>
+)";
 
-std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+std::string PresetListId(PresetKind kind) {
+  return kind == PresetKind::kSheet ? "presets-sheet" : "presets-piece";
 }
 
-std::string_view UnitOf(const Typed& typed) {
+}  // namespace
+
+Unit UnitOf(const Typed& typed) {
   const auto unit = typed.find("unit");
-  return unit != typed.end() && Trim(unit->second) == "in" ? "in" : "mm";
+  return unit != typed.end() && Trim(unit->second) == "in" ? Unit::kIn : Unit::kMm;
 }
 
 FormReader::FormReader(const Typed& typed)
-    : typed_(typed), micrometres_per_unit_(UnitOf(typed) == "in" ? 25400 : 1000) {}
+    : typed_(typed),
+      micrometres_per_unit_(UnitOf(typed) == Unit::kIn ? kMicrometresPerInch
+                                                       : layout::kMicrometresPerMm) {}
 
 std::string_view FormReader::Text(std::string_view key) const {
   const auto field = typed_.find(key);
@@ -94,9 +119,9 @@ std::string_view FormReader::Text(std::string_view key) const {
 double FormReader::NumberOf(std::string_view key) {
   const std::optional<double> value = Number(Text(key));
   if (!value) {
-    Refuse(key, "请填写数字");
+    Refuse(key, Msg::kErrNumber);
   } else if (std::fabs(*value) > kLargest) {
-    Refuse(key, "数值过大");
+    Refuse(key, Msg::kErrTooLarge);
   } else {
     return *value;
   }
@@ -106,12 +131,20 @@ double FormReader::NumberOf(std::string_view key) {
 std::int64_t FormReader::CountOf(std::string_view key) {
   const double value = NumberOf(key);
   if (value == std::floor(value)) return static_cast<std::int64_t>(value);
-  Refuse(key, "请填写整数");
+  Refuse(key, Msg::kErrWhole);
   return 0;
 }
 
 layout::Micrometres FormReader::LengthOf(std::string_view key) {
-  return std::llround(NumberOf(key) * micrometres_per_unit_);
+  const std::optional<double> value = Number(FractionsAsDecimals(Text(key)));
+  if (!value) {
+    Refuse(key, Msg::kErrNumber);
+  } else if (std::fabs(*value) > kLargest) {
+    Refuse(key, Msg::kErrTooLarge);
+  } else {
+    return std::llround(*value * micrometres_per_unit_);
+  }
+  return 0;
 }
 
 layout::Size FormReader::SizeOf(std::string_view key) {
@@ -119,17 +152,18 @@ layout::Size FormReader::SizeOf(std::string_view key) {
   for (const std::string_view separator : {"x", "X", "*", "×"}) {
     const auto at = text.find(separator);
     if (at == std::string_view::npos) continue;
-    const std::optional<double> length = Number(text.substr(0, at));
-    const std::optional<double> width = Number(text.substr(at + separator.size()));
+    const std::optional<double> length = Number(FractionsAsDecimals(text.substr(0, at)));
+    const std::optional<double> width =
+        Number(FractionsAsDecimals(text.substr(at + separator.size())));
     if (!length || !width) break;
     if (std::fabs(*length) > kLargest || std::fabs(*width) > kLargest) {
-      Refuse(key, "数值过大");
+      Refuse(key, Msg::kErrTooLarge);
       return {};
     }
     return {std::llround(*length * micrometres_per_unit_),
             std::llround(*width * micrometres_per_unit_)};
   }
-  Refuse(key, "请按“长x宽”填写，如 1092x787");
+  Refuse(key, Msg::kErrSize);
   return {};
 }
 
@@ -138,38 +172,81 @@ std::size_t FormReader::ChoiceOf(std::string_view key, std::span<const Choice> c
   for (std::size_t i = 0; i < choices.size(); ++i) {
     if (choices[i].value == Text(key)) return i;
   }
-  Refuse(key, "没有这个选项");
+  Refuse(key, Msg::kErrChoice);
   return 0;
 }
 
-void FormReader::Refuse(std::string_view key, std::string_view message) {
-  if (!error_) error_ = FormError{std::string(key), std::string(message)};
+void FormReader::Refuse(std::string_view key, Msg message) {
+  if (!error_) error_ = FormError{.field = std::string(key), .message = message};
 }
 
-void AppendError(std::string& html, const FormError& error) {
+std::string ErrorText(const FormError& error, const Locale& locale) {
+  return std::string(locale[error.message]);
+}
+
+FormError Refusal(const layout::RequestError& refused, std::string field) {
+  FormError error{.field = std::move(field)};
+  using layout::ErrorCode;
+  switch (refused.code) {
+    case ErrorCode::kRequired:
+      error.message = Msg::kErrRequired;
+      break;
+    case ErrorCode::kNotWhole:
+      error.message = Msg::kErrWhole;
+      break;
+    case ErrorCode::kNotAChoice:
+      error.message = Msg::kErrChoice;
+      break;
+    case ErrorCode::kOutOfRange:
+      error.message = Msg::kErrOutOfRange;
+      break;
+    case ErrorCode::kNoPrintableArea:
+      error.message = Msg::kErrNoPrintableArea;
+      break;
+    case ErrorCode::kNeedsGrammage:
+      error.message = Msg::kErrPerTonneNeedsGrammage;
+      break;
+    default:  // what a form cannot send: bad JSON, unknown or repeated fields, a second price
+      error.message = Msg::kErrRefused;
+  }
+  return error;
+}
+
+void AppendError(std::string& html, const FormError& error, const Locale& locale) {
   html += "<p id=\"error\" class=\"error\" role=\"alert\">";
-  html += EscapeHtmlAttribute(error.message);
+  html += EscapeHtmlAttribute(ErrorText(error, locale));
   html += "</p>\n";
 }
 
 void AppendInput(std::string& html, const Field& field, std::string_view key,
-                 std::string_view typed, bool invalid, std::string_view attributes) {
+                 std::string_view typed, bool invalid, const Locale& locale,
+                 std::string_view attributes) {
   const std::string id = "f-" + std::string(key);
   const std::string name(field.name);
   if (field.kind == Kind::kChoice) {
     html += "<select id=\"" + id + "\" name=\"" + name + "\"";
+    if (invalid) html += " aria-invalid=\"true\" aria-describedby=\"error\"";
     html.append(attributes).append(">");
     for (const Choice& choice : field.choices) {
       html += "<option value=\"" + std::string(choice.value) + "\"";
       if (choice.value == Trim(typed)) html += " selected";
-      html.append(">").append(choice.label).append("</option>");
+      html.append(">").append(locale[choice.label]).append("</option>");
     }
     html += "</select>";
     return;
   }
   html += "<input id=\"" + id + "\" name=\"" + name + "\" value=\"";
   html += EscapeHtmlAttribute(typed);
-  html += "\" placeholder=\"" + std::string(field.placeholder) + "\"";
+  html += "\"";
+  // Size placeholders are millimetres; in inches a size of the same sort.
+  std::string_view placeholder = field.placeholder;
+  if (field.kind == Kind::kSize && locale.unit() == Unit::kIn && !placeholder.empty()) {
+    placeholder = field.presets == PresetKind::kPiece ? "11x8.5" : "40x28";
+  }
+  if (!placeholder.empty()) html.append(" placeholder=\"").append(placeholder).append("\"");
+  if (field.presets) {
+    html += " list=\"" + PresetListId(*field.presets) + "\" autocomplete=\"off\"";
+  }
   if (field.kind != Kind::kSize && field.kind != Kind::kText) html += " inputmode=\"decimal\"";
   if (invalid) html += " aria-invalid=\"true\" aria-describedby=\"error\"";
   html.append(attributes).append(">");
@@ -189,16 +266,68 @@ void AppendQueryField(std::string& query, std::string_view name, std::string_vie
   }
 }
 
-void AppendPageHead(std::string& html, std::string_view title, std::string_view nav,
-                    std::string_view style) {
-  html += R"(<!DOCTYPE html>
-<html lang="zh-CN">
-<head>
+void AppendPresetLists(std::string& html, const Locale& locale) {
+  for (const PresetKind kind : {PresetKind::kSheet, PresetKind::kPiece}) {
+    html += "<datalist id=\"" + PresetListId(kind) + "\">\n";
+    for (const Preset& preset : Presets()) {
+      if (preset.kind != kind) continue;
+      const std::string_view name = preset.name == kNoMsg ? preset.code : locale[preset.name];
+      const Locale known(locale.language(), preset.unit);
+      // The value in the form's unit reads back to the preset's exact micrometres; the label
+      // gives the size as it is known.
+      html.append("<option value=\"")
+          .append(LengthText(preset.length, locale.unit()))
+          .append("x")
+          .append(LengthText(preset.width, locale.unit()))
+          .append("\" data-name=\"")
+          .append(name)
+          .append("\" label=\"")
+          .append(name)
+          .append(" ")
+          .append(known.Size(preset.length, preset.width))
+          .append(" ")
+          .append(known.UnitName())
+          .append("\"></option>\n");
+    }
+    html += "</datalist>\n";
+  }
+  html += kPresetScript;
+}
+
+std::string LanguageLinks(std::string_view path, const std::string& query, const Locale& locale) {
+  std::string links;
+  for (const Language& other : Languages()) {
+    if (&other == &locale.language()) continue;
+    std::string href = query;
+    AppendQueryField(href, "lang", other.code);
+    href.insert(0, path);
+    links.append("<a href=\"")
+        .append(EscapeHtmlAttribute(href))
+        .append("\" lang=\"")
+        .append(other.tag)
+        .append("\" hreflang=\"")
+        .append(other.tag)
+        .append("\">")
+        .append(other.name)
+        .append("</a>");
+  }
+  return links;
+}
+
+void AppendPageHead(std::string& html, const Locale& locale, std::string_view title,
+                    std::string_view nav, std::string_view style, std::string_view skip_to) {
+  html.append("<!DOCTYPE html>\n<html lang=\"").append(locale.language().tag).append("\">\n");
+  html += R"(<head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>)";
   html.append(title).append("</title>\n<style>\n").append(kStyle).append(style);
-  html.append("</style>\n</head>\n<body>\n<header><h1>").append(title);
+  html.append("</style>\n</head>\n<body>\n");
+  if (!skip_to.empty()) {
+    html.append("<a class=\"skip\" href=\"#").append(skip_to).append("\">");
+    html.append(locale[Msg::kSkipToResult]).append("</a>\n");
+  }
+  html.append("<header><h1>").append(title);
   html.append("</h1><nav>").append(nav).append("</nav></header>\n<main>\n");
 }
 

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "layout/layout.h"
+#include "pages/planner/messages.h"
+#include "pages/planner/presets.h"
+#include "pages/planner/units.h"
 
 namespace sheetora::planner {
 
@@ -21,44 +24,56 @@ using Query = std::vector<std::pair<std::string, std::string>>;
 /// name and the row's index ("qty-3"). The key is also the input's id without its "f-".
 using Typed = std::map<std::string, std::string, std::less<>>;
 
-/// What is wrong with the form: the key of the field it belongs to ("" when none does) and why.
+/// What is wrong with the form: the key of the field it belongs to ("" when none does) and why,
+/// as a text of the message tables.
 struct FormError {
   std::string field;
-  std::string message;
+  Msg message = Msg::kErrRefused;
 };
+
+/// The error in the locale's words.
+std::string ErrorText(const FormError& error, const Locale& locale);
+
+/// An engine's refusal in the page's words, for the form field `field`.
+FormError Refusal(const layout::RequestError& refused, std::string field);
 
 enum class Kind { kSize, kLength, kChoice, kCount, kNumber, kText };
 
 struct Choice {
-  std::string_view value, label;
+  std::string_view value;
+  Msg label;
 };
 
-inline constexpr Choice kUnits[] = {{"mm", "毫米"}, {"in", "英寸"}};
+inline constexpr Choice kUnits[] = {{"mm", Msg::kUnitMm}, {"in", Msg::kUnitIn}};
 inline constexpr Choice kGrains[] = {
-    {"any", "不限"}, {"length", "成品长边顺纸张长边"}, {"width", "成品长边顺纸张短边"}};
-inline constexpr Choice kCuts[] = {{"guillotine", "直刀裁切"}, {"die", "模切"}};
-inline constexpr Choice kPricePer[] = {
-    {"tonne", "元/吨"}, {"ream", "元/令"}, {"sheet", "元/张"}, {"m2", "元/平方米"}};
+    {"any", Msg::kGrainAny}, {"length", Msg::kGrainLength}, {"width", Msg::kGrainWidth}};
+inline constexpr Choice kCuts[] = {{"guillotine", Msg::kCutGuillotine}, {"die", Msg::kCutDie}};
+inline constexpr Choice kPricePer[] = {{"tonne", Msg::kPerTonne},
+                                       {"ream", Msg::kPerReam},
+                                       {"sheet", Msg::kPerSheet},
+                                       {"m2", Msg::kPerSquareMetre}};
+
+/// No text: a field without a suffix in words.
+inline constexpr Msg kNoMsg = Msg::kCount;
 
 /// One field of a form: what it reads and how the page shows it. A choice's first option is its
 /// default.
 struct Field {
   std::string_view name;
-  std::string_view label;
+  Msg label;
   Kind kind;
   std::string_view suffix = "";  ///< after the input; "" for lengths, which take the unit
+  Msg suffix_word = kNoMsg;      ///< a suffix in words instead
   std::string_view placeholder = "";
   std::span<const Choice> choices = {};
   int group = 0;
-  bool same_row = false;  ///< drawn in the row of the field before it
+  bool same_row = false;                             ///< drawn in the row of the field before it
+  std::optional<PresetKind> presets = std::nullopt;  ///< sizes offered as the clerk types
 };
-
-/// Blanks and tabs around a typed text removed.
-std::string_view Trim(std::string_view text);
 
 /// Reads typed fields by key. The first field found wrong is kept as the error; reads after it
 /// answer 0, so a request can be read to the end and the error checked once. Lengths are
-/// millimetres, or inches when the field "unit" holds "in".
+/// millimetres, or inches when the field "unit" holds "in"; fractions ("8 1/2", "8½") are read.
 class FormReader {
  public:
   /// `typed` must outlive the reader.
@@ -79,7 +94,7 @@ class FormReader {
   std::size_t ChoiceOf(std::string_view key, std::span<const Choice> choices);
 
   /// Keeps the first error.
-  void Refuse(std::string_view key, std::string_view message);
+  void Refuse(std::string_view key, Msg message);
 
  private:
   const Typed& typed_;
@@ -87,24 +102,37 @@ class FormReader {
   std::optional<FormError> error_;
 };
 
-/// "mm" or "in", as the form's unit field asks.
-std::string_view UnitOf(const Typed& typed);
+/// The unit the form's unit field asks for.
+Unit UnitOf(const Typed& typed);
 
-/// The error's paragraph, id "error", which the invalid input points at.
-void AppendError(std::string& html, const FormError& error);
+/// The error's paragraph, id "error", which the invalid input points at; screen readers
+/// announce it.
+void AppendError(std::string& html, const FormError& error, const Locale& locale);
 
-/// The input (or select) of `field` with id "f-" + key, showing `typed` as it was typed.
-/// `attributes` are added to it as they are (e.g. an accessible label).
+/// The input (or select) of `field` with id "f-" + key, showing `typed` as it was typed, in the
+/// locale's words. `attributes` are added to it as they are (e.g. an accessible label).
 void AppendInput(std::string& html, const Field& field, std::string_view key,
-                 std::string_view typed, bool invalid, std::string_view attributes = "");
+                 std::string_view typed, bool invalid, const Locale& locale,
+                 std::string_view attributes = "");
+
+/// The datalists of the preset sheets and pieces ("presets-sheet", "presets-piece") that size
+/// inputs name, each size in the locale's unit, and the script that turns a preset's name typed
+/// into a size field into its size.
+void AppendPresetLists(std::string& html, const Locale& locale);
 
 /// Appends "name=value" to a query string, with "?" or "&" before it and the value
 /// percent-encoded.
 void AppendQueryField(std::string& query, std::string_view name, std::string_view value);
 
-/// The document's head and the page header up to <main>: `title` for both, `nav` (links) at the
-/// header's right, `style` added to the planner pages' shared style sheet.
-void AppendPageHead(std::string& html, std::string_view title, std::string_view nav,
-                    std::string_view style = "");
+/// Links to the page at `path` in each other language, with `query` (which must not hold
+/// `lang`) kept: each link's text is the language's own name, marked as in that language.
+std::string LanguageLinks(std::string_view path, const std::string& query, const Locale& locale);
+
+/// The document's head and the page header up to <main>, in the locale's language: `title` for
+/// both, `nav` (links) at the header's right, `style` added to the planner pages' shared style
+/// sheet; with `skip_to`, a link that skips to the element of that id.
+void AppendPageHead(std::string& html, const Locale& locale, std::string_view title,
+                    std::string_view nav, std::string_view style = "",
+                    std::string_view skip_to = "");
 
 }  // namespace sheetora::planner

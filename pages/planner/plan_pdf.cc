@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pages/planner/plan_view.h"
@@ -22,13 +23,6 @@ constexpr double kDrawingLeft = kMargin, kDrawingTop = 80, kDrawingWidth = 470,
                  kDrawingHeight = 330;
 constexpr double kListLeft = 530, kListBottom = kPageHeight - kMargin;
 constexpr double kListFont = 7, kListLine = 9.5;
-
-struct SurfaceDestroy {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct ContextDestroy {
-  void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-};
 
 cairo_status_t Append(void* closure, const unsigned char* data, unsigned int length) {
   static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
@@ -81,26 +75,42 @@ void Fill(cairo_t* cr, const Frame& f, const Box& box, unsigned fill, unsigned s
   cairo_stroke(cr);
 }
 
-void DrawPlan(cairo_t* cr, const layout::Request& request, const Drawing& drawing) {
+void DrawSheet(cairo_t* cr, const Drawing& drawing, const DrawingLabels& labels) {
   const double L = drawing.sheet.length, W = drawing.sheet.width;
   const double room = 24;  // for the dimensions
-  const double scale = std::min((kDrawingWidth - room) / L, (kDrawingHeight - room) / W);
+  // The legend's lines under the sheet, two entries a line.
+  constexpr double kLegendLine = 11;
+  const double legend_height = kLegendLine * static_cast<double>((labels.legend.size() + 1) / 2) +
+                               (labels.legend.empty() ? 0 : 8);
+  const double scale =
+      std::min((kDrawingWidth - room) / L, (kDrawingHeight - room - legend_height) / W);
   const Frame f{scale, kDrawingLeft + room, kDrawingTop + room / 2 + W * scale};
 
+  const auto fill_of = [&](int kind) {
+    return labels.colours.empty() ? 0xd6e6f5U : labels.colours[static_cast<std::size_t>(kind)];
+  };
   Fill(cr, f, drawing.sheet, 0xffffff);
   for (const Box& strip : drawing.margins) Fill(cr, f, strip, 0xd5d5d5);
-  for (const Box& bled : drawing.bled) Fill(cr, f, bled, 0xf3c6c0);
-  for (const Box& piece : drawing.pieces) Fill(cr, f, piece, 0xd6e6f5, 0x2a5d8f, 0.4);
-  // A label where it fits: the piece's size in the first piece, the count in each block.
+  for (const Piece& piece : drawing.pieces) {
+    if (piece.bled.length != piece.trim.length) Fill(cr, f, piece.bled, 0xf3c6c0);
+  }
+  for (const Piece& piece : drawing.pieces) {
+    Fill(cr, f, piece.trim, fill_of(piece.kind), 0x2a5d8f, 0.4);
+  }
+  // A label where it fits: each kind's in its first piece, the count in each block.
   const auto label = [&](const Box& box, const std::string& text) {
     if (!LabelFits(box.length * f.scale, box.width * f.scale, text, 8)) return;
     WriteCentred(cr, f.X(box.x + box.length / 2), f.Y(box.y + box.width / 2), 8, text);
   };
-  if (!drawing.pieces.empty()) {
-    label(drawing.pieces.front(), SizeText(request.piece.length, request.piece.width));
+  std::vector<bool> labelled(labels.piece_labels.size());
+  for (const Piece& piece : drawing.pieces) {
+    const auto kind = static_cast<std::size_t>(piece.kind);
+    if (kind >= labelled.size() || labelled[kind]) continue;
+    labelled[kind] = true;
+    label(piece.trim, labels.piece_labels[kind]);
   }
   for (const BlockBox& block : drawing.blocks) {
-    Fill(cr, f, block.box, 0xd6e6f5, 0x2a5d8f, 0.6);
+    Fill(cr, f, block.box, fill_of(block.kind), 0x2a5d8f, 0.6);
     label(block.box, std::to_string(block.columns) + " × " + std::to_string(block.rows));
   }
   cairo_rectangle(cr, f.X(0), f.Y(W), L * f.scale, W * f.scale);
@@ -135,47 +145,103 @@ void DrawPlan(cairo_t* cr, const layout::Request& request, const Drawing& drawin
     }
   }
 
-  WriteCentred(cr, f.X(L / 2), f.Y(W) - 8, 8, Mm(request.sheet.length) + " mm");
+  WriteCentred(cr, f.X(L / 2), f.Y(W) - 8, 8, labels.locale.Length(labels.sheet.length));
   cairo_save(cr);
   cairo_translate(cr, f.X(0) - 8, f.Y(W / 2));
   cairo_rotate(cr, -1.5707963267948966);
-  WriteCentred(cr, 0, 0, 8, Mm(request.sheet.width) + " mm");
+  WriteCentred(cr, 0, 0, 8, labels.locale.Length(labels.sheet.width));
   cairo_restore(cr);
-  WriteCentred(
-      cr, f.X(L / 2), f.Y(0) + 10, 8,
-      request.margins.gripper > 0 ? "咬口 " + Mm(request.margins.gripper) + " mm" : "咬口边");
+  WriteCentred(cr, f.X(L / 2), f.Y(0) + 10, 8, GripperText(labels.gripper, labels.locale));
+
+  for (std::size_t i = 0; i < labels.legend.size(); ++i) {
+    const double x = kDrawingLeft + room + static_cast<double>(i % 2) * (kDrawingWidth / 2);
+    const double y = f.Y(0) + 18 + kLegendLine * static_cast<double>(i / 2);
+    cairo_rectangle(cr, x, y, 14, 8);
+    SetColour(cr, labels.colours[static_cast<std::size_t>(labels.legend[i].kind)]);
+    cairo_fill_preserve(cr);
+    SetColour(cr, 0x333333);
+    cairo_set_line_width(cr, 0.5);
+    cairo_stroke(cr);
+    Write(cr, x + 18, y + 7, 7.5, labels.legend[i].text);
+  }
 }
 
 }  // namespace
 
-std::string PlanPdf(const layout::Request& request, const layout::Answer& answer) {
-  std::string pdf;
-  const std::unique_ptr<cairo_surface_t, SurfaceDestroy> surface(
-      cairo_pdf_surface_create_for_stream(&Append, &pdf, kPageWidth, kPageHeight));
-  const std::unique_ptr<cairo_t, ContextDestroy> context(cairo_create(surface.get()));
-  cairo_t* cr = context.get();
-  cairo_select_font_face(cr, "WenQuanYi Micro Hei", CAIRO_FONT_SLANT_NORMAL,
+SheetPdf::SheetPdf(const Locale& locale)
+    : surface_(cairo_pdf_surface_create_for_stream(&Append, &pdf_, kPageWidth, kPageHeight)),
+      context_(cairo_create(surface_.get())),
+      locale_(locale) {
+  cairo_select_font_face(context_.get(), "WenQuanYi Micro Hei", CAIRO_FONT_SLANT_NORMAL,
                          CAIRO_FONT_WEIGHT_NORMAL);
+}
 
-  Write(cr, kMargin, 42, 16, "拼版裁切单");
-  Write(cr, kMargin, 62, 9, RequestSummary(request));
-  DrawPlan(cr, request, DrawingOf(request, answer));
+SheetPdf::~SheetPdf() = default;
+
+void SheetPdf::FiguresPage(std::string_view title, std::string_view summary,
+                           const std::vector<Figure>& figures,
+                           const std::vector<TextTable>& tables) {
+  cairo_t* cr = context_.get();
+  Heading(title, summary);
+  const std::size_t per_column = (figures.size() + 1) / 2;
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    const double x = kMargin + (i < per_column ? 0 : 390);
+    const double y = 90 + 15 * static_cast<double>(i % per_column);
+    Write(cr, x, y, 10, locale_.Fill(Msg::kFigure, {figures[i].label, figures[i].value}));
+  }
+  // The tables' rows (a title, a head and the rows each) share out the rest of the page in up
+  // to three columns, in a font no larger than 9 points.
+  const double top = 90 + 15 * static_cast<double>(per_column) + 12;
+  std::size_t lines = 0;
+  for (const TextTable& table : tables) lines += table.rows.size() + 2;
+  const double height = kPageHeight - kMargin - top;
+  const std::size_t columns =
+      std::min<std::size_t>(3, 1 + lines * 12 / static_cast<std::size_t>(height));
+  const double line =
+      std::min(12.0, height * static_cast<double>(columns) / static_cast<double>(lines + 1));
+  const double column_width = (kPageWidth - 2 * kMargin) / static_cast<double>(columns);
+  double x = kMargin, y = top;
+  const auto next_line = [&] {
+    y += line;
+    if (y > kPageHeight - kMargin) {
+      x += column_width;
+      y = top + line;
+    }
+  };
+  for (const TextTable& table : tables) {
+    next_line();
+    Write(cr, x, y, line * 0.8, table.title, 0x2f4f6f);
+    const double cell = column_width / static_cast<double>(table.head.size());
+    const auto row_of = [&](const std::vector<std::string>& row, unsigned rgb) {
+      next_line();
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        Write(cr, x + cell * static_cast<double>(c), y, line * 0.72, row[c], rgb);
+      }
+    };
+    row_of(table.head, 0x555555);
+    for (const std::vector<std::string>& row : table.rows) row_of(row, 0x222222);
+  }
+  cairo_show_page(cr);
+}
+
+void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const Drawing& drawing,
+                        const DrawingLabels& labels, const std::vector<Figure>& figures,
+                        const std::vector<std::string>& steps, std::string_view note) {
+  cairo_t* cr = context_.get();
+  Heading(title, summary);
+  DrawSheet(cr, drawing, labels);
 
   // The figures in two columns below the drawing.
-  const std::vector<Figure> figures = Figures(answer);
   const std::size_t per_column = (figures.size() + 1) / 2;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const double x = kMargin + (i < per_column ? 0 : 240);
     const double y = kDrawingTop + kDrawingHeight + 30 + 15 * static_cast<double>(i % per_column);
-    Write(cr, x, y, 9, std::string(figures[i].label) + "：" + figures[i].value);
+    Write(cr, x, y, 9, locale_.Fill(Msg::kFigure, {figures[i].label, figures[i].value}));
   }
 
   // The cut list: the right column of the first page, then three columns a page.
-  Write(cr, kListLeft, kDrawingTop, 11, "裁切顺序");
-  const std::vector<std::string> steps =
-      answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
-  if (steps.empty())
-    Write(cr, kListLeft, kDrawingTop + 18, kListFont + 1, NoCutsNote(request, answer));
+  Write(cr, kListLeft, kDrawingTop, 11, locale_[Msg::kCutList]);
+  if (steps.empty()) Write(cr, kListLeft, kDrawingTop + 18, kListFont + 1, note);
   double x = kListLeft, y = kDrawingTop + 18;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     if (y > kListBottom) {
@@ -190,11 +256,39 @@ std::string PlanPdf(const layout::Request& request, const layout::Answer& answer
     y += kListLine;
   }
   cairo_show_page(cr);
-  cairo_surface_finish(surface.get());
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+}
+
+void SheetPdf::Heading(std::string_view title, std::string_view summary) {
+  if (!titled_) {
+    // The document is called after its first page.
+    cairo_pdf_surface_set_metadata(surface_.get(), CAIRO_PDF_METADATA_TITLE,
+                                   std::string(title).c_str());
+    cairo_pdf_surface_set_metadata(surface_.get(), CAIRO_PDF_METADATA_SUBJECT,
+                                   std::string(summary).c_str());
+    titled_ = true;
+  }
+  Write(context_.get(), kMargin, 42, 16, title);
+  Write(context_.get(), kMargin, 62, 9, summary);
+}
+
+std::string SheetPdf::Finish() {
+  context_.reset();
+  cairo_surface_finish(surface_.get());
+  if (cairo_surface_status(surface_.get()) != CAIRO_STATUS_SUCCESS) {
     throw std::runtime_error("cannot draw the cut sheet");
   }
-  return pdf;
+  return std::move(pdf_);
+}
+
+std::string PlanPdf(const layout::Request& request, const layout::Answer& answer,
+                    const Locale& locale) {
+  SheetPdf pdf(locale);
+  const std::vector<std::string> steps =
+      answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
+  pdf.CutSheet(std::string(locale[Msg::kCutSheetTitle]), RequestSummary(request, locale),
+               DrawingOf(request, answer), PlanLabels(request, answer, locale),
+               Figures(answer, locale), steps, NoCutsNote(answer, locale));
+  return pdf.Finish();
 }
 
 }  // namespace sheetora::planner

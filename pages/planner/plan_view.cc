@@ -1,6 +1,7 @@
 #include "pages/planner/plan_view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -16,125 +17,107 @@ double ToMm(Micrometres length) {
 
 Box BoxOf(const layout::Rect& r) { return {ToMm(r.x), ToMm(r.y), ToMm(r.length), ToMm(r.width)}; }
 
-struct ProofWords {
-  layout::Proof proof;
-  std::string_view text;  ///< for the clerk
-};
-constexpr ProofWords kProofs[] = {
-    {layout::Proof::kOptimal, "已证明最优：没有任何排法能放更多"},
-    {layout::Proof::kBestGuillotine, "所有直刀裁切排法中的最优"},
-    {layout::Proof::kNone, "时限内找到的最好排法"},
-};
-
-const ProofWords& WordsFor(layout::Proof proof) {
-  for (const ProofWords& words : kProofs) {
-    if (words.proof == proof) return words;
+Msg ProofMsg(layout::Proof proof) {
+  switch (proof) {
+    case layout::Proof::kOptimal:
+      return Msg::kProofOptimal;
+    case layout::Proof::kBestGuillotine:
+      return Msg::kProofBestGuillotine;
+    case layout::Proof::kNone:
+      break;
   }
-  return kProofs[2];
+  return Msg::kProofNone;
 }
 
-std::string Count(std::int64_t n, std::string_view unit) {
-  return std::to_string(n).append(" ").append(unit);
+std::string Percent(double fraction, const Locale& locale) {
+  return locale.Number(fraction * 100, 2) + "%";
 }
 
-std::string Percent(double fraction) { return Decimal(fraction * 100, 2) + "%"; }
-
-std::string_view GrainText(layout::Grain grain) {
+Msg GrainMsg(layout::Grain grain) {
   switch (grain) {
     case layout::Grain::kLength:
-      return "成品长边顺纸张长边";
+      return Msg::kGrainLength;
     case layout::Grain::kWidth:
-      return "成品长边顺纸张短边";
+      return Msg::kGrainWidth;
     case layout::Grain::kAny:
       break;
   }
-  return "不限";
+  return Msg::kGrainAny;
 }
 
 }  // namespace
 
-std::string Mm(Micrometres length) {
-  const Micrometres whole = length / layout::kMicrometresPerMm;
-  const Micrometres fraction = std::llabs(length % layout::kMicrometresPerMm);
-  std::string text = length < 0 && whole == 0 ? "-" : "";
-  text += std::to_string(whole);
-  if (fraction != 0) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, ".%03lld", static_cast<long long>(fraction));
-    std::string_view decimals(digits);
-    text += decimals.substr(0, decimals.find_last_not_of('0') + 1);
-  }
-  return text;
-}
-
-std::string SizeText(Micrometres length, Micrometres width) {
-  return Mm(length) + " × " + Mm(width);
-}
-
-std::string Decimal(double value, int decimals, bool keep_zeros) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  std::string text(buffer);
-  if (!keep_zeros && text.find('.') != std::string::npos) {
-    text.erase(text.find_last_not_of('0') + 1);
-    if (text.back() == '.') text.pop_back();
-  }
-  return text == "-0" ? "0" : text;
-}
-
-std::vector<Figure> Figures(const layout::Answer& answer) {
+std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale) {
   std::vector<Figure> figures = {
-      {"ups", "拼版数", std::to_string(answer.ups)},
-      {"proof", "结论", std::string(WordsFor(answer.proof).text)},
-      {"bound", "理论上限", std::to_string(answer.bound)},
-      {"utilisation", "纸张利用率", Percent(answer.utilisation)},
+      {"ups", locale[Msg::kUps], locale.Count(answer.ups)},
+      {"proof", locale[Msg::kProof], std::string(locale[ProofMsg(answer.proof)])},
+      {"bound", locale[Msg::kBound], locale.Count(answer.bound)},
+      {"utilisation", locale[Msg::kUtilisation], Percent(answer.utilisation, locale)},
   };
   if (!answer.job) return figures;
   const layout::JobAnswer& job = *answer.job;
   if (job.error) {
-    figures.push_back({"job-error", "印件", *job.error});
+    // The engine refuses a job for one of two reasons, told apart by the layout's ups.
+    figures.push_back(
+        {"job-error", locale[Msg::kJob],
+         std::string(locale[answer.ups == 0 ? Msg::kJobNoPieceFits : Msg::kJobParentTooSmall])});
     return figures;
   }
-  figures.push_back({"run-sheets", "正数用纸", Count(job.run_sheets, "张")});
-  figures.push_back({"press-sheets", "上机用纸（含加放、校版）", Count(job.press_sheets, "张")});
-  figures.push_back({"per-parent", "全张开数", Count(job.per_parent, "开")});
-  figures.push_back({"parent-sheets", "全张用纸", Count(job.parent_sheets, "张")});
-  figures.push_back(
-      {"weight", "纸张重量", job.weight_kg ? Decimal(*job.weight_kg, 3) + " kg" : "—（未填克重）"});
-  figures.push_back(
-      {"cost", "纸张费用", job.cost ? Decimal(*job.cost, 2, true) + " 元" : "—（未填价格）"});
-  figures.push_back({"paper-utilisation", "全张利用率", Percent(job.paper_utilisation)});
+  const auto sheets = [&](std::int64_t n) {
+    return locale.Fill(Msg::kSheetCount, {locale.Count(n)});
+  };
+  figures.push_back({"run-sheets", locale[Msg::kRunSheets], sheets(job.run_sheets)});
+  figures.push_back({"press-sheets", locale[Msg::kPressSheets], sheets(job.press_sheets)});
+  figures.push_back({"per-parent", locale[Msg::kPerParent],
+                     locale.Fill(Msg::kPerParentCount, {locale.Count(job.per_parent)})});
+  figures.push_back({"parent-sheets", locale[Msg::kParentSheets], sheets(job.parent_sheets)});
+  figures.push_back({"weight", locale[Msg::kWeight],
+                     job.weight_kg ? locale.Number(*job.weight_kg, 3) + " kg"
+                                   : std::string(locale[Msg::kNoGrammage])});
+  figures.push_back({"cost", locale[Msg::kCost],
+                     job.cost ? locale.Fill(Msg::kMoney, {locale.Number(*job.cost, 2, true)})
+                              : std::string(locale[Msg::kNoPrice])});
+  figures.push_back({"paper-utilisation", locale[Msg::kParentUtilisation],
+                     Percent(job.paper_utilisation, locale)});
   return figures;
 }
 
-std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts) {
+std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, const Locale& locale) {
   std::vector<std::string> steps;
   for (const layout::CutNode& node : cuts) {
     if (node.kind != layout::CutKind::kStack || !node.axis) continue;
-    const std::string stack =
-        (node.id == 0 ? std::string("整张") : "叠 #" + std::to_string(node.id)) + "（" +
-        SizeText(node.length, node.width) + "）";
+    const std::string stack = node.id == 0 ? std::string(locale[Msg::kWholeSheet])
+                                           : locale.Fill(Msg::kStack, {std::to_string(node.id)});
+    const std::string size = locale.Size(node.length, node.width);
     // The knife runs across the axis it cuts: a cut on x is a vertical line in the drawing,
     // measured from the stack's left edge; a cut on y from its edge toward the gripper.
-    const std::string_view way = *node.axis == 'x' ? "竖切，距左侧 " : "横切，距咬口侧 ";
+    const Msg way = *node.axis == 'x' ? Msg::kCutAlongX : Msg::kCutAlongY;
     for (const Micrometres at : node.at) {
-      steps.push_back(stack + std::string(way) + Mm(at) + " mm");
+      steps.push_back(locale.Fill(way, {stack, size, locale.Length(at)}));
     }
   }
   return steps;
 }
 
-std::string_view NoCutsNote(const layout::Request& request, const layout::Answer& answer) {
-  if (answer.cuts) return "";
-  if (request.cut == layout::CutMode::kDie) return "模切排法：不列裁切顺序";
-  if (answer.ups == 0) return "放不下任何成品";
-  if (answer.ups > kMaxDrawnPieces) return "拼版数超过 5000：不列裁切顺序";
-  return "没有裁切顺序";
+std::string NoCutsNote(const layout::Answer& answer, const Locale& locale) {
+  if (answer.ups == 0) return std::string(locale[Msg::kNoCutsNothingFits]);
+  if (!answer.cuts_note) return "";
+  switch (*answer.cuts_note) {
+    case layout::CutsNote::kDie:
+      return std::string(locale[Msg::kNoCutsDie]);
+    case layout::CutsNote::kTooManyPieces:
+      return locale.Fill(Msg::kNoCutsTooMany, {locale.Count(kMaxDrawnPieces)});
+    case layout::CutsNote::kNotGuillotine:
+      break;
+  }
+  return std::string(locale[Msg::kNoCuts]);
 }
 
-Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) {
-  const double L = ToMm(request.sheet.length), W = ToMm(request.sheet.width);
-  const layout::Margins& m = request.margins;
+Drawing SheetDrawing(const layout::Size& sheet, const layout::Margins& m,
+                     const std::vector<layout::Spacing>& kinds,
+                     const std::vector<KindBlock>& blocks,
+                     const std::vector<layout::CutNode>* cuts) {
+  const double L = ToMm(sheet.length), W = ToMm(sheet.width);
   // Margins may together be wider than the sheet (nothing fits then); the strips stay on it.
   const double gripper = std::min(ToMm(m.gripper), W), tail = std::min(ToMm(m.tail), W - gripper);
   const double left = std::min(ToMm(m.left), L), right = std::min(ToMm(m.right), L - left);
@@ -152,9 +135,9 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
   }
 
   std::int64_t drawn_ups = 0;
-  for (const layout::Block& block : answer.blocks) drawn_ups += block.columns * block.rows;
-  const layout::Spacing spacing = layout::SpacingOf(request);
-  for (const layout::Block& block : answer.blocks) {
+  for (const KindBlock& kb : blocks) drawn_ups += kb.block.columns * kb.block.rows;
+  for (const auto& [kind, block] : blocks) {
+    const layout::Spacing& spacing = kinds[static_cast<std::size_t>(kind)];
     if (drawn_ups > kMaxDrawnPieces) {
       const layout::Size pitch = spacing.Pitch(block.turned);
       drawing.blocks.push_back({.box = BoxOf(spacing.BledExtent(block)),
@@ -163,20 +146,22 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
                                 .pitch_x = ToMm(pitch.length),
                                 .pitch_y = ToMm(pitch.width),
                                 .cell = BoxOf(spacing.TrimRect(block, 0, 0)),
-                                .bled_cell = BoxOf(spacing.BledRect(block, 0, 0))});
+                                .bled_cell = BoxOf(spacing.BledRect(block, 0, 0)),
+                                .kind = kind});
       continue;
     }
     for (std::int64_t j = 0; j < block.rows; ++j) {
       for (std::int64_t i = 0; i < block.columns; ++i) {
-        drawing.pieces.push_back(BoxOf(spacing.TrimRect(block, i, j)));
-        if (spacing.bleed > 0) drawing.bled.push_back(BoxOf(spacing.BledRect(block, i, j)));
+        drawing.pieces.push_back({.trim = BoxOf(spacing.TrimRect(block, i, j)),
+                                  .bled = BoxOf(spacing.BledRect(block, i, j)),
+                                  .kind = kind});
       }
     }
   }
 
-  if (answer.cuts) {
+  if (cuts != nullptr) {
     int number = 0;
-    for (const layout::CutNode& node : *answer.cuts) {
+    for (const layout::CutNode& node : *cuts) {
       if (node.kind != layout::CutKind::kStack || !node.axis) continue;
       for (const Micrometres at : node.at) {
         const bool on_x = *node.axis == 'x';
@@ -192,23 +177,92 @@ Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) 
   return drawing;
 }
 
+Drawing DrawingOf(const layout::Request& request, const layout::Answer& answer) {
+  std::vector<KindBlock> blocks;
+  for (const layout::Block& block : answer.blocks) blocks.push_back({.block = block});
+  return SheetDrawing(request.sheet, request.margins, {layout::SpacingOf(request)}, blocks,
+                      answer.cuts ? &*answer.cuts : nullptr);
+}
+
 bool LabelFits(double length, double width, std::string_view text, double font) {
   return length > 0.6 * font * static_cast<double>(text.size()) && width > 1.5 * font;
 }
 
-std::string RequestSummary(const layout::Request& request) {
-  std::string text = "纸张 " + SizeText(request.sheet.length, request.sheet.width) + " mm · 成品 " +
-                     SizeText(request.piece.length, request.piece.width) + " mm";
-  const std::pair<std::string_view, Micrometres> lengths[] = {
-      {"出血", request.bleed},           {"间距", request.gutter},
-      {"咬口", request.margins.gripper}, {"拖梢", request.margins.tail},
-      {"左边空", request.margins.left},  {"右边空", request.margins.right}};
-  for (const auto& [label, length] : lengths) {
-    if (length != 0) text.append(" · ").append(label).append(" ").append(Mm(length)).append(" mm");
+DrawingLabels PlanLabels(const layout::Request& request, const layout::Answer& answer,
+                         const Locale& locale) {
+  return {.title = RequestSummary(request, locale),
+          .description = LayoutInWords(request, answer, locale),
+          .locale = locale,
+          .sheet = request.sheet,
+          .gripper = request.margins.gripper,
+          .piece_labels = {locale.Size(request.piece.length, request.piece.width)}};
+}
+
+std::string GripperText(Micrometres gripper, const Locale& locale) {
+  return gripper > 0 ? locale.Fill(Msg::kGripperWidth, {locale.Length(gripper)})
+                     : std::string(locale[Msg::kGripperEdge]);
+}
+
+unsigned JobColour(std::size_t index) {
+  // A dozen hand-picked colours that tell apart at a glance; beyond them hues a golden angle
+  // apart, in three lightnesses so that near hues still differ.
+  constexpr unsigned kPalette[] = {0x9ecae1, 0xfdae6b, 0xa1d99b, 0xfc9fb5, 0xcbb4e3, 0xfdd870,
+                                   0x8fd4cb, 0xd9b38c, 0xc7c7c7, 0xe6a0c4, 0xb5cf6b, 0x9fb8f0};
+  if (index < std::size(kPalette)) return kPalette[index];
+  const double hue = std::fmod(static_cast<double>(index) * 137.508, 360) / 60;
+  const double lightness = 0.62 + 0.08 * static_cast<double>(index % 3);
+  const double chroma = (1 - std::fabs(2 * lightness - 1)) * 0.6;
+  const double second = chroma * (1 - std::fabs(std::fmod(hue, 2) - 1));
+  const int sector = static_cast<int>(hue);
+  const double rgb[6][3] = {{chroma, second, 0}, {second, chroma, 0}, {0, chroma, second},
+                            {0, second, chroma}, {second, 0, chroma}, {chroma, 0, second}};
+  unsigned colour = 0;
+  for (const double channel : rgb[sector % 6]) {
+    colour =
+        colour << 8 | static_cast<unsigned>(std::lround((channel + lightness - chroma / 2) * 255));
   }
-  text.append(" · 纸纹 ").append(GrainText(request.grain));
-  text.append(request.cut == layout::CutMode::kDie ? " · 模切" : " · 直刀裁切");
+  return colour;
+}
+
+std::string RequestSummary(const layout::Request& request, const Locale& locale) {
+  const auto item = [&](Msg label, std::string_view value) {
+    return locale.Fill(Msg::kSummary, {locale[label], value});
+  };
+  const std::string unit(locale.UnitName());
+  std::string text =
+      item(Msg::kSheet, locale.Size(request.sheet.length, request.sheet.width) + " " + unit) +
+      " · " +
+      item(Msg::kPiece, locale.Size(request.piece.length, request.piece.width) + " " + unit);
+  const std::pair<Msg, Micrometres> lengths[] = {{Msg::kBleed, request.bleed},
+                                                 {Msg::kGutter, request.gutter},
+                                                 {Msg::kGripper, request.margins.gripper},
+                                                 {Msg::kTail, request.margins.tail},
+                                                 {Msg::kLeft, request.margins.left},
+                                                 {Msg::kRight, request.margins.right}};
+  for (const auto& [label, length] : lengths) {
+    if (length != 0) text.append(" · ").append(item(label, locale.Length(length)));
+  }
+  text.append(" · ").append(item(Msg::kGrain, locale[GrainMsg(request.grain)]));
+  text.append(" · ").append(
+      locale[request.cut == layout::CutMode::kDie ? Msg::kCutDie : Msg::kCutGuillotine]);
   return text;
+}
+
+std::string LayoutInWords(const layout::Request& request, const layout::Answer& answer,
+                          const Locale& locale) {
+  std::string blocks;
+  for (const layout::Block& block : answer.blocks) {
+    if (!blocks.empty()) blocks += locale[Msg::kBlockSeparator];
+    blocks += locale.Fill(Msg::kBlockWords, {locale.Count(block.columns), locale.Count(block.rows),
+                                             locale[block.turned ? Msg::kTurned : Msg::kUpright],
+                                             locale.Length(block.x), locale.Length(block.y)});
+  }
+  if (blocks.empty()) blocks = locale[Msg::kNoCutsNothingFits];
+  const std::string unit(locale.UnitName());
+  return locale.Fill(Msg::kDrawingWords,
+                     {locale.Count(answer.ups),
+                      locale.Size(request.piece.length, request.piece.width) + " " + unit,
+                      locale.Size(request.sheet.length, request.sheet.width) + " " + unit, blocks});
 }
 
 }  // namespace sheetora::planner

@@ -15,33 +15,35 @@ namespace {
 
 using layout::Micrometres;
 
-constexpr std::string_view kGroups[] = {"纸张与成品", "版面", "印件（选填）"};
+constexpr Msg kGroups[] = {Msg::kGroupSheet, Msg::kGroupLayout, Msg::kGroupJob};
+
+constexpr auto kSheets = PresetKind::kSheet, kPieces = PresetKind::kPiece;
 
 constexpr Field kFields[] = {
-    {"sheet", "上机纸尺寸", Kind::kSize, "", "1092x787"},
-    {"piece", "成品尺寸", Kind::kSize, "", "210x140"},
-    {"unit", "单位", Kind::kChoice, "", "", kUnits},
-    {"bleed", "出血", Kind::kLength, "", "0", {}, 1},
-    {"gutter", "成品间距", Kind::kLength, "", "0", {}, 1},
-    {"gripper", "咬口", Kind::kLength, "", "0", {}, 1},
-    {"tail", "拖梢", Kind::kLength, "", "0", {}, 1},
-    {"left", "左边空", Kind::kLength, "", "0", {}, 1},
-    {"right", "右边空", Kind::kLength, "", "0", {}, 1},
-    {"grain", "纸纹", Kind::kChoice, "", "", kGrains, 1},
-    {"cut", "切法", Kind::kChoice, "", "", kCuts, 1},
-    {"quantity", "印数", Kind::kCount, "件", "", {}, 2},
-    {"overs", "加放", Kind::kNumber, "%", "0", {}, 2},
-    {"makeready", "校版纸", Kind::kCount, "张", "0", {}, 2},
-    {"parent", "全张尺寸", Kind::kSize, "", "同上机纸", {}, 2},
-    {"grammage", "克重", Kind::kNumber, "g/m²", "", {}, 2},
-    {"price", "纸价", Kind::kNumber, "", "", {}, 2},
-    {"price_per", "计价", Kind::kChoice, "", "", kPricePer, 2, true},
+    {"sheet", Msg::kSheet, Kind::kSize, "", kNoMsg, "1092x787", {}, 0, false, kSheets},
+    {"piece", Msg::kPiece, Kind::kSize, "", kNoMsg, "210x140", {}, 0, false, kPieces},
+    {"unit", Msg::kUnit, Kind::kChoice, "", kNoMsg, "", kUnits},
+    {"bleed", Msg::kBleed, Kind::kLength, "", kNoMsg, "0", {}, 1},
+    {"gutter", Msg::kGutter, Kind::kLength, "", kNoMsg, "0", {}, 1},
+    {"gripper", Msg::kGripper, Kind::kLength, "", kNoMsg, "0", {}, 1},
+    {"tail", Msg::kTail, Kind::kLength, "", kNoMsg, "0", {}, 1},
+    {"left", Msg::kLeft, Kind::kLength, "", kNoMsg, "0", {}, 1},
+    {"right", Msg::kRight, Kind::kLength, "", kNoMsg, "0", {}, 1},
+    {"grain", Msg::kGrain, Kind::kChoice, "", kNoMsg, "", kGrains, 1},
+    {"cut", Msg::kCut, Kind::kChoice, "", kNoMsg, "", kCuts, 1},
+    {"quantity", Msg::kQuantity, Kind::kCount, "", Msg::kCopiesSuffix, "", {}, 2},
+    {"overs", Msg::kOvers, Kind::kNumber, "%", kNoMsg, "0", {}, 2},
+    {"makeready", Msg::kMakeready, Kind::kCount, "", Msg::kSheetsSuffix, "0", {}, 2},
+    {"parent", Msg::kParent, Kind::kSize, "", kNoMsg, "", {}, 2, false, kSheets},
+    {"grammage", Msg::kGrammage, Kind::kNumber, "g/m²", kNoMsg, "", {}, 2},
+    {"price", Msg::kPrice, Kind::kNumber, "", kNoMsg, "", {}, 2},
+    {"price_per", Msg::kPricePer, Kind::kChoice, "", kNoMsg, "", kPricePer, 2, true},
 };
 
 layout::Request ReadRequest(FormReader& form) {
   layout::Request request;
   for (const std::string_view required : {"sheet", "piece"}) {
-    if (!form.Given(required)) form.Refuse(required, "必填");
+    if (!form.Given(required)) form.Refuse(required, Msg::kErrRequired);
   }
   request.sheet = form.SizeOf("sheet");
   request.piece = form.SizeOf("piece");
@@ -61,7 +63,7 @@ layout::Request ReadRequest(FormReader& form) {
     job_given = job_given || form.Given(name);
   }
   if (!job_given) return request;
-  if (!form.Given("quantity")) form.Refuse("quantity", "计算印件用纸需要填写印数");
+  if (!form.Given("quantity")) form.Refuse("quantity", Msg::kErrQuantityNeeded);
   layout::Job& job = request.job.emplace();
   job.quantity = form.CountOf("quantity");
   if (form.Given("overs")) job.overs_percent = form.NumberOf("overs");
@@ -86,7 +88,7 @@ std::string FormFieldOf(std::string_view path) {
   return FindPlannerField(path) != nullptr ? std::string(path) : "";
 }
 
-/// The typed fields as a query string, for the SVG and PDF links.
+/// The typed fields as a query string, without the language.
 std::string QueryString(const ParsedForm& form) {
   std::string query;
   for (const Field& field : kFields) {
@@ -96,79 +98,114 @@ std::string QueryString(const ParsedForm& form) {
   return query;
 }
 
-void AppendForm(std::string& html, const ParsedForm& form) {
-  const std::string_view unit = UnitOf(form.typed);
+void AppendForm(std::string& html, const ParsedForm& form, const Locale& locale) {
   html += "<form id=\"plan-form\" action=\"/plan\" method=\"get\">\n";
-  if (form.error && form.error->field.empty()) AppendError(html, *form.error);
+  html.append("<input type=\"hidden\" name=\"lang\" value=\"")
+      .append(locale.language().code)
+      .append("\">\n");
+  if (form.error && form.error->field.empty()) AppendError(html, *form.error, locale);
   int group = -1;
   for (std::size_t i = 0; i < std::size(kFields); ++i) {
     const Field& field = kFields[i];
     if (field.group != group) {
       if (group >= 0) html += "</fieldset>\n";
       group = field.group;
-      html += "<fieldset><legend>" + std::string(kGroups[group]) + "</legend>\n";
+      html.append("<fieldset><legend>").append(locale[kGroups[group]]).append("</legend>\n");
     }
     if (field.same_row) continue;  // drawn with the field before it
     const bool joined = i + 1 < std::size(kFields) && kFields[i + 1].same_row;
     const bool invalid = form.error && form.error->field == field.name;
-    html += "<div class=\"row\"><label for=\"f-" + std::string(field.name) + "\">" +
-            std::string(field.label) + "</label>";
+    html.append("<div class=\"row\"><label for=\"f-")
+        .append(field.name)
+        .append("\">")
+        .append(locale[field.label])
+        .append("</label>");
     if (joined) html += "<span class=\"pair\">";
-    AppendInput(html, field, field.name, form.typed.find(field.name)->second, invalid);
+    AppendInput(html, field, field.name, form.typed.find(field.name)->second, invalid, locale);
     if (joined) {
+      // The field beside has no label of its own in the row.
       const Field& next = kFields[i + 1];
       AppendInput(html, next, next.name, form.typed.find(next.name)->second,
-                  form.error && form.error->field == next.name);
+                  form.error && form.error->field == next.name, locale,
+                  " aria-label=\"" + std::string(locale[next.label]) + "\"");
       html += "</span>";
     }
     const bool length = field.kind == Kind::kSize || field.kind == Kind::kLength;
-    html += "<span class=\"suffix\">" + std::string(length ? unit : field.suffix) + "</span>\n";
+    const std::string_view suffix = length                        ? locale.UnitName()
+                                    : field.suffix_word != kNoMsg ? locale[field.suffix_word]
+                                                                  : field.suffix;
+    html.append("<span class=\"suffix\">").append(suffix).append("</span>\n");
     if (form.error && (invalid || (joined && form.error->field == kFields[i + 1].name))) {
-      AppendError(html, *form.error);
+      AppendError(html, *form.error, locale);
     }
     html += "</div>\n";
   }
-  html += "</fieldset>\n<button type=\"submit\">计算</button>\n</form>\n";
+  html.append("</fieldset>\n<button type=\"submit\">")
+      .append(locale[Msg::kSubmit])
+      .append("</button>\n</form>\n");
+  AppendPresetLists(html, locale);
 }
 
-void AppendResult(std::string& html, const ParsedForm& form, const layout::Answer& answer) {
+void AppendResult(std::string& html, const ParsedForm& form, const layout::Answer& answer,
+                  const Locale& locale) {
   const layout::Request& request = *form.request;
-  html += "<section id=\"result\">\n<p class=\"summary\">" + RequestSummary(request) + "</p>\n";
-  html += "<figure id=\"drawing\">\n" + PlanSvg(request, answer, false) + "</figure>\n";
+  html += "<section id=\"result\" tabindex=\"-1\">\n<p class=\"summary\">" +
+          RequestSummary(request, locale) + "</p>\n";
+  html += "<figure id=\"drawing\">\n" + PlanSvg(request, answer, locale, false) + "</figure>\n";
   html += "<dl id=\"figures\">\n";
-  for (const Figure& figure : Figures(answer)) {
-    html +=
-        "<div><dt>" + std::string(figure.label) + "</dt><dd id=\"" + std::string(figure.id) + "\"";
+  for (const Figure& figure : Figures(answer, locale)) {
+    html.append("<div><dt>").append(figure.label).append("</dt><dd id=\"").append(figure.id);
+    html += "\"";
     if (figure.id == "proof")
       html += " data-proof=\"" + std::string(layout::ProofName(answer.proof)) + "\"";
     html += ">";
     html += EscapeHtmlAttribute(figure.value);
     html += "</dd></div>\n";
   }
-  html += "</dl>\n<section id=\"cut-list\"><h2>裁切顺序</h2>\n";
+  html.append("</dl>\n<section id=\"cut-list\" aria-labelledby=\"cut-list-title\">")
+      .append("<h2 id=\"cut-list-title\">")
+      .append(locale[Msg::kCutList])
+      .append("</h2>\n");
   const std::vector<std::string> steps =
-      answer.cuts ? CutSteps(*answer.cuts) : std::vector<std::string>{};
+      answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
   if (steps.empty()) {
-    html += "<p class=\"note\">" + std::string(NoCutsNote(request, answer)) + "</p>\n";
+    html += "<p class=\"note\">" + NoCutsNote(answer, locale) + "</p>\n";
   } else {
-    html += "<ol id=\"cuts\">\n";
+    // Focusable, so the keyboard can scroll a long list.
+    html += "<ol id=\"cuts\" tabindex=\"0\" aria-labelledby=\"cut-list-title\">\n";
     for (const std::string& step : steps) html += "<li>" + step + "</li>\n";
     html += "</ol>\n";
   }
-  const std::string query = EscapeHtmlAttribute(QueryString(form));
-  html += "<p class=\"links\"><a href=\"/plan.pdf" + query +
-          "\">打印裁切单（PDF）</a><a href=\"/plan.svg" + query +
-          "\">排版图（SVG）</a></p>\n</section>\n</section>\n";
+  std::string query = QueryString(form);
+  AppendQueryField(query, "lang", locale.language().code);
+  query = EscapeHtmlAttribute(query);
+  html.append("<p class=\"links\"><a href=\"/plan.pdf")
+      .append(query)
+      .append("\">")
+      .append(locale[Msg::kPdfLink])
+      .append("</a><a href=\"/plan.svg")
+      .append(query)
+      .append("\">")
+      .append(locale[Msg::kSvgLink])
+      .append("</a></p>\n</section>\n</section>\n");
 }
 
 constexpr std::string_view kHtml = "text/html; charset=utf-8";
 constexpr std::string_view kText = "text/plain; charset=utf-8";
 
+/// Headers of every planner answer: it depends on the browser's languages.
+std::vector<std::pair<std::string, std::string>> LanguageHeaders(const ParsedForm& form) {
+  return {{"Vary", "Accept-Language"}, {"Content-Language", std::string(form.language->tag)}};
+}
+
 /// The answer for a form that cannot be planned, for the SVG and the PDF.
-AppAnswer Refused(const FormError& error) {
+AppAnswer Refused(const ParsedForm& form) {
+  const FormError& error = *form.error;
   return {.status = 400,
           .content_type = std::string(kText),
-          .body = (error.field.empty() ? "" : error.field + ": ") + error.message + "\n"};
+          .body = (error.field.empty() ? "" : error.field + ": ") +
+                  ErrorText(error, form.locale()) + "\n",
+          .headers = LanguageHeaders(form)};
 }
 
 }  // namespace
@@ -180,24 +217,35 @@ const Field* FindPlannerField(std::string_view name) {
   return nullptr;
 }
 
-ParsedForm ParsePlannerQuery(const Query& query) {
+ParsedForm ParsePlannerQuery(const Query& query, std::string_view accept_language) {
   ParsedForm form;
   for (const Field& field : kFields) form.typed.emplace(field.name, "");
-  if (query.empty()) {
-    form.typed["sheet"] = "1092x787";
-    form.typed["piece"] = "210x140";
-  }
+  std::string_view lang;
+  bool lang_seen = false;
+  bool only_lang = true;
   std::set<std::string_view> seen;
   for (const auto& [name, value] : query) {
+    if (name == "lang") {
+      if (!lang_seen) lang = value;
+      lang_seen = true;
+      continue;
+    }
+    only_lang = false;
     const auto field = form.typed.find(name);
     if (field != form.typed.end() && seen.insert(field->first).second) field->second = value;
   }
+  form.language = &ChooseLanguage(lang, accept_language);
+  if (only_lang) {
+    form.typed["sheet"] = "1092x787";
+    form.typed["piece"] = "210x140";
+  }
+  form.unit = UnitOf(form.typed);
   FormReader reader(form.typed);
   const layout::Request request = ReadRequest(reader);
   if (reader.error()) {
     form.error = reader.error();
   } else if (const auto refused = layout::Validate(request)) {
-    form.error = FormError{FormFieldOf(refused->field), refused->message};
+    form.error = Refusal(*refused, FormFieldOf(refused->field));
   } else {
     form.request = request;
   }
@@ -205,36 +253,49 @@ ParsedForm ParsePlannerQuery(const Query& query) {
 }
 
 std::string PlannerPage(const ParsedForm& form, const layout::Answer* answer) {
+  const Locale locale = form.locale();
+  const bool result = answer != nullptr && form.request;
   std::string html;
-  AppendPageHead(html, "拼版计划", "<a href=\"/\">经典计算器</a>");
-  AppendForm(html, form);
-  if (answer != nullptr && form.request) AppendResult(html, form, *answer);
+  const std::string nav = "<a href=\"/\" hreflang=\"zh\">" +
+                          std::string(locale[Msg::kClassicLink]) + "</a>" +
+                          LanguageLinks("/plan", QueryString(form), locale);
+  AppendPageHead(html, locale, locale[Msg::kTitle], nav, "", result ? "result" : "");
+  AppendForm(html, form, locale);
+  if (result) AppendResult(html, form, *answer, locale);
   html += "</main>\n</body>\n</html>\n";
   return html;
 }
 
 AppAnswer ServePlanPage(const AppRequest& request) {
-  const ParsedForm form = ParsePlannerQuery(request.query);
+  const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
   if (!form.request) {
-    return {.status = 400, .content_type = std::string(kHtml), .body = PlannerPage(form, nullptr)};
+    return {.status = 400,
+            .content_type = std::string(kHtml),
+            .body = PlannerPage(form, nullptr),
+            .headers = LanguageHeaders(form)};
   }
   const layout::Answer answer = layout::Plan(*form.request);
-  return {.content_type = std::string(kHtml), .body = PlannerPage(form, &answer)};
+  return {.content_type = std::string(kHtml),
+          .body = PlannerPage(form, &answer),
+          .headers = LanguageHeaders(form)};
 }
 
 AppAnswer ServePlanSvg(const AppRequest& request) {
-  const ParsedForm form = ParsePlannerQuery(request.query);
-  if (!form.request) return Refused(*form.error);
+  const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
+  if (!form.request) return Refused(form);
   return {.content_type = "image/svg+xml; charset=utf-8",
-          .body = PlanSvg(*form.request, layout::Plan(*form.request), true)};
+          .body = PlanSvg(*form.request, layout::Plan(*form.request), form.locale(), true),
+          .headers = LanguageHeaders(form)};
 }
 
 AppAnswer ServePlanPdf(const AppRequest& request) {
-  const ParsedForm form = ParsePlannerQuery(request.query);
-  if (!form.request) return Refused(*form.error);
+  const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
+  if (!form.request) return Refused(form);
+  std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form);
+  headers.emplace_back("Content-Disposition", "inline; filename=\"plan.pdf\"");
   return {.content_type = "application/pdf",
-          .body = PlanPdf(*form.request, layout::Plan(*form.request)),
-          .headers = {{"Content-Disposition", "inline; filename=\"plan.pdf\""}}};
+          .body = PlanPdf(*form.request, layout::Plan(*form.request), form.locale()),
+          .headers = std::move(headers)};
 }
 
 }  // namespace sheetora::planner

@@ -19,13 +19,18 @@ struct ParsedForm {
   Typed typed;  ///< every field of the form
   std::optional<layout::Request> request;
   std::optional<FormError> error;
+  const Language* language = &Languages().front();
+  Unit unit = Unit::kMm;
+
+  Locale locale() const { return {*language, unit}; }
 };
 
 /// Reads the form's fields from a query. Empty fields take the engine's defaults; sheet and
 /// piece are required, except that an empty query is the default form (1092 x 787 sheet,
 /// 210 x 140 piece). Lengths are millimetres, or inches with unit=in. Unknown fields are
-/// ignored; of a field given twice the first counts.
-ParsedForm ParsePlannerQuery(const Query& query);
+/// ignored; of a field given twice the first counts. The `lang` field, else the Accept-Language
+/// header, chooses the language.
+ParsedForm ParsePlannerQuery(const Query& query, std::string_view accept_language = "");
 
 /// The whole page for a parsed form and, when it has a request, its answer.
 std::string PlannerPage(const ParsedForm& form, const layout::Answer* answer);

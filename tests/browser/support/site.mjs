@@ -84,6 +84,8 @@ export async function launchBrowser() {
     executablePath: process.env.SHEETORA_CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
     viewport: { width: 1000, height: 700 },
+    // The planner answers in the browser's language; the site's clerks read Chinese.
+    locale: 'zh-CN',
     args: [
       '--headless',
       '--no-sandbox',

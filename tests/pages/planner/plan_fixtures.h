@@ -9,10 +9,15 @@
 #include <vector>
 
 #include "layout/layout.h"
+#include "pages/planner/messages.h"
 
 namespace sheetora::planner {
 
 constexpr layout::Micrometres kMm = layout::kMicrometresPerMm;
+
+/// The page's default speech, and English in inches.
+inline Locale Chinese() { return {Languages()[0], Unit::kMm}; }
+inline Locale EnglishInInches() { return {Languages()[1], Unit::kIn}; }
 
 /// The fields of "name=value&name=value", split as they are (no decoding).
 inline std::vector<std::pair<std::string, std::string>> Q(std::string_view text) {

@@ -41,7 +41,7 @@ TEST(PlanView, NumbersAreWrittenShortAndExact) {
 TEST(PlanSvg, DrawsEachPieceWithItsBleedTheMarginsAndTheNumberedCuts) {
   layout::Request request = HandMadeRequest();
   request.bleed = 1500;
-  const std::string svg = PlanSvg(request, HandMadeAnswer(), false);
+  const std::string svg = PlanSvg(request, HandMadeAnswer(), Chinese(), false);
   EXPECT_TRUE(svg.starts_with("<svg "));
   EXPECT_EQ(Occurrences(svg, "class=\"piece\""), 4u);
   EXPECT_EQ(Occurrences(svg, "class=\"margin\""), 2u);
@@ -61,17 +61,17 @@ TEST(PlanSvg, DrawsBlocksInsteadOfPiecesBeyondFiveThousand) {
   const layout::Request request = {.sheet = {1092 * kMm, 787 * kMm}, .piece = {2 * kMm, 1 * kMm}};
   layout::Answer answer;
   answer.blocks = {{.columns = 100, .rows = 50}};
-  EXPECT_EQ(Occurrences(PlanSvg(request, answer, false), "class=\"piece\""), 5000u);
+  EXPECT_EQ(Occurrences(PlanSvg(request, answer, Chinese(), false), "class=\"piece\""), 5000u);
   answer.blocks.push_back({.y = 50 * kMm, .columns = 1, .rows = 1});
-  const std::string svg = PlanSvg(request, answer, true);
+  const std::string svg = PlanSvg(request, answer, Chinese(), true);
   EXPECT_EQ(Occurrences(svg, "class=\"piece\""), 0u);
   EXPECT_EQ(Occurrences(svg, "class=\"block\""), 2u);
   EXPECT_NE(svg.find(">100 × 50</text>"), std::string::npos);
 
   const layout::Answer huge = layout::Plan(request);
   ASSERT_GT(huge.ups, 100'000);
-  EXPECT_LT(PlanSvg(request, huge, true).size(), 20'000u);
-  EXPECT_LT(PlanPdf(request, huge).size(), 100'000u);
+  EXPECT_LT(PlanSvg(request, huge, Chinese(), true).size(), 20'000u);
+  EXPECT_LT(PlanPdf(request, huge, Chinese()).size(), 100'000u);
 }
 
 /// Runs a poppler tool on the PDF ("pdftotext -layout {} -") and answers what it printed; empty
@@ -95,11 +95,11 @@ std::string Poppler(const std::string& pdf, std::string command) {
 }
 
 TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
-  const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer());
+  const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer(), Chinese());
   const std::string text = Poppler(pdf, "pdftotext -layout {} -");
   if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
   for (const char* expected :
-       {"拼版裁切单", "拼版数：4", "已证明最优", "正数用纸：1250 张", "全张用纸：165 张",
+       {"拼版裁切单", "拼版数：4", "已证明最优", "正数用纸：1,250 张", "全张用纸：165 张",
         "纸张重量：22.268 kg", "纸张费用：133.61 元", "1. 整张（100 × 70）横切，距咬口侧 10 mm",
         "6. 叠 #5（45 × 60）横切，距咬口侧 30 mm"}) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
@@ -112,7 +112,8 @@ TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {
   layout::CutNode& first = answer.cuts->front();
   first.at.clear();
   for (layout::Micrometres i = 1; i < 200; ++i) first.at.push_back(i * 350);
-  const std::string text = Poppler(PlanPdf(HandMadeRequest(), answer), "pdftotext -layout {} -");
+  const std::string text =
+      Poppler(PlanPdf(HandMadeRequest(), answer, Chinese()), "pdftotext -layout {} -");
   if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
   EXPECT_EQ(Occurrences(text, "\f"), 2u);  // two pages
   EXPECT_NE(text.find("204. 叠 #5"), std::string::npos);
