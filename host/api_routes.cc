@@ -20,7 +20,7 @@ AppAnswer FromApi(layout::ApiAnswer api) {
 }  // namespace
 
 AppAnswer ServeLayoutApi(const AppRequest& request) {
-  return FromApi(layout::LayoutEndpoint(request.method, request.body));
+  return FromApi(layout::LayoutEndpoint(request.method, request.body, request.stop));
 }
 
 AppAnswer ServeOpenApi(const AppRequest& request) {

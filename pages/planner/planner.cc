@@ -274,7 +274,7 @@ AppAnswer ServePlanPage(const AppRequest& request) {
             .body = PlannerPage(form, nullptr),
             .headers = LanguageHeaders(form)};
   }
-  const layout::Answer answer = layout::Plan(*form.request);
+  const layout::Answer answer = layout::Plan(*form.request, request.stop);
   return {.content_type = std::string(kHtml),
           .body = PlannerPage(form, &answer),
           .headers = LanguageHeaders(form)};
@@ -284,7 +284,7 @@ AppAnswer ServePlanSvg(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
   if (!form.request) return Refused(form);
   return {.content_type = "image/svg+xml; charset=utf-8",
-          .body = PlanSvg(*form.request, layout::Plan(*form.request), form.locale(), true),
+          .body = PlanSvg(*form.request, layout::Plan(*form.request, request.stop), form.locale(), true),
           .headers = LanguageHeaders(form)};
 }
 
@@ -294,7 +294,7 @@ AppAnswer ServePlanPdf(const AppRequest& request) {
   std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form);
   headers.emplace_back("Content-Disposition", "inline; filename=\"plan.pdf\"");
   return {.content_type = "application/pdf",
-          .body = PlanPdf(*form.request, layout::Plan(*form.request), form.locale()),
+          .body = PlanPdf(*form.request, layout::Plan(*form.request, request.stop), form.locale()),
           .headers = std::move(headers)};
 }
 
