@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "layout/api.h"
+#include "layout/gang/gang_api.h"
 #include "layout/json.h"
 
 namespace sheetora {
@@ -21,6 +22,10 @@ AppAnswer FromApi(layout::ApiAnswer api) {
 
 AppAnswer ServeLayoutApi(const AppRequest& request) {
   return FromApi(layout::LayoutEndpoint(request.method, request.body, request.stop));
+}
+
+AppAnswer ServeGangApi(const AppRequest& request) {
+  return FromApi(layout::gang::GangEndpoint(request.method, request.body, request.stop));
 }
 
 AppAnswer ServeOpenApi(const AppRequest& request) {

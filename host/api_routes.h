@@ -9,6 +9,8 @@ namespace sheetora {
 
 /// POST /api/v1/layout.
 AppAnswer ServeLayoutApi(const AppRequest& request);
+/// POST /api/v1/gang.
+AppAnswer ServeGangApi(const AppRequest& request);
 /// GET /api/v1/openapi.json.
 AppAnswer ServeOpenApi(const AppRequest& request);
 /// What a route under /api/ answers for a body over its limit.

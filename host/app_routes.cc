@@ -16,6 +16,10 @@ constexpr std::array kAppRoutes = {
              .max_body_bytes = layout::kMaxRequestBytes},
     // Its OpenAPI description, a fixed document.
     AppRoute{.path = "/api/v1/openapi.json", .handler = &ServeOpenApi, .compute = false},
+    // The gang planner, JSON in and out.
+    AppRoute{.path = "/api/v1/gang",
+             .handler = &ServeGangApi,
+             .max_body_bytes = layout::kMaxRequestBytes},
     AppRoute{.path = "/plan", .handler = &planner::ServePlanPage},     // the job planner page
     AppRoute{.path = "/plan.svg", .handler = &planner::ServePlanSvg},  // its drawing
     AppRoute{.path = "/plan.pdf", .handler = &planner::ServePlanPdf},  // its printable cut sheet

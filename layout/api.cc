@@ -3,6 +3,7 @@
 #include <utility>
 #include <variant>
 
+#include "layout/answer_cache.h"
 #include "layout/json.h"
 #include "layout/plan.h"
 
@@ -25,7 +26,7 @@ ApiAnswer HandleLayoutRequest(std::string_view body, std::stop_token stop) {
   if (const auto* error = std::get_if<RequestError>(&parsed)) {
     return {.status = 400, .body = ErrorJson(*error)};
   }
-  return {.status = 200, .body = AnswerJson(Plan(std::get<Request>(parsed), std::move(stop)))};
+  return {.status = 200, .body = AnswerJson(PlanOnce(std::get<Request>(parsed), std::move(stop)))};
 }
 
 ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body, std::stop_token stop) {

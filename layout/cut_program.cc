@@ -60,13 +60,16 @@ std::vector<Micrometres> FreeLines(const Rect& node, const std::vector<Rect>& pi
 
 std::optional<std::vector<CutNode>> CutProgram(const Request& request,
                                                const std::vector<Block>& blocks) {
-  const std::vector<Rect> pieces = TrimRectangles(request, blocks);
+  return CutProgram(request.sheet, TrimRectangles(request, blocks));
+}
+
+std::optional<std::vector<CutNode>> CutProgram(const Size& sheet, const std::vector<Rect>& pieces) {
   std::vector<CutNode> nodes;
   // Each node waits with the pieces inside it for its round of cuts.
   std::deque<std::pair<Rect, std::vector<int>>> waiting;
   std::vector<int> all(pieces.size());
   for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
-  waiting.emplace_back(Rect{0, 0, request.sheet.length, request.sheet.width}, std::move(all));
+  waiting.emplace_back(Rect{0, 0, sheet.length, sheet.width}, std::move(all));
   for (int id = 0; !waiting.empty(); ++id) {
     auto [node, inside] = std::move(waiting.front());
     waiting.pop_front();

@@ -15,4 +15,7 @@ namespace sheetora::layout {
 std::optional<std::vector<CutNode>> CutProgram(const Request& request,
                                                const std::vector<Block>& blocks);
 
+/// The same for any pieces' trim rectangles on a sheet, whatever their sizes (gang layouts).
+std::optional<std::vector<CutNode>> CutProgram(const Size& sheet, const std::vector<Rect>& pieces);
+
 }  // namespace sheetora::layout

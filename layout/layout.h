@@ -84,6 +84,9 @@ enum class ErrorCode {
   kNeedsGrammage,    ///< a price per tonne without the grammage
   kTooLarge,         ///< the request's body is over the size taken
   kMethod,           ///< the address does not take the method
+  kRepeatedId,       ///< a gang item's id given to another item before it
+  kFitsNowhere,      ///< a gang item fits the printable area in no allowed way
+  kNoPlan,           ///< no gang plan was found within the layouts allowed
 };
 
 /// What is wrong with a request: its code, in plain English words, and the path of the field

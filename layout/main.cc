@@ -6,13 +6,15 @@
 #include <string_view>
 
 #include "layout/api.h"
+#include "layout/gang/gang_api.h"
 
 namespace {
 
-constexpr std::string_view kUsage = R"(Usage: sheetora-layout < request.json > answer.json
+constexpr std::string_view kUsage = R"(Usage: sheetora-layout [--gang] < request.json > answer.json
 Plans the press sheet layout of one request: reads the request's JSON on standard input and
 writes the answer's JSON on standard output. A request that cannot be planned is answered on
 standard error as {"error": ..., "field": ...}, with exit status 2.
+  --gang    plan a gang run: several jobs on shared sheets (the body of POST /api/v1/gang)
   --help    show this text
 Example:
   echo '{"sheet": {"length": 1092, "width": 787}, "piece": {"length": 210, "width": 140}}' |
@@ -26,8 +28,9 @@ int main(int argc, char** argv) {
     std::cout << kUsage;
     return 0;
   }
-  if (argc != 1) {
-    std::cerr << "sheetora-layout: takes no arguments\n\n" << kUsage;
+  const bool gang = argc == 2 && std::string_view(argv[1]) == "--gang";
+  if (argc != 1 && !gang) {
+    std::cerr << "sheetora-layout: takes --gang or no arguments\n\n" << kUsage;
     return 2;
   }
   // One byte past the limit is enough to refuse a request as too large.
@@ -38,7 +41,8 @@ int main(int argc, char** argv) {
     if (std::cin.gcount() == 0) break;
     body.append(chunk, static_cast<std::size_t>(std::cin.gcount()));
   }
-  const sheetora::layout::ApiAnswer answer = sheetora::layout::HandleLayoutRequest(body);
+  const sheetora::layout::ApiAnswer answer = gang ? sheetora::layout::gang::HandleGangRequest(body)
+                                                  : sheetora::layout::HandleLayoutRequest(body);
   (answer.status == 200 ? std::cout : std::cerr) << answer.body << std::flush;
   return answer.status == 200 ? 0 : 2;
 }

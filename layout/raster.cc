@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace sheetora::layout {
 
@@ -40,23 +41,50 @@ std::optional<RasterAxis> RasterAxis::Build(std::int64_t limit, std::int64_t a, 
   const std::int64_t count = RasterPointCount(limit, a, b, max_points);
   if (count > max_points) return std::nullopt;
   const std::int64_t last_j = LastMultipleOfB(limit, a, b);
-  RasterAxis axis;
-  axis.points_.reserve(static_cast<std::size_t>(count));
+  std::vector<std::int64_t> points;
+  points.reserve(static_cast<std::size_t>(count));
   for (std::int64_t j = 0; j <= last_j; ++j) {
-    for (std::int64_t v = j * b; v <= limit; v += a) axis.points_.push_back(v);
+    for (std::int64_t v = j * b; v <= limit; v += a) points.push_back(v);
   }
-  std::sort(axis.points_.begin(), axis.points_.end());
+  std::sort(points.begin(), points.end());
+  return RasterAxis(std::move(points), limit);
+}
+
+std::optional<RasterAxis> RasterAxis::FromSides(std::int64_t limit,
+                                                const std::vector<std::int64_t>& sides,
+                                                std::int64_t max_points) {
+  // Every sum is a multiple of the sides' gcd: a table of reachable multiples, one slot each.
+  std::int64_t unit = 0;
+  for (const std::int64_t side : sides) unit = std::gcd(unit, side);
+  constexpr std::int64_t kMaxSlots = std::int64_t{1} << 24;
+  if (unit == 0 || limit / unit >= kMaxSlots) return std::nullopt;
+  const std::int64_t slots = limit / unit + 1;
+  std::vector<char> reached(static_cast<std::size_t>(slots), 0);
+  reached[0] = 1;
+  std::vector<std::int64_t> points;
+  for (std::int64_t v = 0; v < slots; ++v) {
+    if (reached[v] == 0) continue;
+    points.push_back(v * unit);
+    if (std::ssize(points) > max_points) return std::nullopt;
+    for (const std::int64_t side : sides) {
+      if (v + side / unit < slots) reached[v + side / unit] = 1;
+    }
+  }
+  return RasterAxis(std::move(points), limit);
+}
+
+RasterAxis::RasterAxis(std::vector<std::int64_t> sorted_points, std::int64_t limit)
+    : points_(std::move(sorted_points)) {
   // A table from lengths to points where the sides are short enough.
   constexpr std::int64_t kMaxTable = std::int64_t{1} << 22;
   if (limit <= kMaxTable) {
-    axis.floor_.resize(static_cast<std::size_t>(limit) + 1);
+    floor_.resize(static_cast<std::size_t>(limit) + 1);
     std::int32_t index = 0;
     for (std::int64_t v = 0; v <= limit; ++v) {
-      while (index + 1 < axis.size() && axis.points_[index + 1] <= v) ++index;
-      axis.floor_[v] = index;
+      while (index + 1 < size() && points_[index + 1] <= v) ++index;
+      floor_[v] = index;
     }
   }
-  return axis;
 }
 
 int RasterAxis::Floor(std::int64_t length) const {

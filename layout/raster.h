@@ -22,6 +22,11 @@ class RasterAxis {
   /// nullopt when there would be more than `max_points` of them.
   static std::optional<RasterAxis> Build(std::int64_t limit, std::int64_t a, std::int64_t b,
                                          std::int64_t max_points);
+  /// The sums of any of `sides` (each > 0, used any number of times) up to `limit`, for layouts
+  /// of several kinds of piece; nullopt when there would be more than `max_points` of them.
+  static std::optional<RasterAxis> FromSides(std::int64_t limit,
+                                             const std::vector<std::int64_t>& sides,
+                                             std::int64_t max_points);
 
   [[nodiscard]] const std::vector<std::int64_t>& points() const { return points_; }
   [[nodiscard]] int size() const { return static_cast<int>(points_.size()); }
@@ -30,6 +35,8 @@ class RasterAxis {
   [[nodiscard]] int Floor(std::int64_t length) const;
 
  private:
+  RasterAxis(std::vector<std::int64_t> sorted_points, std::int64_t limit);
+
   std::vector<std::int64_t> points_;
   std::vector<std::int32_t> floor_;  // by length, when the limit is small enough for a table
 };

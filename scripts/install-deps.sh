@@ -2,7 +2,8 @@
 # Installs what building, serving and testing need on a fresh Debian 12 machine (run as root).
 set -euo pipefail
 packages=(build-essential cmake pkg-config libmicrohttpd-dev libgtest-dev libgmock-dev
-          libbenchmark-dev nlohmann-json3-dev libcairo2-dev coinor-libclp-dev fonts-wqy-microhei)
+          libbenchmark-dev nlohmann-json3-dev libcairo2-dev coinor-libclp-dev coinor-libcbc-dev
+          fonts-wqy-microhei)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(clang clang-format clang-tidy libclang-rt-14-dev libfuzzer-14-dev wrk nginx-light procps
              chromium poppler-utils nodejs curl logrotate

@@ -66,6 +66,7 @@ struct GangLayout {
   std::int64_t runs = 0;  ///< sheets printed of this layout before spoilage, >= 1
   std::vector<GangBlock> blocks;
   std::optional<std::vector<GangCut>> cuts;  ///< guillotine layouts of at most 5,000 pieces
+  std::optional<CutsNote> cuts_note;         ///< why `cuts` is absent, exactly when it is
   double utilisation = 0;  ///< pieces' trim areas over the sheet's area, 4 decimals
 };
 
@@ -89,9 +90,9 @@ struct GangAnswer {
   std::vector<GangItemAnswer> items;  ///< in the request's order
   std::int64_t sheets = 0;            ///< sum of runs
   std::int64_t press_sheets = 0;      ///< runs, their spoilage and the makeready of each layout
-  double cost = 0;   ///< sheets + (makeready + setup_sheets) x layouts
-  double bound = 0;  ///< no plan that meets the request costs less
-  Proof proof = Proof::kNone;  ///< kOptimal when cost == bound, else kNone
+  double cost = 0;                    ///< sheets + (makeready + setup_sheets) x layouts
+  double bound = 0;                   ///< no plan that meets the request costs less
+  Proof proof = Proof::kNone;         ///< kOptimal when cost == bound, else kNone
   std::optional<GangPaperAnswer> paper;
   bool complete = true;  ///< false when the time limit or a stop request cut the searches short
   double elapsed_ms = 0;
@@ -100,8 +101,10 @@ struct GangAnswer {
 /// The first thing wrong with a request (an item that fits nowhere included), or nothing.
 std::optional<RequestError> Validate(const GangRequest& request);
 
-/// Plans a request that Validate accepts. The searches are bounded by steps, so the same request
-/// gets the same plan on any machine; the time limit or a stop request only cuts them short.
+/// Plans a request that Validate accepts; an answer without layouts when no plan within
+/// max_layouts was found (callers refuse the request then, on max_layouts). The searches are
+/// bounded by steps, so the same request gets the same plan on any machine; the time limit or a
+/// stop request only cuts them short.
 GangAnswer Plan(const GangRequest& request, std::stop_token stop = {});
 
 }  // namespace sheetora::layout::gang

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "layout/decimal.h"
 #include "runtime/page.h"
 
 namespace sheetora::planner {
@@ -26,6 +27,24 @@ std::optional<double> Number(std::string_view text) {
 
 // Past this a length or count is no print job, and converting it could overflow.
 constexpr double kLargest = 1e12;
+
+struct TypedLength {
+  std::optional<layout::Micrometres> micrometres;  ///< nothing when the text is no number
+  bool too_large = false;
+};
+
+/// A typed length (decimals, or a mixed fraction) read as the API reads lengths: from the
+/// decimals as written, to the nearest micrometre, halves away from zero.
+TypedLength ReadLength(std::string_view typed, double micrometres_per_unit) {
+  const std::string text = FractionsAsDecimals(typed);
+  const std::optional<double> value = Number(text);
+  if (!value) return {};
+  std::string_view digits = Trim(text);
+  if (digits.front() == '+') digits.remove_prefix(1);
+  return {.micrometres = layout::RoundScaled(layout::ReadDecimal(digits),
+                                             static_cast<std::int64_t>(micrometres_per_unit)),
+          .too_large = std::fabs(*value) > kLargest};
+}
 
 // The planner pages' one style sheet; a page adds rules of its own after it.
 constexpr std::string_view kStyle =
@@ -136,13 +155,13 @@ std::int64_t FormReader::CountOf(std::string_view key) {
 }
 
 layout::Micrometres FormReader::LengthOf(std::string_view key) {
-  const std::optional<double> value = Number(FractionsAsDecimals(Text(key)));
-  if (!value) {
+  const TypedLength length = ReadLength(Text(key), micrometres_per_unit_);
+  if (!length.micrometres) {
     Refuse(key, Msg::kErrNumber);
-  } else if (std::fabs(*value) > kLargest) {
+  } else if (length.too_large) {
     Refuse(key, Msg::kErrTooLarge);
   } else {
-    return std::llround(*value * micrometres_per_unit_);
+    return *length.micrometres;
   }
   return 0;
 }
@@ -152,16 +171,14 @@ layout::Size FormReader::SizeOf(std::string_view key) {
   for (const std::string_view separator : {"x", "X", "*", "×"}) {
     const auto at = text.find(separator);
     if (at == std::string_view::npos) continue;
-    const std::optional<double> length = Number(FractionsAsDecimals(text.substr(0, at)));
-    const std::optional<double> width =
-        Number(FractionsAsDecimals(text.substr(at + separator.size())));
-    if (!length || !width) break;
-    if (std::fabs(*length) > kLargest || std::fabs(*width) > kLargest) {
+    const TypedLength length = ReadLength(text.substr(0, at), micrometres_per_unit_);
+    const TypedLength width = ReadLength(text.substr(at + separator.size()), micrometres_per_unit_);
+    if (!length.micrometres || !width.micrometres) break;
+    if (length.too_large || width.too_large) {
       Refuse(key, Msg::kErrTooLarge);
       return {};
     }
-    return {std::llround(*length * micrometres_per_unit_),
-            std::llround(*width * micrometres_per_unit_)};
+    return {*length.micrometres, *width.micrometres};
   }
   Refuse(key, Msg::kErrSize);
   return {};

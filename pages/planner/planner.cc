@@ -3,6 +3,7 @@
 #include <set>
 #include <span>
 
+#include "layout/answer_cache.h"
 #include "layout/json.h"
 #include "layout/plan.h"
 #include "pages/planner/plan_pdf.h"
@@ -274,7 +275,7 @@ AppAnswer ServePlanPage(const AppRequest& request) {
             .body = PlannerPage(form, nullptr),
             .headers = LanguageHeaders(form)};
   }
-  const layout::Answer answer = layout::Plan(*form.request, request.stop);
+  const layout::Answer answer = layout::PlanOnce(*form.request, request.stop);
   return {.content_type = std::string(kHtml),
           .body = PlannerPage(form, &answer),
           .headers = LanguageHeaders(form)};
@@ -284,7 +285,8 @@ AppAnswer ServePlanSvg(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
   if (!form.request) return Refused(form);
   return {.content_type = "image/svg+xml; charset=utf-8",
-          .body = PlanSvg(*form.request, layout::Plan(*form.request, request.stop), form.locale(), true),
+          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request, request.stop),
+                          form.locale(), true),
           .headers = LanguageHeaders(form)};
 }
 
@@ -293,9 +295,10 @@ AppAnswer ServePlanPdf(const AppRequest& request) {
   if (!form.request) return Refused(form);
   std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form);
   headers.emplace_back("Content-Disposition", "inline; filename=\"plan.pdf\"");
-  return {.content_type = "application/pdf",
-          .body = PlanPdf(*form.request, layout::Plan(*form.request, request.stop), form.locale()),
-          .headers = std::move(headers)};
+  return {
+      .content_type = "application/pdf",
+      .body = PlanPdf(*form.request, layout::PlanOnce(*form.request, request.stop), form.locale()),
+      .headers = std::move(headers)};
 }
 
 }  // namespace sheetora::planner

@@ -20,6 +20,7 @@
 
 #include "calc/layout_search.h"
 #include "layout/bounds.h"
+#include "layout/corner_search.h"
 #include "layout/lp_bound.h"
 #include "layout/raster.h"
 
@@ -288,6 +289,23 @@ TEST(Pack, BudgetsCountStepsAndLimitsCutShort) {
   EXPECT_TRUE(late.cut_short());
 }
 
+// The corner search claims to have searched everything only when it has: its claim sets the
+// bound, so a false one would call a layout optimal that is not.
+TEST(Pack, TheCornerSearchClaimsCompletionOnlyWhenItEnded) {
+  const auto xs = RasterAxis::Build(49, 8, 3, 1 << 20), ys = RasterAxis::Build(28, 8, 3, 1 << 20);
+  CornerSearch search(*xs, *ys, 8, 3);
+  Deadline short_budget({}, 50);
+  const CornerSearch::Outcome stopped = search.Run(56, 57, short_budget);
+  EXPECT_FALSE(stopped.complete);
+  EXPECT_FALSE(short_budget.cut_short());
+  Deadline full_budget({}, 4'000'000);
+  const CornerSearch::Outcome found = search.Run(56, 57, full_budget);
+  EXPECT_TRUE(found.complete);
+  std::int64_t ups = 0;
+  for (const Block& block : found.blocks) ups += block.columns * block.rows;
+  EXPECT_EQ(ups, 57);
+}
+
 // Tiny pieces on huge sheets reach their bound at once, without overflow.
 TEST(Pack, HugeCountsReachTheBound) {
   for (const PackProblem& p :
@@ -301,10 +319,10 @@ TEST(Pack, HugeCountsReachTheBound) {
   }
 }
 
-// Die cutting and the bounds against an integer programme solved by CBC (skipped without it), on
-// instances too large for brute force: one binary per raster position and orientation, and at
-// most one piece over each raster point, which is exact because two pieces at raster points
-// overlap exactly when both cover the corner of their intersection.
+// Die cutting and the bounds against an integer programme solved by CBC (which the test command
+// installs), on instances too large for brute force: one binary per raster position and
+// orientation, and at most one piece over each raster point, which is exact because two pieces at
+// raster points overlap exactly when both cover the corner of their intersection.
 std::vector<int> Raster(int limit, int a, int b) {
   std::set<int> points;
   for (int i = 0; i * a <= limit; ++i)
@@ -360,7 +378,8 @@ std::optional<int> Optimum(int X, int Y, int a, int b) {
 }
 
 TEST(PackOracle, DieCutAndBoundsAgainstTheIntegerProgramme) {
-  if (std::system("command -v cbc > /dev/null 2>&1") != 0) GTEST_SKIP() << "no cbc";
+  ASSERT_EQ(std::system("command -v cbc > /dev/null 2>&1"), 0)
+      << "cbc (coinor-cbc) is not installed: scripts/install-deps.sh --test installs it";
   std::vector<std::array<int, 4>> cases{{49, 28, 8, 3}, {43, 26, 7, 3}};
   std::mt19937 random(9);
   while (cases.size() < 10) {
@@ -371,7 +390,7 @@ TEST(PackOracle, DieCutAndBoundsAgainstTheIntegerProgramme) {
   for (const auto& [X, Y, a, b] : cases) {
     SCOPED_TRACE(testing::Message() << X << " x " << Y << " with " << a << " x " << b);
     const std::optional<int> optimum = Optimum(X, Y, a, b);
-    if (!optimum) continue;
+    ASSERT_TRUE(optimum.has_value()) << "cbc proved no optimum";
     PackProblem p{.X = X, .Y = Y, .a = a, .b = b};
     EXPECT_GE(CheckedPack(p).bound, *optimum);
     p.cut = CutMode::kDie;

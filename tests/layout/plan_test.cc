@@ -58,6 +58,51 @@ TEST(PlanTest, RandomRequestsGiveSoundAnswers) {
   EXPECT_GT(with_cuts, 50);
 }
 
+// Print jobs whose answers are known, each resting on one part of the engine: the gutter kept
+// only between pieces (none at the printable area's edges), the proof that no guillotine layout
+// holds more, and the pinwheel layouts that beat every guillotine one.
+TEST(PlanTest, KnownPrintJobs) {
+  struct Case {
+    const char* name;
+    Request request;
+    std::int64_t ups;
+    Proof proof;
+  };
+  const Margins press{.gripper = Mm(10), .tail = Mm(5), .left = Mm(5), .right = Mm(5)};
+  const Case cases[] = {
+      {"three along the length, the gutter between them only",
+       {.sheet = {Mm(100), Mm(30)}, .piece = {Mm(30), Mm(30)}, .gutter = Mm(5)},
+       3,
+       Proof::kOptimal},
+      {"three along the width, the gutter between them only",
+       {.sheet = {Mm(30), Mm(100)}, .piece = {Mm(30), Mm(30)}, .gutter = Mm(5)},
+       3,
+       Proof::kOptimal},
+      {"guillotine cuts hold 21 where 23 might fit",
+       {.sheet = {Mm(1020), Mm(720)}, .piece = {Mm(210), Mm(148)}},
+       21,
+       Proof::kBestGuillotine},
+      {"a pinwheel holds two more than any guillotine layout",
+       {.sheet = {Mm(787), Mm(546)},
+        .piece = {Mm(100), Mm(70)},
+        .bleed = Mm(3),
+        .gutter = Mm(2),
+        .margins = press,
+        .cut = CutMode::kDie},
+       48,
+       Proof::kOptimal},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(Validate(c.request), std::nullopt);
+    const Answer answer = Plan(c.request);
+    EXPECT_EQ(CheckAnswer(c.request, answer), std::vector<std::string>());
+    EXPECT_EQ(answer.ups, c.ups);
+    EXPECT_EQ(answer.proof, c.proof);
+    EXPECT_TRUE(answer.complete);
+  }
+}
+
 // Random guillotine layouts made by splitting the sheet at random and filling each region with a
 // grid: the cut program must take apart whatever guillotine layout it is handed.
 void FillRandomly(const Request& r, Random& random, Micrometres x0, Micrometres y0, Micrometres x1,

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 
 #include "layout/plan.h"
 #include "pages/planner/plan_pdf.h"
@@ -75,7 +76,7 @@ TEST(PlanSvg, DrawsBlocksInsteadOfPiecesBeyondFiveThousand) {
 }
 
 /// Runs a poppler tool on the PDF ("pdftotext -layout {} -") and answers what it printed; empty
-/// when the tool is missing.
+/// when the tool is missing, which fails the test: scripts/install-deps.sh --test installs it.
 std::string Poppler(const std::string& pdf, std::string command) {
   const auto file = std::filesystem::temp_directory_path() /
                     ("planner-test-" + std::to_string(::getpid()) + ".pdf");
@@ -97,7 +98,7 @@ std::string Poppler(const std::string& pdf, std::string command) {
 TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
   const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer(), Chinese());
   const std::string text = Poppler(pdf, "pdftotext -layout {} -");
-  if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  ASSERT_FALSE(text.empty()) << "pdftotext (poppler-utils) is not installed";
   for (const char* expected :
        {"拼版裁切单", "拼版数：4", "已证明最优", "正数用纸：1,250 张", "全张用纸：165 张",
         "纸张重量：22.268 kg", "纸张费用：133.61 元", "1. 整张（100 × 70）横切，距咬口侧 10 mm",
@@ -107,6 +108,24 @@ TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
   EXPECT_NE(Poppler(pdf, "pdffonts {}").find("WenQuanYiMicroHei"), std::string::npos);
 }
 
+// The English cut sheet in inches, as a reader of the PDF gets it: its words, its numbers in
+// inches, and its title.
+TEST(PlanPdf, SpeaksEnglishInInchesWithATitle) {
+  const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer(), EnglishInInches());
+  const std::string text = Poppler(pdf, "pdftotext -layout {} -");
+  ASSERT_FALSE(text.empty()) << "pdftotext (poppler-utils) is needed";
+  for (const char* expected :
+       {"Cut sheet", "Press sheet 3.93701 × 2.75591 in", "Gripper 0.3937 in", "Ups: 4",
+        "Proven optimal", "Run sheets: 1,250 sheets", "Paper cost: 133.61", "Cut sequence",
+        "1. Whole sheet (3.93701 × 2.75591): horizontal cut 0.3937 in from the gripper edge"}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  }
+  EXPECT_EQ(text.find("mm"), std::string::npos) << text;
+  const std::string info = Poppler(pdf, "pdfinfo {}");
+  EXPECT_TRUE(std::regex_search(info, std::regex("Title: +Cut sheet\n"))) << info;
+  EXPECT_TRUE(std::regex_search(info, std::regex("Subject: +Press sheet 3.93701 "))) << info;
+}
+
 TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {
   layout::Answer answer = HandMadeAnswer();
   layout::CutNode& first = answer.cuts->front();
@@ -114,7 +133,7 @@ TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {
   for (layout::Micrometres i = 1; i < 200; ++i) first.at.push_back(i * 350);
   const std::string text =
       Poppler(PlanPdf(HandMadeRequest(), answer, Chinese()), "pdftotext -layout {} -");
-  if (text.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  ASSERT_FALSE(text.empty()) << "pdftotext (poppler-utils) is not installed";
   EXPECT_EQ(Occurrences(text, "\f"), 2u);  // two pages
   EXPECT_NE(text.find("204. 叠 #5"), std::string::npos);
 }

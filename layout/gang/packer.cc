@@ -1,0 +1,122 @@
+#include "layout/gang/packer.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace sheetora::layout::gang {
+namespace {
+
+/// A placement of a block of one shape in a free rectangle.
+struct Placement {
+  int free = -1;
+  CellBlock block;
+  double waste = 0;
+};
+
+/// The block of `shape` for `left` pieces in a free rectangle: all of them when they fit, on
+/// the fewest cells, else as many as the rectangle holds.
+std::optional<CellBlock> BlockFor(const Shape& shape, int s, const Rect& free, std::int64_t left) {
+  const std::int64_t most_columns = free.length / shape.x, most_rows = free.width / shape.y;
+  if (most_columns == 0 || most_rows == 0) return std::nullopt;
+  std::int64_t columns = most_columns, rows = most_rows;
+  if (most_columns * most_rows >= left) {
+    // Full rows or full columns, whichever leaves fewer spare cells.
+    const std::int64_t by_rows = (left + most_columns - 1) / most_columns;
+    const std::int64_t by_columns = (left + most_rows - 1) / most_rows;
+    if (most_columns * by_rows <= by_columns * most_rows) {
+      rows = by_rows;
+    } else {
+      columns = by_columns;
+    }
+  }
+  return CellBlock{.shape = s, .x = free.x, .y = free.y, .columns = columns, .rows = rows};
+}
+
+std::optional<Pattern> PackInOrder(const Model& model, const std::vector<std::int64_t>& counts,
+                                   const std::vector<int>& order, bool split_long, Budget& budget) {
+  std::vector<Rect> free{{0, 0, model.X, model.Y}};
+  std::vector<CellBlock> blocks;
+  std::vector<std::int64_t> left = counts;
+  for (const int item : order) {
+    while (left[item] > 0) {
+      if (!budget.Spend(static_cast<std::int64_t>(free.size()) * 2 + 1)) return std::nullopt;
+      // The block that places the most of what is left, then wastes least of its rectangle.
+      std::optional<Placement> best;
+      for (int f = 0; f < std::ssize(free); ++f) {
+        for (int s = 0; s < std::ssize(model.shapes); ++s) {
+          const Shape& shape = model.shapes[s];
+          if (shape.item != item) continue;
+          const auto block = BlockFor(shape, s, free[f], left[item]);
+          if (!block) continue;
+          const double cells = static_cast<double>(block->columns * block->rows);
+          const double placed = std::min(cells, static_cast<double>(left[item]));
+          const double waste =
+              static_cast<double>(free[f].length) * static_cast<double>(free[f].width) -
+              placed * static_cast<double>(shape.x) * static_cast<double>(shape.y);
+          const double score = -placed * 1e30 + waste;
+          if (!best || score < best->waste) best = Placement{f, *block, score};
+        }
+      }
+      if (!best) return std::nullopt;
+      const Shape& shape = model.shapes[best->block.shape];
+      const Rect f = free[best->free];
+      const Micrometres w = best->block.columns * shape.x, h = best->block.rows * shape.y;
+      left[item] = std::max<std::int64_t>(0, left[item] - best->block.columns * best->block.rows);
+      blocks.push_back(best->block);
+      free.erase(free.begin() + best->free);
+      // Split the rest of the rectangle by one straight cut: along the block's longer side
+      // first (long strips) or its shorter.
+      const bool cut_across_y = split_long == (f.length - w < f.width - h);
+      const Rect right = cut_across_y ? Rect{f.x + w, f.y, f.length - w, h}
+                                      : Rect{f.x + w, f.y, f.length - w, f.width};
+      const Rect top = cut_across_y ? Rect{f.x, f.y + h, f.length, f.width - h}
+                                    : Rect{f.x, f.y + h, w, f.width - h};
+      for (const Rect& r : {right, top}) {
+        if (r.length > 0 && r.width > 0) free.push_back(r);
+      }
+      // Smallest rectangles first, so that ties go to the snuggest fit.
+      std::stable_sort(free.begin(), free.end(), [](const Rect& a, const Rect& b) {
+        return static_cast<double>(a.length) * static_cast<double>(a.width) <
+               static_cast<double>(b.length) * static_cast<double>(b.width);
+      });
+    }
+  }
+  return MakePattern(model, std::move(blocks));
+}
+
+}  // namespace
+
+std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int64_t>& counts,
+                                  Budget& budget) {
+  const int n = model.items();
+  std::vector<int> items;
+  for (int i = 0; i < n; ++i) {
+    if (counts[i] > 0) items.push_back(i);
+  }
+  // Orders: by the area the item needs, by its longest cell side, by its count.
+  const auto longest = [&](int i) {
+    Micrometres m = 0;
+    for (const Shape& s : model.shapes) {
+      if (s.item == i) m = std::max({m, s.x, s.y});
+    }
+    return m;
+  };
+  std::vector<std::vector<int>> orders(3, items);
+  std::stable_sort(orders[0].begin(), orders[0].end(), [&](int a, int b) {
+    return static_cast<double>(counts[a]) * model.cell_area[a] >
+           static_cast<double>(counts[b]) * model.cell_area[b];
+  });
+  std::stable_sort(orders[1].begin(), orders[1].end(),
+                   [&](int a, int b) { return longest(a) > longest(b); });
+  std::stable_sort(orders[2].begin(), orders[2].end(),
+                   [&](int a, int b) { return counts[a] > counts[b]; });
+  for (const auto& order : orders) {
+    for (const bool split_long : {true, false}) {
+      if (auto found = PackInOrder(model, counts, order, split_long, budget)) return found;
+      if (budget.out()) return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace sheetora::layout::gang

@@ -1,0 +1,20 @@
+// Sheet layouts that hold at least a given number of pieces of each item: the fit check of the
+// single-layout search. Blocks of one item go into free rectangles that are split by straight
+// cuts, so every layout found comes apart by guillotine cuts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "layout/gang/budget.h"
+#include "layout/gang/model.h"
+
+namespace sheetora::layout::gang {
+
+/// A layout with at least `counts[i]` pieces of each item, or nullopt when none of the tried
+/// orders and splits found one (which proves nothing).
+std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int64_t>& counts,
+                                  Budget& budget);
+
+}  // namespace sheetora::layout::gang

@@ -1,0 +1,28 @@
+// The single-plate gang: one layout printed R times until every quantity is met. Job i then
+// needs ceil(q_i / R) pieces on the sheet; the search looks for the least R whose pieces fit.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "layout/gang/budget.h"
+#include "layout/gang/model.h"
+
+namespace sheetora::layout::gang {
+
+/// The least run length whose pieces could fit by area: no single layout of `items` prints
+/// fewer sheets.
+std::int64_t SingleRunBound(const Model& model, const std::vector<int>& items);
+
+struct SingleLayout {
+  Pattern pattern;
+  std::int64_t runs = 0;
+};
+
+/// One layout holding every item of `items` and the runs it needs; nullopt when no run length
+/// found one that fits.
+std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vector<int>& items,
+                                             Budget& budget);
+
+}  // namespace sheetora::layout::gang
