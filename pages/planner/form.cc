@@ -102,8 +102,10 @@ main{display:block;padding:0}
 )";
 
 // A preset's name typed into a size field (and left) becomes its size; the datalist offers the
-// same sizes as the clerk types.
-constexpr std::string_view kPresetScript = R"(<script>
+// same sizes as the clerk types. Changing the unit converts the lengths typed so far (plain
+// numbers; a fraction stays as typed) and the presets offered, with as many decimals as read
+// back to the same micrometres.
+constexpr std::string_view kFormScript = R"(<script>
 for (const input of document.querySelectorAll('input[list^="presets-"]')) {
   input.addEventListener('change', () => {
     const typed = input.value.trim().toLowerCase();
@@ -111,6 +113,24 @@ for (const input of document.querySelectorAll('input[list^="presets-"]')) {
     if (match) input.value = match.value;
   });
 }
+const unit = document.getElementById('f-unit');
+unit?.addEventListener('change', () => {
+  const inches = unit.value === 'in';
+  const text = (mm) => String(+(inches ? mm / 25.4 : mm).toFixed(inches ? 5 : 3));
+  const number = String.raw`\s*(\d+(?:\.\d*)?|\.\d+)\s*`;
+  const size = new RegExp(`^${number}([xX*×])${number}$`), length = new RegExp(`^${number}$`);
+  const mm = (typed) => (inches ? +typed : +typed * 25.4);
+  for (const input of document.querySelectorAll('input[data-length]')) {
+    const s = size.exec(input.value), l = length.exec(input.value);
+    if (s) input.value = `${text(mm(s[1]))}${s[2]}${text(mm(s[3]))}`;
+    else if (l) input.value = text(mm(l[1]));
+  }
+  for (const option of document.querySelectorAll('datalist[id^="presets-"] option')) {
+    const [l, w] = option.dataset.um.split('x').map((um) => text(um / 1000));
+    option.value = `${l}x${w}`;
+  }
+  for (const suffix of document.querySelectorAll('[data-unit]')) suffix.textContent = unit.value;
+});
 </script>
 )";
 
@@ -264,6 +284,7 @@ void AppendInput(std::string& html, const Field& field, std::string_view key,
   if (field.presets) {
     html += " list=\"" + PresetListId(*field.presets) + "\" autocomplete=\"off\"";
   }
+  if (field.kind == Kind::kSize || field.kind == Kind::kLength) html += " data-length";
   if (field.kind != Kind::kSize && field.kind != Kind::kText) html += " inputmode=\"decimal\"";
   if (invalid) html += " aria-invalid=\"true\" aria-describedby=\"error\"";
   html.append(attributes).append(">");
@@ -296,6 +317,10 @@ void AppendPresetLists(std::string& html, const Locale& locale) {
           .append(LengthText(preset.length, locale.unit()))
           .append("x")
           .append(LengthText(preset.width, locale.unit()))
+          .append("\" data-um=\"")
+          .append(std::to_string(preset.length))
+          .append("x")
+          .append(std::to_string(preset.width))
           .append("\" data-name=\"")
           .append(name)
           .append("\" label=\"")
@@ -308,7 +333,7 @@ void AppendPresetLists(std::string& html, const Locale& locale) {
     }
     html += "</datalist>\n";
   }
-  html += kPresetScript;
+  html += kFormScript;
 }
 
 std::string LanguageLinks(std::string_view path, const std::string& query, const Locale& locale) {

@@ -116,8 +116,9 @@ void AppendInput(std::string& html, const Field& field, std::string_view key,
                  std::string_view attributes = "");
 
 /// The datalists of the preset sheets and pieces ("presets-sheet", "presets-piece") that size
-/// inputs name, each size in the locale's unit, and the script that turns a preset's name typed
-/// into a size field into its size.
+/// inputs name, each size in the locale's unit, and the form's script: a preset's name typed
+/// into a size field becomes its size, and changing the unit field converts the lengths typed
+/// (inputs marked data-length), the presets and the unit shown beside lengths (data-unit).
 void AppendPresetLists(std::string& html, const Locale& locale);
 
 /// Appends "name=value" to a query string, with "?" or "&" before it and the value

@@ -135,7 +135,9 @@ void AppendForm(std::string& html, const ParsedForm& form, const Locale& locale)
     const std::string_view suffix = length                        ? locale.UnitName()
                                     : field.suffix_word != kNoMsg ? locale[field.suffix_word]
                                                                   : field.suffix;
-    html.append("<span class=\"suffix\">").append(suffix).append("</span>\n");
+    html.append(length ? "<span class=\"suffix\" data-unit>" : "<span class=\"suffix\">")
+        .append(suffix)
+        .append("</span>\n");
     if (form.error && (invalid || (joined && form.error->field == kFields[i + 1].name))) {
       AppendError(html, *form.error, locale);
     }

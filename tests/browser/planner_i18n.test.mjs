@@ -122,6 +122,23 @@ it('plans in inches typed with fractions, the same layout as in millimetres', as
   assert.equal(await pieces(), inInches);
 });
 
+it('converts what was typed when the unit changes, and plans the same sheet', async (page) => {
+  await open(page, 'plan?lang=en&sheet=1092x787&piece=210+x+140&bleed=3&gripper=8+1/2');
+  const ups = await page.locator('#ups').innerText();
+  await page.locator('#f-unit').selectOption('in');
+  const values = () => Promise.all(['#f-sheet', '#f-piece', '#f-bleed', '#f-gripper'].map(
+    (id) => page.locator(id).inputValue()));
+  assert.deepEqual(await values(), ['42.99213x30.98425', '8.26772x5.51181', '0.11811', '8 1/2']);
+  assert.equal(await page.locator('.row', { has: page.locator('#f-bleed') }).locator('.suffix').innerText(), 'in');
+  assert.equal(await page.locator('#presets-piece option[data-name=A4]').getAttribute('value'), '11.69291x8.26772');
+  await page.locator('#f-gripper').fill('0.5');
+  await submit(page, /unit=in/);
+  assert.equal(await page.locator('#ups').innerText(), ups);
+  assert.match(await page.locator('.summary').innerText(), /^Press sheet 42\.99213 × 30\.98425 in/);
+  await page.locator('#f-unit').selectOption('mm');
+  assert.deepEqual(await values(), ['1092x787', '210x140', '3', '12.7']);
+});
+
 it('fits a phone: no sideways scrolling, the drawing on top', async (page) => {
   await page.setViewportSize({ width: 390, height: 844 });
   for (const lang of ['zh', 'en']) {
