@@ -4,6 +4,7 @@
 
 #include "host/api_routes.h"
 #include "layout/api.h"
+#include "pages/planner/gang.h"
 #include "pages/planner/planner.h"
 
 namespace sheetora {
@@ -23,6 +24,10 @@ constexpr std::array kAppRoutes = {
     AppRoute{.path = "/plan", .handler = &planner::ServePlanPage},     // the job planner page
     AppRoute{.path = "/plan.svg", .handler = &planner::ServePlanSvg},  // its drawing
     AppRoute{.path = "/plan.pdf", .handler = &planner::ServePlanPdf},  // its printable cut sheet
+    AppRoute{.path = "/gang", .handler = &planner::ServeGangPage},  // several jobs on shared sheets
+    AppRoute{.path = "/gang.svg", .handler = &planner::ServeGangSvg},  // a layout of the gang plan
+    AppRoute{.path = "/gang.pdf",
+             .handler = &planner::ServeGangPdf},  // the plan and each layout's cut sheet
 };
 
 }  // namespace
