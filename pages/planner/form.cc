@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "layout/decimal.h"
+#include "layout/json.h"
 #include "runtime/page.h"
 
 namespace sheetora::planner {
@@ -288,6 +289,71 @@ void AppendInput(std::string& html, const Field& field, std::string_view key,
   if (field.kind != Kind::kSize && field.kind != Kind::kText) html += " inputmode=\"decimal\"";
   if (invalid) html += " aria-invalid=\"true\" aria-describedby=\"error\"";
   html.append(attributes).append(">");
+}
+
+void AppendFieldRows(std::string& html, std::span<const Field> fields, const Typed& typed,
+                     const std::optional<FormError>& error, const Locale& locale) {
+  const auto text = [&](const Field& field) {
+    const auto found = typed.find(field.name);
+    return found == typed.end() ? std::string_view() : std::string_view(found->second);
+  };
+  const auto invalid = [&](const Field& field) { return error && error->field == field.name; };
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const Field& field = fields[i];
+    if (field.same_row) continue;  // drawn with the field before it
+    const Field* joined =
+        i + 1 < fields.size() && fields[i + 1].same_row ? &fields[i + 1] : nullptr;
+    html.append("<div class=\"row\"><label for=\"f-")
+        .append(field.name)
+        .append("\">")
+        .append(locale[field.label])
+        .append("</label>");
+    if (joined != nullptr) html += "<span class=\"pair\">";
+    AppendInput(html, field, field.name, text(field), invalid(field), locale);
+    if (joined != nullptr) {
+      // The field beside has no label of its own in the row.
+      AppendInput(html, *joined, joined->name, text(*joined), invalid(*joined), locale,
+                  " aria-label=\"" + std::string(locale[joined->label]) + "\"");
+      html += "</span>";
+    }
+    const bool length = field.kind == Kind::kSize || field.kind == Kind::kLength;
+    const std::string_view suffix = length                        ? locale.UnitName()
+                                    : field.suffix_word != kNoMsg ? locale[field.suffix_word]
+                                                                  : field.suffix;
+    html.append(length ? "<span class=\"suffix\" data-unit>" : "<span class=\"suffix\">")
+        .append(suffix)
+        .append("</span>\n");
+    if (invalid(field) || (joined != nullptr && invalid(*joined))) {
+      AppendError(html, *error, locale);
+    }
+    html += "</div>\n";
+  }
+}
+
+void AppendFigures(std::string& html, const std::vector<Figure>& figures,
+                   std::string_view list_attributes, std::string_view id_attribute,
+                   layout::Proof proof) {
+  html.append("<dl ").append(list_attributes).append(">\n");
+  for (const Figure& figure : figures) {
+    html.append("<div><dt>").append(figure.label).append("</dt><dd ").append(id_attribute);
+    html.append("=\"").append(figure.id).append("\"");
+    if (figure.id == "proof") {
+      html.append(" data-proof=\"").append(layout::ProofName(proof)).append("\"");
+    }
+    html.append(">").append(EscapeHtmlAttribute(figure.value)).append("</dd></div>\n");
+  }
+  html += "</dl>\n";
+}
+
+std::vector<std::pair<std::string, std::string>> LanguageHeaders(const Locale& locale) {
+  return {{"Vary", "Accept-Language"}, {"Content-Language", std::string(locale.language().tag)}};
+}
+
+AppAnswer RefusedFile(const FormError& error, const Locale& locale) {
+  return {.status = 400,
+          .content_type = "text/plain; charset=utf-8",
+          .body = (error.field.empty() ? "" : error.field + ": ") + ErrorText(error, locale) + "\n",
+          .headers = LanguageHeaders(locale)};
 }
 
 void AppendQueryField(std::string& query, std::string_view name, std::string_view value) {

@@ -29,8 +29,8 @@ Msg ProofMsg(layout::Proof proof) {
   return Msg::kProofNone;
 }
 
-std::string Percent(double fraction, const Locale& locale) {
-  return locale.Number(fraction * 100, 2) + "%";
+std::string Sheets(std::int64_t n, const Locale& locale) {
+  return locale.Fill(Msg::kSheetCount, {locale.Count(n)});
 }
 
 Msg GrainMsg(layout::Grain grain) {
@@ -63,14 +63,22 @@ std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale) 
          std::string(locale[answer.ups == 0 ? Msg::kJobNoPieceFits : Msg::kJobParentTooSmall])});
     return figures;
   }
-  const auto sheets = [&](std::int64_t n) {
-    return locale.Fill(Msg::kSheetCount, {locale.Count(n)});
-  };
-  figures.push_back({"run-sheets", locale[Msg::kRunSheets], sheets(job.run_sheets)});
-  figures.push_back({"press-sheets", locale[Msg::kPressSheets], sheets(job.press_sheets)});
+  figures.push_back({"run-sheets", locale[Msg::kRunSheets], Sheets(job.run_sheets, locale)});
+  figures.push_back({"press-sheets", locale[Msg::kPressSheets], Sheets(job.press_sheets, locale)});
+  AppendPaperFigures(figures, job, locale);
+  return figures;
+}
+
+std::string Percent(double fraction, const Locale& locale) {
+  return locale.Number(fraction * 100, 2) + "%";
+}
+
+void AppendPaperFigures(std::vector<Figure>& figures, const layout::JobAnswer& job,
+                        const Locale& locale) {
   figures.push_back({"per-parent", locale[Msg::kPerParent],
                      locale.Fill(Msg::kPerParentCount, {locale.Count(job.per_parent)})});
-  figures.push_back({"parent-sheets", locale[Msg::kParentSheets], sheets(job.parent_sheets)});
+  figures.push_back(
+      {"parent-sheets", locale[Msg::kParentSheets], Sheets(job.parent_sheets, locale)});
   figures.push_back({"weight", locale[Msg::kWeight],
                      job.weight_kg ? locale.Number(*job.weight_kg, 3) + " kg"
                                    : std::string(locale[Msg::kNoGrammage])});
@@ -79,7 +87,6 @@ std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale) 
                               : std::string(locale[Msg::kNoPrice])});
   figures.push_back({"paper-utilisation", locale[Msg::kParentUtilisation],
                      Percent(job.paper_utilisation, locale)});
-  return figures;
 }
 
 std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, const Locale& locale) {
@@ -233,19 +240,22 @@ std::string RequestSummary(const layout::Request& request, const Locale& locale)
       item(Msg::kSheet, locale.Size(request.sheet.length, request.sheet.width) + " " + unit) +
       " · " +
       item(Msg::kPiece, locale.Size(request.piece.length, request.piece.width) + " " + unit);
-  const std::pair<Msg, Micrometres> lengths[] = {{Msg::kBleed, request.bleed},
-                                                 {Msg::kGutter, request.gutter},
-                                                 {Msg::kGripper, request.margins.gripper},
-                                                 {Msg::kTail, request.margins.tail},
-                                                 {Msg::kLeft, request.margins.left},
-                                                 {Msg::kRight, request.margins.right}};
-  for (const auto& [label, length] : lengths) {
-    if (length != 0) text.append(" · ").append(item(label, locale.Length(length)));
-  }
+  AppendSpacing(text, request.bleed, request.gutter, request.margins, locale);
   text.append(" · ").append(item(Msg::kGrain, locale[GrainMsg(request.grain)]));
   text.append(" · ").append(
       locale[request.cut == layout::CutMode::kDie ? Msg::kCutDie : Msg::kCutGuillotine]);
   return text;
+}
+
+void AppendSpacing(std::string& text, Micrometres bleed, Micrometres gutter,
+                   const layout::Margins& margins, const Locale& locale) {
+  const std::pair<Msg, Micrometres> lengths[] = {
+      {Msg::kBleed, bleed},       {Msg::kGutter, gutter},     {Msg::kGripper, margins.gripper},
+      {Msg::kTail, margins.tail}, {Msg::kLeft, margins.left}, {Msg::kRight, margins.right}};
+  for (const auto& [label, length] : lengths) {
+    if (length == 0) continue;
+    text.append(" · ").append(locale.Fill(Msg::kSummary, {locale[label], locale.Length(length)}));
+  }
 }
 
 std::string LayoutInWords(const layout::Request& request, const layout::Answer& answer,

@@ -75,26 +75,6 @@ TEST(PlanSvg, DrawsBlocksInsteadOfPiecesBeyondFiveThousand) {
   EXPECT_LT(PlanPdf(request, huge, Chinese()).size(), 100'000u);
 }
 
-/// Runs a poppler tool on the PDF ("pdftotext -layout {} -") and answers what it printed; empty
-/// when the tool is missing, which fails the test: scripts/install-deps.sh --test installs it.
-std::string Poppler(const std::string& pdf, std::string command) {
-  const auto file = std::filesystem::temp_directory_path() /
-                    ("planner-test-" + std::to_string(::getpid()) + ".pdf");
-  std::ofstream(file, std::ios::binary) << pdf;
-  std::string out;
-  std::string quoted = "'";
-  quoted.append(file.string()).append("'");
-  command.replace(command.find("{}"), 2, quoted).append(" 2>/dev/null");
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      out.append(buffer, n);
-    ::pclose(pipe);
-  }
-  std::filesystem::remove(file);
-  return out;
-}
-
 TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
   const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer(), Chinese());
   const std::string text = Poppler(pdf, "pdftotext -layout {} -");
