@@ -366,8 +366,8 @@ void AppendResult(std::string& html, const ParsedGang& form, const GangAnswer& a
 }
 
 /// The plan of a request, cancelled when the client goes away.
-GangAnswer PlanFor(const GangRequest& request, const AppRequest& /*app*/) {
-  return layout::gang::Plan(request);
+GangAnswer PlanFor(const GangRequest& request, const AppRequest& app) {
+  return layout::gang::Plan(request, app.stop);
 }
 
 }  // namespace

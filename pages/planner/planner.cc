@@ -222,7 +222,7 @@ AppAnswer ServePlanPage(const AppRequest& request) {
             .body = PlannerPage(form, nullptr),
             .headers = LanguageHeaders(form.locale())};
   }
-  const layout::Answer answer = layout::PlanOnce(*form.request);
+  const layout::Answer answer = layout::PlanOnce(*form.request, request.stop);
   return {.content_type = std::string(kHtmlType),
           .body = PlannerPage(form, &answer),
           .headers = LanguageHeaders(form.locale())};
@@ -232,7 +232,8 @@ AppAnswer ServePlanSvg(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
   if (!form.request) return RefusedFile(*form.error, form.locale());
   return {.content_type = "image/svg+xml; charset=utf-8",
-          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request), form.locale(), true),
+          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request, request.stop),
+                          form.locale(), true),
           .headers = LanguageHeaders(form.locale())};
 }
 
@@ -241,9 +242,10 @@ AppAnswer ServePlanPdf(const AppRequest& request) {
   if (!form.request) return RefusedFile(*form.error, form.locale());
   std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form.locale());
   headers.emplace_back("Content-Disposition", "inline; filename=\"plan.pdf\"");
-  return {.content_type = "application/pdf",
-          .body = PlanPdf(*form.request, layout::PlanOnce(*form.request), form.locale()),
-          .headers = std::move(headers)};
+  return {
+      .content_type = "application/pdf",
+      .body = PlanPdf(*form.request, layout::PlanOnce(*form.request, request.stop), form.locale()),
+      .headers = std::move(headers)};
 }
 
 }  // namespace sheetora::planner
