@@ -212,12 +212,13 @@ std::string GripperText(Micrometres gripper, const Locale& locale) {
 
 unsigned JobColour(std::size_t index) {
   // A dozen hand-picked colours that tell apart at a glance; beyond them hues a golden angle
-  // apart, in three lightnesses so that near hues still differ.
+  // apart, each new hue in the widest gap the earlier ones left (the legend and the labels tell
+  // the jobs apart where the colours come close).
   constexpr unsigned kPalette[] = {0x9ecae1, 0xfdae6b, 0xa1d99b, 0xfc9fb5, 0xcbb4e3, 0xfdd870,
                                    0x8fd4cb, 0xd9b38c, 0xc7c7c7, 0xe6a0c4, 0xb5cf6b, 0x9fb8f0};
   if (index < std::size(kPalette)) return kPalette[index];
   const double hue = std::fmod(static_cast<double>(index) * 137.508, 360) / 60;
-  const double lightness = 0.62 + 0.08 * static_cast<double>(index % 3);
+  const double lightness = 0.62;
   const double chroma = (1 - std::fabs(2 * lightness - 1)) * 0.6;
   const double second = chroma * (1 - std::fabs(std::fmod(hue, 2) - 1));
   const int sector = static_cast<int>(hue);

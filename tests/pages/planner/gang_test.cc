@@ -101,6 +101,15 @@ TEST(GangQuery, ReadsTheTableRowByRowAndSkipsBlankRows) {
   EXPECT_EQ(r.items[1].quantity, 200);
   EXPECT_FALSE(r.paper);
 
+  // A hand-written address may leave the names out: a field again starts the next row.
+  const ParsedGang unnamed =
+      ParseGangQuery(Q("sheet=700x500&size=90x54&qty=100&size=60x40&jbleed=2&qty=200"));
+  ASSERT_TRUE(unnamed.request);
+  ASSERT_EQ(unnamed.request->items.size(), 2u);
+  EXPECT_EQ(unnamed.request->items[1].id, "#2");
+  EXPECT_EQ(unnamed.request->items[1].quantity, 200);
+  EXPECT_EQ(unnamed.request->items[1].bleed, 2000);
+
   const ParsedGang example = ParseGangQuery({});
   ASSERT_TRUE(example.request);
   EXPECT_EQ(example.request->items.size(), 3u);
@@ -227,6 +236,13 @@ TEST(GangOutput, TheDrawingEscapesJobNamesAndThePdfHasAPageALayout) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   }
   EXPECT_EQ(Occurrences(text, "\f"), 3u);
+
+  // A layout's long cut list is set smaller beside a smaller drawing: still a page a layout.
+  std::vector<layout::Micrometres>& at = answer.layouts[0].cuts->front().node.at;
+  for (layout::Micrometres i = 1; i < 300; ++i) at.push_back(i * 200);
+  const std::string long_list = GangPdf(request, answer, Chinese());
+  EXPECT_EQ(PageCount(long_list), 3);
+  EXPECT_NE(Poppler(long_list, "pdftotext -layout {} -").find("301. "), std::string::npos);
 }
 
 // Through the real host and the gang planner: every figure the page shows is the plan's, and

@@ -30,7 +30,7 @@ constexpr std::string_view kQuery =
 std::vector<std::jthread> Load() {
   std::vector<std::jthread> threads;
   for (unsigned n = 0; n < std::max(2u, std::thread::hardware_concurrency()) - 1; ++n) {
-    threads.emplace_back([n](std::stop_token stop) {
+    threads.emplace_back([n](const std::stop_token& stop) {
       layout::Request other{.sheet = {997'000 + 1000 * n, 991'000},
                             .piece = {13'000, 11'000},
                             .cut = layout::CutMode::kDie,
