@@ -2,6 +2,7 @@
 // machine, cut short by the time limit or a stop request (the answer then says it is incomplete).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -33,8 +34,14 @@ class Budget {
   [[nodiscard]] std::int64_t left() const { return left_; }
   [[nodiscard]] const Limits& limits() const { return limits_; }
 
-  /// A part of the remaining steps for one stage; what it leaves unspent is not returned.
-  Budget Share(std::int64_t steps) const { return {steps < left_ ? steps : left_, limits_}; }
+  /// A part of the remaining steps for one stage, due by `deadline` at the latest; what it
+  /// leaves unspent is not returned.
+  [[nodiscard]] Budget Share(std::int64_t steps,
+                             Clock::time_point deadline = Clock::time_point::max()) const {
+    Limits limits = limits_;
+    limits.deadline = std::min(limits.deadline, deadline);
+    return {std::min(steps, left_), std::move(limits)};
+  }
   /// Charges a stage's spending (and its being cut short) to this budget.
   void Absorb(const Budget& part, std::int64_t given) {
     Spend(given - part.left_);

@@ -22,7 +22,7 @@ namespace {
 
 /// The steps a plan may take: they bound its work alike on every machine (about a second of
 /// this machine's time); the time limit only cuts them short.
-constexpr std::int64_t kPlanSteps = 400'000'000;
+constexpr std::int64_t kPlanSteps = 160'000'000;
 /// The largest table of the exact guillotine pricing.
 constexpr std::int64_t kMaxPricingCells = 400'000;
 /// Cut programs beyond this many pieces are too long for anyone to follow.
@@ -362,23 +362,37 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
     budget.Absorb(groups, given);
   }
 
-  std::optional<GuillotineKnapsack> exact;
-  if (model.cut == CutMode::kGuillotine) exact = GuillotineKnapsack::Build(model, kMaxPricingCells);
-  Relaxation relaxation =
-      SolveRelaxation(model, costs, start_pool, exact ? &*exact : nullptr, budget);
-  if (auto runs = IntegerPlan(model, costs, relaxation.pool, budget)) {
-    consider(FromRuns(relaxation.pool, *runs));
-  }
   // Each item alone on its best layout, when the layouts allowed are enough.
   if (n <= costs.max_layouts) {
     Candidate alone;
     for (int i = 0; i < n; ++i) {
-      alone.patterns.push_back(relaxation.pool[i]);
-      alone.runs.push_back(UsefulRuns(model, relaxation.pool[i]));
+      alone.patterns.push_back(start_pool[i]);
+      alone.runs.push_back(UsefulRuns(model, start_pool[i]));
     }
     consider(std::move(alone));
   }
 
+  std::optional<GuillotineKnapsack> exact;
+  if (model.cut == CutMode::kGuillotine) exact = GuillotineKnapsack::Build(model, kMaxPricingCells);
+  // The relaxation leaves the integer plan a third of the steps and of the time.
+  Budget relax = budget.Share(budget.left() * 2 / 3, start + (deadline - start) * 2 / 3);
+  const std::int64_t relax_given = relax.left();
+  Relaxation relaxation =
+      SolveRelaxation(model, costs, start_pool, exact ? &*exact : nullptr, relax);
+  budget.Absorb(relax, relax_given);
+  // The integer programme starts from the best plan so far, when its layouts are in the pool.
+  std::vector<std::int64_t> start_runs(relaxation.pool.size(), 0);
+  for (std::size_t p = 0; best && p < best->patterns.size(); ++p) {
+    const auto at = std::find(relaxation.pool.begin(), relaxation.pool.end(), best->patterns[p]);
+    if (at == relaxation.pool.end()) {
+      std::fill(start_runs.begin(), start_runs.end(), 0);
+      break;
+    }
+    start_runs[at - relaxation.pool.begin()] += best->runs[p];
+  }
+  if (auto runs = IntegerPlan(model, costs, relaxation.pool, start_runs, budget)) {
+    consider(FromRuns(relaxation.pool, *runs));
+  }
   GangAnswer answer;
   if (best) {
     std::int64_t press = 0;
