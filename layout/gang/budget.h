@@ -26,8 +26,9 @@ class Budget {
     }
     return !out_;
   }
-  /// Ends the work as the time limit does (a solver that stopped on its own clock).
-  void CutShort() { out_ = cut_short_ = true; }
+  /// Notes that a part of the work was cut short by the time limit (a search that stopped on
+  /// its own clock), which the answer then says; the rest goes on.
+  void NoteCutShort() { cut_short_ = true; }
   [[nodiscard]] bool out() const { return out_; }
   /// The time limit or a stop request ended the work, rather than its step count.
   [[nodiscard]] bool cut_short() const { return cut_short_; }

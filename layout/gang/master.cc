@@ -166,7 +166,7 @@ Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<P
     if (exact != nullptr && exact->Cost() > budget.left()) exact = nullptr;
     if (exact != nullptr) {
       std::optional<Pattern> found = exact->Solve(values, budget);
-          if (!found) break;
+      if (!found) break;
       if (master.ReducedCost(*found) < -kTolerance && !known(*found)) {
         master.Add(*found);
         result.pool.push_back(*std::move(found));
@@ -266,7 +266,7 @@ std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const C
   cbc.setMaximumSeconds(std::max(Seconds(budget), 0.001));
   cbc.branchAndBound();
   budget.Spend(static_cast<std::int64_t>(cbc.getNodeCount()) * 2000);
-  if (cbc.maximumSecondsReached()) budget.CutShort();
+  if (cbc.maximumSecondsReached()) budget.NoteCutShort();
   const double* solution = cbc.bestSolution();
   if (solution == nullptr) return std::nullopt;
   std::vector<std::int64_t> runs(static_cast<std::size_t>(m));

@@ -116,7 +116,8 @@ std::optional<Pattern> PackShelves(const Model& model, const std::vector<std::in
       if (shelf_height == 0) shelf_height = shape.y;
       if (shelf_y + shelf_height > model.Y) return std::nullopt;
       const std::int64_t columns = std::min(left, (model.X - x) / shape.x);
-      blocks.push_back({.shape = lowest[item], .x = x, .y = shelf_y, .columns = columns, .rows = 1});
+      blocks.push_back(
+          {.shape = lowest[item], .x = x, .y = shelf_y, .columns = columns, .rows = 1});
       x += columns * shape.x;
       left -= columns;
     }

@@ -152,7 +152,7 @@ bool Better(const Model& model, const Costs& costs, const Candidate& a, const Ca
 }
 
 /// Each item's best layout on its own, from the single-piece engine.
-Pattern AloneLayout(const Model& model, int item, Budget& budget) {
+Pattern AloneLayout(const Model& model, int item, Clock::time_point due, Budget& budget) {
   std::vector<int> shapes;
   for (int s = 0; s < std::ssize(model.shapes); ++s) {
     if (model.shapes[s].item == item) shapes.push_back(s);
@@ -169,8 +169,9 @@ Pattern AloneLayout(const Model& model, int item, Budget& budget) {
                                                  : first.turned ? Orientation::kTurned
                                                                 : Orientation::kUpright,
                                   .cut = model.cut,
-                                  .limits = budget.limits()});
-  if (!packed.complete) budget.CutShort();
+                                  .limits = {.deadline = std::min(due, budget.limits().deadline),
+                                             .stop = budget.limits().stop}});
+  if (!packed.complete) budget.NoteCutShort();
   std::vector<CellBlock> blocks;
   for (const Block& b : packed.blocks) {
     // A square item has one shape, whichever way the packing laid it.
@@ -273,7 +274,7 @@ GangPaperAnswer PaperOf(const GangRequest& request, std::int64_t press_sheets, B
                                   .price = request.paper->price}};
   // One press sheet per "piece": the job's parent sheets, weight and cost are the plan's.
   const PackResult per_parent = PressSheetsPerParent(sheets, budget.limits());
-  if (!per_parent.complete) budget.CutShort();
+  if (!per_parent.complete) budget.NoteCutShort();
   const JobAnswer job = PlanJob(sheets, 1, per_parent.ups);
   GangPaperAnswer paper{.error = job.error,
                         .per_parent = job.per_parent,
@@ -334,7 +335,9 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   // Starting patterns: each item alone, and single-layout gangs of neighbours by quantity.
   std::vector<Pattern> start_pool;
   for (int i = 0; i < n; ++i) {
-    start_pool.push_back(AloneLayout(model, i, budget));
+    // The die-cut searches are the slow ones: all of them together get a quarter of the time.
+    start_pool.push_back(
+        AloneLayout(model, i, start + (deadline - start) * (i + 1) / (4 * n), budget));
   }
   std::optional<Candidate> best;
   const auto consider = [&](Candidate plan) {
