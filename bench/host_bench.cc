@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/gb2312.h"
+#include "runtime/gb2312.h"
 #include "host/page_runner.h"
 
 namespace sheetora {

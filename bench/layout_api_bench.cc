@@ -28,6 +28,15 @@ void BM_ParseRequest(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseRequest);
 
+// A body of the largest size taken, all short distinct keys: the reader must stay linear.
+void BM_ParseManyKeys(benchmark::State& state) {
+  std::string text = "{";
+  for (int i = 0; text.size() < 65'000; ++i) text += "\"k" + std::to_string(i) + "\":0,";
+  text.back() = '}';
+  for (auto _ : state) benchmark::DoNotOptimize(ParseRequest(text));
+}
+BENCHMARK(BM_ParseManyKeys)->Unit(benchmark::kMillisecond);
+
 void BM_CutProgram(benchmark::State& state, const std::string& text) {
   const Request request = Read(text);
   const Answer answer = Plan(request);

@@ -1,9 +1,11 @@
 #include "host/api_routes.h"
 
+#include <string>
 #include <utility>
 
 #include "layout/api.h"
 #include "layout/gang/gang_api.h"
+#include "layout/json.h"
 
 namespace sheetora {
 namespace {
@@ -19,17 +21,31 @@ AppAnswer FromApi(layout::ApiAnswer api) {
 }  // namespace
 
 AppAnswer ServeLayoutApi(const AppRequest& request) {
-  return FromApi(layout::LayoutEndpoint(request.method, request.body));
+  return FromApi(layout::LayoutEndpoint(request.method, request.body, request.stop));
 }
 
 AppAnswer ServeGangApi(const AppRequest& request) {
-  return FromApi(layout::gang::GangEndpoint(request.method, request.body));
+  return FromApi(layout::gang::GangEndpoint(request.method, request.body, request.stop));
 }
 
 AppAnswer ServeOpenApi(const AppRequest& request) {
   return FromApi(layout::OpenApiEndpoint(request.method));
 }
 
-AppAnswer ApiTooLarge() { return FromApi(layout::TooLargeAnswer()); }
+AppAnswer ApiTooLarge(std::size_t limit) {
+  return FromApi({.status = 413,
+                  .body = layout::ErrorJson(
+                      {.code = layout::ErrorCode::kTooLarge,
+                       .message = "the request is larger than " + std::to_string(limit) + " bytes",
+                       .field = ""})});
+}
+
+AppAnswer ApiBusy(const char* retry_after_seconds) {
+  AppAnswer answer = FromApi(
+      {.status = 503,
+       .body = layout::ErrorJson({.message = "the server is busy: try again in a moment"})});
+  answer.headers.emplace_back("Retry-After", retry_after_seconds);
+  return answer;
+}
 
 }  // namespace sheetora

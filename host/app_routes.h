@@ -2,41 +2,35 @@
 // answer in UTF-8 bytes of their own content type; nothing of the classic pages runs for them.
 #pragma once
 
+#include <cstddef>
 #include <span>
-#include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
+
+#include "runtime/app_request.h"
 
 namespace sheetora {
 
-struct AppRequest {
-  std::string_view method;  ///< "GET", "HEAD" or "POST"
-  std::string_view path;
-  std::vector<std::pair<std::string, std::string>> query;  ///< percent-decoded, in order
-  std::string_view content_type;
-  std::string_view accept_language;  ///< the Accept-Language header, "" when absent
-  std::string_view body;             ///< the raw body, at most the host's body limit
-};
-
-struct AppAnswer {
-  unsigned status = 200;
-  std::string content_type;  ///< e.g. "application/json; charset=utf-8"
-  std::string body;
-  std::vector<std::pair<std::string, std::string>> headers;  ///< extra response headers
-};
-
 using AppHandler = AppAnswer (*)(const AppRequest&);
 
+/// One route. Rows are written with designated initializers; what a row leaves out takes the
+/// defaults below.
 struct AppRoute {
   std::string_view path;  ///< with the leading slash, matched exactly
   AppHandler handler;
+  /// The handler runs on the compute pool, apart from the threads that serve pages, with the
+  /// connection set aside meanwhile. Only an answer that costs nothing runs inline.
+  bool compute = true;
+  /// The largest body accepted, 413 beyond it; 0 takes the host's limit.
+  std::size_t max_body_bytes = 0;
+  /// The body is streamed to a temporary file (AppRequest::body_file) as it arrives instead of
+  /// being held in memory; the handler gets the request once the body is complete.
+  bool body_to_file = false;
 };
 
 /// The routes, one row each.
 std::span<const AppRoute> AppRoutes();
 
-/// The route for a URL path, or null: the classic pages then serve it.
-const AppRoute* FindAppRoute(std::string_view url_path);
+/// The route of `routes` for a URL path, or null: the classic pages then serve it.
+const AppRoute* FindAppRoute(std::span<const AppRoute> routes, std::string_view url_path);
 
 }  // namespace sheetora

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "host/form_decoder.h"
-#include "host/gb2312.h"
+#include "runtime/gb2312.h"
 
 namespace sheetora {
 namespace {

@@ -1,8 +1,13 @@
 #include "host/http_server.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,8 +17,11 @@
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <unordered_map>
@@ -22,13 +30,61 @@
 
 #include "host/api_routes.h"
 #include "host/app_routes.h"
+#include "host/compute_pool.h"
 #include "host/cookies.h"
 #include "host/form_decoder.h"
-#include "host/gb2312.h"
 #include "runtime/error_log.h"
+#include "runtime/gb2312.h"
 
 namespace sheetora {
 namespace {
+
+/// A request body streamed to a temporary file, removed with this object.
+class BodyFile {
+ public:
+  BodyFile() {
+    std::string name = (std::filesystem::temp_directory_path() / "sheetora-body-XXXXXX").string();
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) throw std::runtime_error("cannot create a file for a request body");
+    path_ = name;
+  }
+  ~BodyFile() {
+    ::close(fd_);
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  BodyFile(const BodyFile&) = delete;
+  BodyFile& operator=(const BodyFile&) = delete;
+
+  void Append(std::string_view data) {
+    while (!data.empty()) {
+      const ssize_t written = ::write(fd_, data.data(), data.size());
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) throw std::runtime_error("cannot write a request body to its file");
+      data.remove_prefix(static_cast<std::size_t>(written));
+    }
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  int fd_ = -1;
+  std::filesystem::path path_;
+};
+
+/// A request handed to the compute pool, shared by its exchange and the pool's task: the
+/// request's bytes, taken out of the connection, and the answer.
+struct ComputeJob {
+  const AppRoute* route = nullptr;
+  MHD_Connection* connection = nullptr;
+  std::string method, path, content_type, accept_language, body;
+  std::vector<std::pair<std::string, std::string>> query;
+  std::unique_ptr<BodyFile> body_file;
+  // Orders the hand-over: the connection is set aside before the pool may resume it, and the
+  // answer is written before the daemon's thread reads it.
+  std::mutex mutex;
+  enum class State { kWaiting, kAnswered, kFailed } state = State::kWaiting;
+  AppAnswer answer;
+};
 
 /// One request's state between the daemon's calls of the access handler, from its request line
 /// to its end.
@@ -37,10 +93,13 @@ struct Exchange {
   bool bad_path = false;  // the path holds a control character, raw or escaped
   Request request;
   std::size_t body_bytes = 0;
-  // A route beside the classic pages takes the body as it came.
+  std::size_t body_limit = 0;
+  // A route beside the classic pages takes the body as it came, in memory or in a file.
   const AppRoute* app = nullptr;
   bool form = false;  // a classic page's form post, decoded once the body is complete
   std::string raw_body;
+  std::unique_ptr<BodyFile> body_file;
+  std::shared_ptr<ComputeJob> job;  // set while the request is with the compute pool
 };
 
 /// Whether the path of a raw request target holds a control character, as it is or as an escape
@@ -94,9 +153,11 @@ std::string_view TrimBlanks(std::string_view text) {
 
 /// What the headers say about where the body ends.
 struct Framing {
-  std::vector<std::string_view> lengths;  // each Content-Length value
-  std::vector<std::string_view> codings;  // each transfer coding, in order
-  bool blank_in_name = false;             // "Content-Length :" and the like
+  std::vector<std::string_view> lengths;    // each Content-Length value
+  std::vector<std::string_view> encodings;  // each Transfer-Encoding value as it came
+  std::vector<std::string_view> codings;    // each transfer coding, in order
+  bool blank_in_name = false;               // "Content-Length :" and the like
+  unsigned hosts = 0;                       // Host headers
 };
 
 MHD_Result OnFramingHeader(void* cls, MHD_ValueKind, const char* name, const char* value) noexcept
@@ -106,7 +167,9 @@ MHD_Result OnFramingHeader(void* cls, MHD_ValueKind, const char* name, const cha
   const std::string_view text = value == nullptr ? std::string_view() : value;
   if (key.find_first_of(" \t") != std::string_view::npos) framing.blank_in_name = true;
   if (SameLetters(key, MHD_HTTP_HEADER_CONTENT_LENGTH)) framing.lengths.push_back(TrimBlanks(text));
+  if (SameLetters(key, MHD_HTTP_HEADER_HOST)) ++framing.hosts;
   if (SameLetters(key, MHD_HTTP_HEADER_TRANSFER_ENCODING)) {
+    framing.encodings.push_back(text);
     std::string_view rest = text;
     while (true) {
       const std::size_t comma = rest.find(',');
@@ -122,7 +185,7 @@ MHD_Result OnFramingHeader(void* cls, MHD_ValueKind, const char* name, const cha
 
 /// The refusal a request earns by its head alone, or 0. Framing that two readers could take two
 /// ways (behind a proxy, a second request smuggled inside the first) is refused, as are a missing
-/// Host and a path with a control character.
+/// or repeated Host and a path with a control character.
 unsigned RefusalOfHead(MHD_Connection* connection, std::string_view version,
                        const Exchange& exchange) {
   if (exchange.bad_path) return MHD_HTTP_BAD_REQUEST;
@@ -132,18 +195,23 @@ unsigned RefusalOfHead(MHD_Connection* connection, std::string_view version,
   }
   Framing framing;
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &OnFramingHeader, &framing);
-  if (framing.blank_in_name) return MHD_HTTP_BAD_REQUEST;
+  if (framing.blank_in_name || framing.hosts > 1) return MHD_HTTP_BAD_REQUEST;
   for (const std::string_view length : framing.lengths) {
     if (length != framing.lengths.front()) return MHD_HTTP_BAD_REQUEST;
   }
   if (framing.codings.empty()) return 0;
   if (!framing.lengths.empty()) return MHD_HTTP_BAD_REQUEST;
-  // Only "chunked", alone, is read; a chunked body must end the list of codings.
+  // Only "chunked", alone, is read, and only as the daemon reads it: the whole value, with no
+  // blank around it (with one, the daemon would take the body as absent and wait). A chunked
+  // coding anywhere else cannot be framed; other codings are not read.
   const auto chunked = [](std::string_view coding) { return SameLetters(coding, "chunked"); };
-  if (framing.codings.size() == 1 && chunked(framing.codings.front())) return 0;
-  if (std::any_of(framing.codings.begin(), framing.codings.end() - 1, chunked) ||
-      std::any_of(framing.codings.begin(), framing.codings.end(),
-                  [](std::string_view coding) { return coding.empty(); })) {
+  if (framing.encodings.size() == 1 && chunked(framing.encodings.front())) return 0;
+  const std::vector<std::string_view>& codings = framing.codings;
+  const bool unframed = codings.size() == 1
+                            ? chunked(codings.front())
+                            : std::any_of(codings.begin(), codings.end() - 1, chunked);
+  if (unframed || std::any_of(codings.begin(), codings.end(),
+                              [](std::string_view coding) { return coding.empty(); })) {
     return MHD_HTTP_BAD_REQUEST;
   }
   return MHD_HTTP_NOT_IMPLEMENTED;
@@ -160,8 +228,13 @@ bool IsFormBody(MHD_Connection* connection) {
          type[kForm.size()] == '\t';
 }
 
+/// What each connection's socket may hold of answers not yet read by the client.
+constexpr int kSendBufferBytes = 64 * 1024;
+
 /// Whether the host is stopping, so that the connection is to close after its answer.
 bool Stopping(MHD_Connection* connection);
+/// Marks a connection answered before its body was read, for a lingering close.
+void Linger(MHD_Connection* connection);
 
 /// Adds the headers that every response carries, queues it and drops this reference to it.
 MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* response,
@@ -177,6 +250,9 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* resp
   MHD_destroy_response(response);
   return queued;
 }
+
+/// What a client that finds the compute pool full is asked to wait before it tries again.
+constexpr const char* kRetryAfterSeconds = "2";
 
 /// Answers a status of the host's own with a short fixed body; allocates nothing of ours, so it
 /// is also the answer of last resort.
@@ -204,6 +280,11 @@ MHD_Result SendStatus(MHD_Connection* connection, unsigned status) noexcept {
           "<html><head><title>413 Content Too Large</title></head>"
           "<body>Content Too Large</body></html>\r\n";
       break;
+    case MHD_HTTP_SERVICE_UNAVAILABLE:
+      body =
+          "<html><head><title>503 Service Unavailable</title></head>"
+          "<body>Service Unavailable</body></html>\r\n";
+      break;
     default:
       status = MHD_HTTP_INTERNAL_SERVER_ERROR;
       body =
@@ -214,6 +295,9 @@ MHD_Result SendStatus(MHD_Connection* connection, unsigned status) noexcept {
       body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_PERSISTENT);
   if (response != nullptr && status == MHD_HTTP_METHOD_NOT_ALLOWED) {
     MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD, POST");
+  }
+  if (response != nullptr && status == MHD_HTTP_SERVICE_UNAVAILABLE) {
+    MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, kRetryAfterSeconds);
   }
   // After a request the host could not frame, nothing on the connection can be trusted.
   if (response != nullptr &&
@@ -267,14 +351,27 @@ MHD_Result SendApp(MHD_Connection* connection, AppAnswer answer) {
   return Queue(connection, answer.status, response, answer.content_type.c_str());
 }
 
-/// Logs a fault of the host itself, which no page trapped. Never fails.
-void LogHostFault(const HttpServerOptions& options, std::string_view what) noexcept try {
+/// Logs a fault of the host itself, which no page trapped, as a fault of `method`. Never fails.
+void LogHostFault(const HttpServerOptions& options, std::string_view what,
+                  std::string_view method = "request") noexcept try {
   Server server;
   server.log_dir = options.log_dir;
   const ObjectContextScope scope({.server = &server});
-  WriteErrorLog(std::string("\\Sheetora_Web\\host, request: ").append(what));
+  WriteErrorLog(std::string("\\Sheetora_Web\\host, ").append(method).append(": ").append(what));
 } catch (...) {
   // The line is lost, as any line that cannot be written.
+}
+
+/// Routes the daemon's own messages (refused connections and the like) to the error log, whose
+/// repeat counter keeps a flood of them to a few lines, instead of standard error.
+void OnDaemonMessage(void* cls, const char* format, va_list arguments) noexcept {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  std::string_view message = text;
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
+    message.remove_suffix(1);
+  }
+  LogHostFault(*static_cast<const HttpServerOptions*>(cls), message, "daemon");
 }
 
 /// The first call for a request, its head complete: refuses what it can refuse before any body
@@ -283,38 +380,144 @@ MHD_Result Begin(const HttpServerOptions& options, MHD_Connection* connection, s
                  std::string_view method, std::string_view version, Exchange& exchange) {
   exchange.begun = true;
   if (const unsigned refusal = RefusalOfHead(connection, version, exchange)) {
+    Linger(connection);
     return SendStatus(connection, refusal);
   }
   // Routes under /api/ answer every method themselves, and their errors in their own format.
-  exchange.app = FindAppRoute(url);
+  exchange.app = FindAppRoute(options.routes, url);
   const bool api = exchange.app != nullptr && url.starts_with("/api/");
   if (!api && method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_POST &&
       method != MHD_HTTP_METHOD_HEAD) {
+    Linger(connection);
     return SendStatus(connection, MHD_HTTP_METHOD_NOT_ALLOWED);
   }
-  if (DeclaredBodyLength(connection) > options.max_body_bytes) {
-    return api ? SendApp(connection, ApiTooLarge())
+  exchange.body_limit = exchange.app != nullptr && exchange.app->max_body_bytes != 0
+                            ? exchange.app->max_body_bytes
+                            : options.max_body_bytes;
+  if (DeclaredBodyLength(connection) > exchange.body_limit) {
+    Linger(connection);
+    return api ? SendApp(connection, ApiTooLarge(exchange.body_limit))
                : SendStatus(connection, MHD_HTTP_CONTENT_TOO_LARGE);
   }
   exchange.form = exchange.app == nullptr && IsFormBody(connection);
+  if (exchange.app != nullptr && exchange.app->body_to_file) {
+    exchange.body_file = std::make_unique<BodyFile>();
+  }
   return MHD_YES;
 }
 
 /// A piece of the body.
-MHD_Result Receive(const HttpServerOptions& options, Exchange& exchange, const char* data,
-                   std::size_t* size) {
+MHD_Result Receive(Exchange& exchange, const char* data, std::size_t* size) {
   exchange.body_bytes += *size;
   // Only a chunked body gets here past the limit. The daemon can answer only before a body
   // starts or after it ends, so the connection is closed instead of reading on.
-  if (exchange.body_bytes > options.max_body_bytes) return MHD_NO;
-  if (exchange.app != nullptr || exchange.form) exchange.raw_body.append(data, *size);
+  if (exchange.body_bytes > exchange.body_limit) return MHD_NO;
+  if (exchange.body_file) {
+    exchange.body_file->Append({data, *size});
+  } else if (exchange.app != nullptr || exchange.form) {
+    exchange.raw_body.append(data, *size);
+  }
   *size = 0;
   return MHD_YES;
 }
 
+/// The client's address without its port: what the compute pool's per-client bound counts.
+std::string ClientAddress(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (info == nullptr || info->client_addr == nullptr) return {};
+  char text[INET6_ADDRSTRLEN] = {};
+  const sockaddr* address = info->client_addr;
+  if (address->sa_family == AF_INET) {
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                sizeof text);
+  } else if (address->sa_family == AF_INET6) {
+    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
+                sizeof text);
+  }
+  return text;
+}
+
+/// Runs a compute job's handler on a pool worker and keeps its answer for the daemon's thread.
+void RunJob(const HttpServerOptions& options, ComputeJob& job, std::stop_token stop) noexcept {
+  ComputeJob::State state = ComputeJob::State::kFailed;
+  AppAnswer answer;
+  try {
+    const AppRequest request{.method = job.method,
+                             .path = job.path,
+                             .query = std::move(job.query),
+                             .content_type = job.content_type,
+                             .accept_language = job.accept_language,
+                             .body = job.body,
+                             .body_file = job.body_file ? job.body_file->path() : "",
+                             .stop = std::move(stop)};
+    answer = job.route->handler(request);
+    state = ComputeJob::State::kAnswered;
+  } catch (const std::exception& e) {
+    LogHostFault(options, e.what());
+  } catch (...) {
+    LogHostFault(options, "Unknown error");
+  }
+  const std::lock_guard lock(job.mutex);
+  job.answer = std::move(answer);
+  job.state = state;
+}
+
+/// Hands a compute route's request to the pool and sets the connection aside until a worker
+/// has its answer; answers 503 at once when the pool is full.
+MHD_Result HandToPool(const HttpServerOptions& options, ComputePool& pool,
+                      MHD_Connection* connection, AppRequest request, Exchange& exchange) {
+  auto job = std::make_shared<ComputeJob>();
+  job->route = exchange.app;
+  job->connection = connection;
+  job->method = request.method;
+  job->path = request.path;
+  job->content_type = request.content_type;
+  job->accept_language = request.accept_language;
+  job->query = std::move(request.query);
+  job->body = std::move(exchange.raw_body);
+  job->body_file = std::move(exchange.body_file);
+  const MHD_ConnectionInfo* socket =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+  ComputeTask task{
+      .client = ClientAddress(connection),
+      .socket = socket == nullptr ? -1 : socket->connect_fd,
+      .work = [&options, job](std::stop_token stop) { RunJob(options, *job, std::move(stop)); },
+      .finish =
+          [job] {
+            const std::lock_guard lock(job->mutex);
+            MHD_resume_connection(job->connection);
+          }};
+  // Held until the connection is set aside, which the pool's finish waits for.
+  const std::lock_guard lock(job->mutex);
+  if (!pool.Submit(std::move(task))) {
+    return exchange.app->path.starts_with("/api/")
+               ? SendApp(connection, ApiBusy(kRetryAfterSeconds))
+               : SendStatus(connection, MHD_HTTP_SERVICE_UNAVAILABLE);
+  }
+  exchange.job = std::move(job);
+  MHD_suspend_connection(connection);
+  return MHD_YES;
+}
+
+/// The call after the pool resumed the connection: sends the answer, or closes the connection
+/// when the work was dropped for a client that hung up.
+MHD_Result SendComputed(MHD_Connection* connection, ComputeJob& job) {
+  const std::lock_guard lock(job.mutex);
+  switch (job.state) {
+    case ComputeJob::State::kAnswered:
+      return SendApp(connection, std::move(job.answer));
+    case ComputeJob::State::kFailed:
+      return SendStatus(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+    case ComputeJob::State::kWaiting:
+      break;
+  }
+  return MHD_NO;
+}
+
 /// The body is complete: run the page and answer. Answering only now keeps the connection
 /// open for the next request.
-MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
+MHD_Result Finish(const HttpServerOptions& options, ComputePool& pool, MHD_Connection* connection,
                   std::string_view url, std::string_view method, Exchange& exchange) {
   if (exchange.app != nullptr) {
     AppRequest request{.method = method,
@@ -323,6 +526,8 @@ MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
                        .accept_language = Header(connection, MHD_HTTP_HEADER_ACCEPT_LANGUAGE),
                        .body = exchange.raw_body};
     MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &OnQueryArgument, &request.query);
+    if (exchange.app->compute) return HandToPool(options, pool, connection, request, exchange);
+    if (exchange.body_file) request.body_file = exchange.body_file->path();
     return SendApp(connection, exchange.app->handler(request));
   }
   if (exchange.form) {
@@ -338,6 +543,89 @@ MHD_Result Finish(const HttpServerOptions& options, MHD_Connection* connection,
 
 }  // namespace
 
+/// Sockets answered before their request's body was read. A client that sends its whole body
+/// before reading (as many HTTP libraries do) meets a reset instead of the answer when a socket
+/// closes with bytes unread; so each is shut for writing after the answer, read and discarded
+/// for a bounded time, then closed (what web servers call a lingering close).
+class LingeringCloser {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::size_t kMaxSockets = 128;  // beyond it a socket closes at once
+  static constexpr std::chrono::seconds kLinger{5};
+
+  LingeringCloser()
+      : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+        thread_([this](const std::stop_token& stop) { Run(stop); }) {}
+  ~LingeringCloser() {
+    thread_.request_stop();
+    Wake();
+    thread_.join();
+    for (const Lingering& socket : sockets_) ::close(socket.fd);
+    ::close(wake_fd_);
+  }
+  LingeringCloser(const LingeringCloser&) = delete;
+  LingeringCloser& operator=(const LingeringCloser&) = delete;
+
+  /// Takes over a duplicate of a socket whose answer has been queued.
+  void Take(int socket) {
+    const int fd = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return;
+    ::shutdown(fd, SHUT_WR);
+    {
+      const std::lock_guard lock(mutex_);
+      if (sockets_.size() < kMaxSockets) {
+        sockets_.push_back({fd, Clock::now() + kLinger});
+        Wake();
+        return;
+      }
+    }
+    ::close(fd);
+  }
+
+ private:
+  struct Lingering {
+    int fd;
+    Clock::time_point until;
+  };
+
+  void Wake() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wake_fd_, &one, sizeof one);
+  }
+
+  void Run(const std::stop_token& stop) {
+    std::vector<pollfd> fds;
+    while (!stop.stop_requested()) {
+      fds.assign(1, pollfd{.fd = wake_fd_, .events = POLLIN, .revents = 0});
+      {
+        const std::lock_guard lock(mutex_);
+        for (const Lingering& socket : sockets_) {
+          fds.push_back(pollfd{.fd = socket.fd, .events = POLLIN, .revents = 0});
+        }
+      }
+      ::poll(fds.data(), fds.size(), fds.size() > 1 ? 100 : -1);
+      std::uint64_t count = 0;
+      [[maybe_unused]] const ssize_t got = ::read(wake_fd_, &count, sizeof count);
+      const std::lock_guard lock(mutex_);
+      const Clock::time_point now = Clock::now();
+      std::erase_if(sockets_, [now](const Lingering& socket) {
+        static char discard[64 * 1024];
+        ssize_t read = 0;
+        while ((read = ::recv(socket.fd, discard, sizeof discard, MSG_DONTWAIT)) > 0) {
+        }
+        const bool done = read == 0 || (errno != EAGAIN && errno != EINTR) || now > socket.until;
+        if (done) ::close(socket.fd);
+        return done;
+      });
+    }
+  }
+
+  const int wake_fd_;
+  std::mutex mutex_;
+  std::vector<Lingering> sockets_;
+  std::jthread thread_;  // last: it uses the members above
+};
+
 /// The open connections, for the watchdog that closes those whose request head is late and for
 /// a stop that waits for the requests in flight. Each connection's entry is its socket context;
 /// only opening, closing and the watchdog's rounds take the lock, a request's start and end
@@ -347,7 +635,9 @@ class ConnectionWatch {
   using Clock = std::chrono::steady_clock;
 
   explicit ConnectionWatch(const HttpServerOptions& options)
-      : options_(options), watchdog_([this](const std::stop_token& stop) { Watch(stop); }) {}
+      : options_(options),
+        pool_(options.compute),
+        watchdog_([this](const std::stop_token& stop) { Watch(stop); }) {}
   ConnectionWatch(const ConnectionWatch&) = delete;
   ConnectionWatch& operator=(const ConnectionWatch&) = delete;
 
@@ -356,9 +646,12 @@ class ConnectionWatch {
     int fd = -1;
     // When the head awaited must be complete; 0 while a request is in flight.
     std::atomic<Clock::rep> head_due{0};
+    bool linger = false;  // answered before its body was read: see LingeringCloser
   };
 
   const HttpServerOptions& options() const { return options_; }
+  ComputePool& pool() { return pool_; }
+  const ComputePool& pool() const { return pool_; }
   /// From now on every answer closes its connection.
   void BeginStop() { stopping_ = true; }
 
@@ -403,13 +696,21 @@ class ConnectionWatch {
       const MHD_ConnectionInfo* info =
           MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
       entry->fd = info == nullptr ? -1 : info->connect_fd;
+      // The kernel would otherwise grow a slow reader's send buffer to megabytes: hundreds of
+      // them reading a large page slowly would hold that much kernel memory each.
+      const int send_buffer = kSendBufferBytes;
+      ::setsockopt(entry->fd, SOL_SOCKET, SO_SNDBUF, &send_buffer, sizeof send_buffer);
       entry->stopping = &stopping_;
       entry->head_due = Due(options_.header_timeout_seconds);
       *socket_context = entry.get();
       entries_.emplace(entry.get(), std::move(entry));
     } else {
       // Called before the daemon closes the socket, so the watchdog never sees a reused one.
-      entries_.erase(static_cast<Entry*>(*socket_context));
+      auto* entry = static_cast<Entry*>(*socket_context);
+      const MHD_ConnectionInfo* info =
+          MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+      if (entry != nullptr && entry->linger && info != nullptr) lingering_.Take(info->connect_fd);
+      entries_.erase(entry);
       *socket_context = nullptr;
     }
   } catch (...) {
@@ -428,7 +729,10 @@ class ConnectionWatch {
       const Clock::rep now = Clock::now().time_since_epoch().count();
       for (const auto& [key, entry] : entries_) {
         const Clock::rep due = entry->head_due;
-        if (due != 0 && now > due && entry->fd >= 0) {
+        // Bytes the daemon has not read yet are late by the host's fault, not the client's.
+        int unread = 0;
+        if (due != 0 && now > due && entry->fd >= 0 &&
+            (::ioctl(entry->fd, FIONREAD, &unread) != 0 || unread == 0)) {
           ::shutdown(entry->fd, SHUT_RDWR);
           entry->fd = -1;
         }
@@ -440,6 +744,8 @@ class ConnectionWatch {
   }
 
   const HttpServerOptions& options_;
+  LingeringCloser lingering_;
+  ComputePool pool_;
   std::atomic<bool> stopping_ = false;
   std::mutex mutex_;
   std::condition_variable_any wake_;
@@ -452,6 +758,10 @@ namespace {
 bool Stopping(MHD_Connection* connection) {
   const ConnectionWatch::Entry* entry = ConnectionWatch::EntryOf(connection);
   return entry != nullptr && *entry->stopping;
+}
+
+void Linger(MHD_Connection* connection) {
+  if (ConnectionWatch::Entry* entry = ConnectionWatch::EntryOf(connection)) entry->linger = true;
 }
 
 /// Called when a request line has arrived, before its headers: the request's state starts here,
@@ -467,7 +777,8 @@ void* OnRequestLine(void*, const char* target, MHD_Connection*) noexcept try {
 MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
                      const char* version, const char* upload_data, std::size_t* upload_data_size,
                      void** request_slot) noexcept {
-  const auto& options = static_cast<const ConnectionWatch*>(cls)->options();
+  auto& watch = *static_cast<ConnectionWatch*>(cls);
+  const HttpServerOptions& options = watch.options();
   try {
     if (*request_slot == nullptr) throw std::bad_alloc();
     auto& exchange = *static_cast<Exchange*>(*request_slot);
@@ -475,8 +786,9 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
       ConnectionWatch::RequestStarted(connection);
       return Begin(options, connection, url, method, version, exchange);
     }
-    if (*upload_data_size != 0) return Receive(options, exchange, upload_data, upload_data_size);
-    return Finish(options, connection, url, method, exchange);
+    if (*upload_data_size != 0) return Receive(exchange, upload_data, upload_data_size);
+    if (exchange.job) return SendComputed(connection, *exchange.job);
+    return Finish(options, watch.pool(), connection, url, method, exchange);
   } catch (const std::exception& e) {
     LogHostFault(options, e.what());
   } catch (...) {
@@ -530,7 +842,9 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   // whenever exactly a full batch of 128 of its connections (or a multiple) is ready at once,
   // which a load test or any client with 128 connections reaches easily.
   // ITC: a stop first stops accepting (quiesces) and lets the requests in flight finish.
-  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ERROR_LOG | MHD_USE_ITC;
+  // Suspending: a connection whose work is with the compute pool is set aside meanwhile.
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ERROR_LOG |
+                   MHD_USE_ITC | MHD_ALLOW_SUSPEND_RESUME;
   if (address.family == AF_INET6) flags |= MHD_USE_IPv6;
   // One thread is the daemon's own thread, no pool; the daemon warns when given a pool of one.
   const MHD_OptionItem pool[] = {
@@ -541,6 +855,7 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   // clang-format off
   daemon_.reset(MHD_start_daemon(
       flags, options_.port, nullptr, nullptr, &OnRequest, connections_.get(),
+      MHD_OPTION_EXTERNAL_LOGGER, &OnDaemonMessage, &options_,  // first, to take every message
       MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
       MHD_OPTION_ARRAY, pool,
       MHD_OPTION_CONNECTION_LIMIT, options_.connection_limit,
@@ -559,16 +874,22 @@ HttpServer::HttpServer(HttpServerOptions options) : options_(std::move(options))
   port_ = MHD_get_daemon_info(daemon_.get(), MHD_DAEMON_INFO_BIND_PORT)->port;
 }
 
+std::size_t HttpServer::ComputePending() const { return connections_->pool().Pending(); }
+
 HttpServer::~HttpServer() {
   if (daemon_) {
     connections_->BeginStop();
     const MHD_socket listener = MHD_quiesce_daemon(daemon_.get());
     if (listener != MHD_INVALID_SOCKET) ::close(listener);
+    // The searches end as their time limit would end them, and are answered.
+    connections_->pool().StopAll();
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(options_.grace_seconds);
     while (connections_->InFlight() > 0 && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    // The daemon cannot stop while a connection is set aside.
+    connections_->pool().AbandonAll();
     daemon_.reset();
   }
   connections_.reset();

@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "host/app_routes.h"
+#include "host/compute_pool.h"
 #include "host/page_runner.h"
 
 struct MHD_Daemon;
@@ -27,7 +30,9 @@ struct HttpServerOptions {
   std::uint16_t port = 8080;       ///< 0 picks a free port: see HttpServer::port()
   unsigned threads = 1;            ///< worker threads, each with its own share of connections
   /// A reverse proxy brings every client from one address, so this is not a per-user bound.
-  unsigned per_ip_connection_limit = 512;
+  /// Well below half the total, so that clients holding connections from two or three addresses
+  /// (trickling their heads) still leave room for everybody else.
+  unsigned per_ip_connection_limit = 300;
   unsigned connection_limit = 1000;
   unsigned connection_timeout_seconds = 20;  ///< idle or stalled connections close after this
   /// A request head (request line and headers) must be complete within this many seconds of the
@@ -36,12 +41,16 @@ struct HttpServerOptions {
   unsigned header_timeout_seconds = 10;
   /// On stopping, requests whose head has arrived get this long to be answered.
   unsigned grace_seconds = 5;
-  std::size_t max_body_bytes = 64 * 1024;  ///< larger bodies are refused
+  /// Larger bodies are refused: the classic pages' forms, and routes whose row sets no limit.
+  std::size_t max_body_bytes = 64 * 1024;
+  /// The threads and queue bounds of the routes' work beside the pages (searches, PDFs).
+  ComputeLimits compute;
   /// Bounds the request line and headers. The daemon clears this much for every request, so a
   /// larger bound costs throughput.
   std::size_t connection_memory_limit = 16 * 1024;
   std::filesystem::path log_dir;  ///< folder of the error log; empty: the working folder
   RequestHandler handler = ServeSitePage;
+  std::span<const AppRoute> routes = AppRoutes();  ///< the routes beside the classic pages
 };
 
 /// Serves HTTP on threads of its own from construction until destruction. Each response carries
@@ -60,6 +69,8 @@ class HttpServer {
 
   /// The port listened on (the free port picked when the options asked for port 0).
   std::uint16_t port() const { return port_; }
+  /// Requests with the compute pool, waiting or running.
+  std::size_t ComputePending() const;
 
  private:
   struct DaemonStop {

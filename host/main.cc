@@ -24,8 +24,13 @@ Serves the site's pages over HTTP until it receives SIGINT or SIGTERM.
   --threads N         worker threads (default: the number of cores)
   --log-dir FOLDER    folder of the error log QuennetLog.Log (default: the folder that holds
                       libsheetora.so)
-  --per-ip-limit N    connections at once from one address (default 512); behind a reverse
-                      proxy every client comes from the proxy's address
+  --per-ip-limit N    connections at once from one address (default 300, of 1000 in all);
+                      behind a reverse proxy every client comes from the proxy's address
+  --compute-threads N threads for searches, drawings and PDFs, apart from the threads that
+                      serve pages (default: the number of cores)
+  --compute-queue N   such requests waiting for a compute thread, in all (default 64); beyond
+                      it, or beyond --compute-per-ip, the answer is 503 with Retry-After
+  --compute-per-ip N  such requests at once from one address, waiting or running (default 16)
   --header-timeout N  seconds a request's head may take from the connection's start, however
                       slowly it trickles in (default 10; on a kept-alive connection, counted
                       after the 20 s idle time-out)
@@ -53,6 +58,7 @@ unsigned ParseNumber(std::string_view option, std::string_view text, unsigned mi
 CommandLine ParseCommandLine(int argc, char** argv) {
   CommandLine command;
   command.server.threads = std::max(1u, std::thread::hardware_concurrency());
+  command.server.compute.workers = command.server.threads;
   for (int i = 1; i < argc; ++i) {
     std::string_view option = argv[i];
     if (option == "--help" || option == "-h") {
@@ -79,6 +85,12 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       command.server.threads = ParseNumber(option, take_value(), 1, 1024);
     } else if (option == "--per-ip-limit") {
       command.server.per_ip_connection_limit = ParseNumber(option, take_value(), 1, 1000000);
+    } else if (option == "--compute-threads") {
+      command.server.compute.workers = ParseNumber(option, take_value(), 1, 1024);
+    } else if (option == "--compute-queue") {
+      command.server.compute.queue = ParseNumber(option, take_value(), 0, 1000000);
+    } else if (option == "--compute-per-ip") {
+      command.server.compute.per_client = ParseNumber(option, take_value(), 1, 1000000);
     } else if (option == "--header-timeout") {
       command.server.header_timeout_seconds = ParseNumber(option, take_value(), 1, 3600);
     } else if (option == "--grace-seconds") {

@@ -67,7 +67,7 @@ AnswerCache& Cache() {
 
 }  // namespace
 
-Answer PlanOnce(const Request& request, std::stop_token stop) {
+Answer PlanOnce(const Request& request, const std::stop_token& stop) {
   if (std::optional<Answer> kept = Cache().Find(request)) return *std::move(kept);
   Answer answer = Plan(request, stop);
   if (!stop.stop_requested()) Cache().Keep(request, answer);

@@ -12,6 +12,6 @@ namespace sheetora::layout {
 /// compared as read (in micrometres, whatever the unit or the digits typed), so a page and the
 /// PDF linked from it show one layout even when the time limit cut the search short. An answer
 /// cut short by a stop request is not kept: its caller has gone.
-Answer PlanOnce(const Request& request, std::stop_token stop = {});
+Answer PlanOnce(const Request& request, const std::stop_token& stop = {});
 
 }  // namespace sheetora::layout

@@ -1,4 +1,5 @@
-// The engine's JSON: strict reading of requests, and the exact text of answers and refusals.
+// The engine's JSON: strict reading of requests (request_json.cc, on the JSON reader it shares
+// with the gang planner) and the exact text of answers and refusals (answer_json.cc).
 #pragma once
 
 #include <string>

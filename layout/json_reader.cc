@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_set>
+
+#include "layout/decimal.h"
 
 namespace sheetora::layout::json_io {
 namespace {
@@ -39,14 +42,18 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
   bool end_object() override { return Close(); }
   bool end_array() override { return Close(); }
   bool key(string_t& key) override {
-    const Node& object = open_.back();
-    for (const std::string& seen : object.keys) {
-      if (seen == key) return Fail(ErrorCode::kRepeatedField, "appears twice", Path(key));
+    // A set per open object keeps the check linear in the document, however many keys it has.
+    if (!keys_seen_.back().insert(key).second) {
+      return Fail(ErrorCode::kRepeatedField, "appears twice", Path(key));
     }
     pending_key_ = std::move(key);
     return true;
   }
   bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+    // A number beyond any double is good JSON, but out of every field's range.
+    if (e.id == kNumberOverflow) {
+      return Fail(ErrorCode::kOutOfRange, "is out of range", Path(pending_key_));
+    }
     // The library's text names the line, column and token; its "[json.exception...] " tag
     // means nothing to a caller.
     std::string_view what = e.what();
@@ -87,12 +94,14 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
     if (!open_.empty()) path_.push_back(std::move(pending_key_));
     pending_key_.clear();
     open_.push_back({.type = type});
+    keys_seen_.emplace_back();
     return true;
   }
 
   bool Close() {
     Node done = std::move(open_.back());
     open_.pop_back();
+    keys_seen_.pop_back();
     if (open_.empty()) {
       root = std::move(done);
       return true;
@@ -114,73 +123,16 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
     return true;
   }
 
+  // The library's id for a number too large for a double ("number overflow").
+  static constexpr int kNumberOverflow = 406;
+
   std::size_t max_depth_;
   bool name_indexes_;
   std::vector<Node> open_;
+  std::vector<std::unordered_set<std::string>> keys_seen_;  // by open object or array
   std::vector<std::string> path_;  // the keys of the open objects below the root
   std::string pending_key_;
 };
-
-/// A number as written: mantissa x 10^exponent, the mantissa cut to 30 significant digits
-/// (beyond them a digit moves no length by a micrometre).
-struct Decimal {
-  __int128 mantissa = 0;
-  int exponent = 0;
-  bool negative = false;
-};
-
-Decimal ReadDecimal(std::string_view text) {
-  Decimal d;
-  std::size_t i = 0;
-  if (i < text.size() && text[i] == '-') {
-    d.negative = true;
-    ++i;
-  }
-  int digits = 0;
-  bool fraction = false;
-  for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
-    if (text[i] == '.') {
-      fraction = true;
-      continue;
-    }
-    if (digits < 30) {
-      d.mantissa = d.mantissa * 10 + (text[i] - '0');
-      if (d.mantissa != 0) ++digits;
-      if (fraction) --d.exponent;
-    } else if (!fraction) {
-      ++d.exponent;
-    }
-  }
-  if (i < text.size()) {
-    // The exponent of a finite double fits in an int; clamped anyway, far beyond any length.
-    const long long written = std::strtoll(std::string(text.substr(i + 1)).c_str(), nullptr, 10);
-    d.exponent += static_cast<int>(std::clamp(written, -100'000LL, 100'000LL));
-  }
-  return d;
-}
-
-/// The nearest whole number to decimal x scale, halves away from zero; `exact` tells whether no
-/// rounding took place. Magnitudes beyond 10^15 are clamped there: no field takes them.
-std::int64_t RoundScaled(const Decimal& d, std::int64_t scale, bool* exact = nullptr) {
-  constexpr __int128 kCap = 1'000'000'000'000'000;
-  __int128 n = d.mantissa * scale;
-  bool is_exact = true;
-  if (d.exponent >= 0) {
-    for (int e = 0; e < d.exponent && n < kCap; ++e) n *= 10;
-  } else if (d.exponent < -37) {
-    is_exact = n == 0;
-    n = 0;
-  } else {
-    __int128 divisor = 1;
-    for (int e = 0; e < -d.exponent; ++e) divisor *= 10;
-    const __int128 rest = n % divisor;
-    n = n / divisor + (2 * rest >= divisor ? 1 : 0);
-    is_exact = rest == 0;
-  }
-  if (exact != nullptr) *exact = is_exact;
-  n = std::min(n, kCap);
-  return static_cast<std::int64_t>(d.negative ? -n : n);
-}
 
 const char* TypeName(Node::Type type) {
   switch (type) {

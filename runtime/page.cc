@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "host/gb2312.h"
+#include "runtime/gb2312.h"
 #include "runtime/error_log.h"
 #include "runtime/errors.h"
 #include "runtime/host_objects.h"

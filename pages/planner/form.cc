@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+#include "layout/decimal.h"
+#include "layout/json.h"
 #include "runtime/page.h"
 
 namespace sheetora::planner {
@@ -26,6 +28,24 @@ std::optional<double> Number(std::string_view text) {
 
 // Past this a length or count is no print job, and converting it could overflow.
 constexpr double kLargest = 1e12;
+
+struct TypedLength {
+  std::optional<layout::Micrometres> micrometres;  ///< nothing when the text is no number
+  bool too_large = false;
+};
+
+/// A typed length (decimals, or a mixed fraction) read as the API reads lengths: from the
+/// decimals as written, to the nearest micrometre, halves away from zero.
+TypedLength ReadLength(std::string_view typed, double micrometres_per_unit) {
+  const std::string text = FractionsAsDecimals(typed);
+  const std::optional<double> value = Number(text);
+  if (!value) return {};
+  std::string_view digits = Trim(text);
+  if (digits.front() == '+') digits.remove_prefix(1);
+  return {.micrometres = layout::RoundScaled(layout::ReadDecimal(digits),
+                                             static_cast<std::int64_t>(micrometres_per_unit)),
+          .too_large = std::fabs(*value) > kLargest};
+}
 
 // The planner pages' one style sheet; a page adds rules of its own after it.
 constexpr std::string_view kStyle =
@@ -83,8 +103,10 @@ main{display:block;padding:0}
 )";
 
 // A preset's name typed into a size field (and left) becomes its size; the datalist offers the
-// same sizes as the clerk types.
-constexpr std::string_view kPresetScript = R"(<script>
+// same sizes as the clerk types. Changing the unit converts the lengths typed so far (plain
+// numbers; a fraction stays as typed) and the presets offered, with as many decimals as read
+// back to the same micrometres.
+constexpr std::string_view kFormScript = R"(<script>
 for (const input of document.querySelectorAll('input[list^="presets-"]')) {
   input.addEventListener('change', () => {
     const typed = input.value.trim().toLowerCase();
@@ -92,6 +114,24 @@ for (const input of document.querySelectorAll('input[list^="presets-"]')) {
     if (match) input.value = match.value;
   });
 }
+const unit = document.getElementById('f-unit');
+unit?.addEventListener('change', () => {
+  const inches = unit.value === 'in';
+  const text = (mm) => String(+(inches ? mm / 25.4 : mm).toFixed(inches ? 5 : 3));
+  const number = String.raw`\s*(\d+(?:\.\d*)?|\.\d+)\s*`;
+  const size = new RegExp(`^${number}([xX*×])${number}$`), length = new RegExp(`^${number}$`);
+  const mm = (typed) => (inches ? +typed : +typed * 25.4);
+  for (const input of document.querySelectorAll('input[data-length]')) {
+    const s = size.exec(input.value), l = length.exec(input.value);
+    if (s) input.value = `${text(mm(s[1]))}${s[2]}${text(mm(s[3]))}`;
+    else if (l) input.value = text(mm(l[1]));
+  }
+  for (const option of document.querySelectorAll('datalist[id^="presets-"] option')) {
+    const [l, w] = option.dataset.um.split('x').map((um) => text(um / 1000));
+    option.value = `${l}x${w}`;
+  }
+  for (const suffix of document.querySelectorAll('[data-unit]')) suffix.textContent = unit.value;
+});
 </script>
 )";
 
@@ -136,13 +176,13 @@ std::int64_t FormReader::CountOf(std::string_view key) {
 }
 
 layout::Micrometres FormReader::LengthOf(std::string_view key) {
-  const std::optional<double> value = Number(FractionsAsDecimals(Text(key)));
-  if (!value) {
+  const TypedLength length = ReadLength(Text(key), micrometres_per_unit_);
+  if (!length.micrometres) {
     Refuse(key, Msg::kErrNumber);
-  } else if (std::fabs(*value) > kLargest) {
+  } else if (length.too_large) {
     Refuse(key, Msg::kErrTooLarge);
   } else {
-    return std::llround(*value * micrometres_per_unit_);
+    return *length.micrometres;
   }
   return 0;
 }
@@ -152,16 +192,14 @@ layout::Size FormReader::SizeOf(std::string_view key) {
   for (const std::string_view separator : {"x", "X", "*", "×"}) {
     const auto at = text.find(separator);
     if (at == std::string_view::npos) continue;
-    const std::optional<double> length = Number(FractionsAsDecimals(text.substr(0, at)));
-    const std::optional<double> width =
-        Number(FractionsAsDecimals(text.substr(at + separator.size())));
-    if (!length || !width) break;
-    if (std::fabs(*length) > kLargest || std::fabs(*width) > kLargest) {
+    const TypedLength length = ReadLength(text.substr(0, at), micrometres_per_unit_);
+    const TypedLength width = ReadLength(text.substr(at + separator.size()), micrometres_per_unit_);
+    if (!length.micrometres || !width.micrometres) break;
+    if (length.too_large || width.too_large) {
       Refuse(key, Msg::kErrTooLarge);
       return {};
     }
-    return {std::llround(*length * micrometres_per_unit_),
-            std::llround(*width * micrometres_per_unit_)};
+    return {*length.micrometres, *width.micrometres};
   }
   Refuse(key, Msg::kErrSize);
   return {};
@@ -247,9 +285,75 @@ void AppendInput(std::string& html, const Field& field, std::string_view key,
   if (field.presets) {
     html += " list=\"" + PresetListId(*field.presets) + "\" autocomplete=\"off\"";
   }
+  if (field.kind == Kind::kSize || field.kind == Kind::kLength) html += " data-length";
   if (field.kind != Kind::kSize && field.kind != Kind::kText) html += " inputmode=\"decimal\"";
   if (invalid) html += " aria-invalid=\"true\" aria-describedby=\"error\"";
   html.append(attributes).append(">");
+}
+
+void AppendFieldRows(std::string& html, std::span<const Field> fields, const Typed& typed,
+                     const std::optional<FormError>& error, const Locale& locale) {
+  const auto text = [&](const Field& field) {
+    const auto found = typed.find(field.name);
+    return found == typed.end() ? std::string_view() : std::string_view(found->second);
+  };
+  const auto invalid = [&](const Field& field) { return error && error->field == field.name; };
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const Field& field = fields[i];
+    if (field.same_row) continue;  // drawn with the field before it
+    const Field* joined =
+        i + 1 < fields.size() && fields[i + 1].same_row ? &fields[i + 1] : nullptr;
+    html.append("<div class=\"row\"><label for=\"f-")
+        .append(field.name)
+        .append("\">")
+        .append(locale[field.label])
+        .append("</label>");
+    if (joined != nullptr) html += "<span class=\"pair\">";
+    AppendInput(html, field, field.name, text(field), invalid(field), locale);
+    if (joined != nullptr) {
+      // The field beside has no label of its own in the row.
+      AppendInput(html, *joined, joined->name, text(*joined), invalid(*joined), locale,
+                  " aria-label=\"" + std::string(locale[joined->label]) + "\"");
+      html += "</span>";
+    }
+    const bool length = field.kind == Kind::kSize || field.kind == Kind::kLength;
+    const std::string_view suffix = length                        ? locale.UnitName()
+                                    : field.suffix_word != kNoMsg ? locale[field.suffix_word]
+                                                                  : field.suffix;
+    html.append(length ? "<span class=\"suffix\" data-unit>" : "<span class=\"suffix\">")
+        .append(suffix)
+        .append("</span>\n");
+    if (invalid(field) || (joined != nullptr && invalid(*joined))) {
+      AppendError(html, *error, locale);
+    }
+    html += "</div>\n";
+  }
+}
+
+void AppendFigures(std::string& html, const std::vector<Figure>& figures,
+                   std::string_view list_attributes, std::string_view id_attribute,
+                   layout::Proof proof) {
+  html.append("<dl ").append(list_attributes).append(">\n");
+  for (const Figure& figure : figures) {
+    html.append("<div><dt>").append(figure.label).append("</dt><dd ").append(id_attribute);
+    html.append("=\"").append(figure.id).append("\"");
+    if (figure.id == "proof") {
+      html.append(" data-proof=\"").append(layout::ProofName(proof)).append("\"");
+    }
+    html.append(">").append(EscapeHtmlAttribute(figure.value)).append("</dd></div>\n");
+  }
+  html += "</dl>\n";
+}
+
+std::vector<std::pair<std::string, std::string>> LanguageHeaders(const Locale& locale) {
+  return {{"Vary", "Accept-Language"}, {"Content-Language", std::string(locale.language().tag)}};
+}
+
+AppAnswer RefusedFile(const FormError& error, const Locale& locale) {
+  return {.status = 400,
+          .content_type = "text/plain; charset=utf-8",
+          .body = (error.field.empty() ? "" : error.field + ": ") + ErrorText(error, locale) + "\n",
+          .headers = LanguageHeaders(locale)};
 }
 
 void AppendQueryField(std::string& query, std::string_view name, std::string_view value) {
@@ -279,6 +383,10 @@ void AppendPresetLists(std::string& html, const Locale& locale) {
           .append(LengthText(preset.length, locale.unit()))
           .append("x")
           .append(LengthText(preset.width, locale.unit()))
+          .append("\" data-um=\"")
+          .append(std::to_string(preset.length))
+          .append("x")
+          .append(std::to_string(preset.width))
           .append("\" data-name=\"")
           .append(name)
           .append("\" label=\"")
@@ -291,7 +399,7 @@ void AppendPresetLists(std::string& html, const Locale& locale) {
     }
     html += "</datalist>\n";
   }
-  html += kPresetScript;
+  html += kFormScript;
 }
 
 std::string LanguageLinks(std::string_view path, const std::string& query, const Locale& locale) {

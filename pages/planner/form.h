@@ -11,8 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "host/app_routes.h"
 #include "layout/layout.h"
 #include "pages/planner/messages.h"
+#include "pages/planner/plan_view.h"
 #include "pages/planner/presets.h"
 #include "pages/planner/units.h"
 
@@ -116,9 +118,22 @@ void AppendInput(std::string& html, const Field& field, std::string_view key,
                  std::string_view attributes = "");
 
 /// The datalists of the preset sheets and pieces ("presets-sheet", "presets-piece") that size
-/// inputs name, each size in the locale's unit, and the script that turns a preset's name typed
-/// into a size field into its size.
+/// inputs name, each size in the locale's unit, and the form's script: a preset's name typed
+/// into a size field becomes its size, and changing the unit field converts the lengths typed
+/// (inputs marked data-length), the presets and the unit shown beside lengths (data-unit).
 void AppendPresetLists(std::string& html, const Locale& locale);
+
+/// One row a field (a field marked same_row joins the row before it): its label, its input, its
+/// unit or suffix, and the error when it belongs to the field.
+void AppendFieldRows(std::string& html, std::span<const Field> fields, const Typed& typed,
+                     const std::optional<FormError>& error, const Locale& locale);
+
+/// The figures as a <dl> with `list_attributes` (e.g. id="figures"): each value's element
+/// carries the figure's id in `id_attribute` ("id", or "class" where a page shows several such
+/// lists), the proof's also its name in data-proof.
+void AppendFigures(std::string& html, const std::vector<Figure>& figures,
+                   std::string_view list_attributes, std::string_view id_attribute,
+                   layout::Proof proof);
 
 /// Appends "name=value" to a query string, with "?" or "&" before it and the value
 /// percent-encoded.
@@ -134,5 +149,14 @@ std::string LanguageLinks(std::string_view path, const std::string& query, const
 void AppendPageHead(std::string& html, const Locale& locale, std::string_view title,
                     std::string_view nav, std::string_view style = "",
                     std::string_view skip_to = "");
+
+inline constexpr std::string_view kHtmlType = "text/html; charset=utf-8";
+
+/// Headers of every planner answer: it depends on the browser's languages.
+std::vector<std::pair<std::string, std::string>> LanguageHeaders(const Locale& locale);
+
+/// The answer of a drawing or PDF whose form cannot be planned: 400 with the field and why, as
+/// plain text in the locale's words.
+AppAnswer RefusedFile(const FormError& error, const Locale& locale);
 
 }  // namespace sheetora::planner

@@ -133,6 +133,41 @@ enum class Msg : std::uint16_t {
   kBlockSeparator,
   kCutSheetTitle,
   kFigure,  ///< "{0}: {1}" in the PDF
+  // The gang page.
+  kGangTitle,
+  kPlanLink,
+  kGroupGangSheet,
+  kGroupJobs,
+  kGroupGangPlan,
+  kJobName,
+  kAddRow,
+  kMaxLayouts,
+  kLayoutsSuffix,
+  kMakereadyPerLayout,
+  kSetupSheets,
+  kErrNoJobs,
+  kErrNoSuchLayout,
+  kLayoutCount,
+  kGangCost,
+  kGangBound,
+  kGap,
+  kGangOptimal,
+  kGangNotProven,
+  kSearch,
+  kCutShort,
+  kPaper,
+  kProduced,
+  kOverCount,
+  kLayoutTitle,  ///< {0} the layout's number, {1} its run in sheets
+  kRuns,
+  kPiecesPerSheet,
+  kLegendEntry,  ///< {0} the job, {1} its size, {2} its pieces a sheet
+  kJobCount,
+  kMostLayouts,
+  kGangPdfTitle,
+  kLayoutNumber,
+  kGangPdfLink,
+  kExampleFlyer,
   kCount
 };
 

@@ -21,7 +21,7 @@ constexpr double kMargin = 30;
 // The drawing's box on the first page; the figures go below it, the cut list to its right.
 constexpr double kDrawingLeft = kMargin, kDrawingTop = 80, kDrawingWidth = 470,
                  kDrawingHeight = 330;
-constexpr double kListLeft = 530, kListBottom = kPageHeight - kMargin;
+constexpr double kListGap = 30, kListBottom = kPageHeight - kMargin;
 constexpr double kListFont = 7, kListLine = 9.5;
 
 cairo_status_t Append(void* closure, const unsigned char* data, unsigned int length) {
@@ -75,15 +75,15 @@ void Fill(cairo_t* cr, const Frame& f, const Box& box, unsigned fill, unsigned s
   cairo_stroke(cr);
 }
 
-void DrawSheet(cairo_t* cr, const Drawing& drawing, const DrawingLabels& labels) {
+/// The drawing in a box `width` points wide at the top left of the page.
+void DrawSheet(cairo_t* cr, const Drawing& drawing, const DrawingLabels& labels, double width) {
   const double L = drawing.sheet.length, W = drawing.sheet.width;
   const double room = 24;  // for the dimensions
   // The legend's lines under the sheet, two entries a line.
   constexpr double kLegendLine = 11;
   const double legend_height = kLegendLine * static_cast<double>((labels.legend.size() + 1) / 2) +
                                (labels.legend.empty() ? 0 : 8);
-  const double scale =
-      std::min((kDrawingWidth - room) / L, (kDrawingHeight - room - legend_height) / W);
+  const double scale = std::min((width - room) / L, (kDrawingHeight - room - legend_height) / W);
   const Frame f{scale, kDrawingLeft + room, kDrawingTop + room / 2 + W * scale};
 
   const auto fill_of = [&](int kind) {
@@ -154,7 +154,7 @@ void DrawSheet(cairo_t* cr, const Drawing& drawing, const DrawingLabels& labels)
   WriteCentred(cr, f.X(L / 2), f.Y(0) + 10, 8, GripperText(labels.gripper, labels.locale));
 
   for (std::size_t i = 0; i < labels.legend.size(); ++i) {
-    const double x = kDrawingLeft + room + static_cast<double>(i % 2) * (kDrawingWidth / 2);
+    const double x = kDrawingLeft + room + static_cast<double>(i % 2) * (width / 2);
     const double y = f.Y(0) + 18 + kLegendLine * static_cast<double>(i / 2);
     cairo_rectangle(cr, x, y, 14, 8);
     SetColour(cr, labels.colours[static_cast<std::size_t>(labels.legend[i].kind)]);
@@ -226,33 +226,74 @@ void SheetPdf::FiguresPage(std::string_view title, std::string_view summary,
 
 void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const Drawing& drawing,
                         const DrawingLabels& labels, const std::vector<Figure>& figures,
-                        const std::vector<std::string>& steps, std::string_view note) {
+                        const std::vector<std::string>& steps, std::string_view note,
+                        bool fit_page) {
   cairo_t* cr = context_.get();
+  std::vector<std::string> numbered;
+  numbered.reserve(steps.size());
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    numbered.push_back(std::to_string(i + 1) + ". " + steps[i]);
+  }
+  // The cut list goes beside the drawing, then on further pages. To keep the sheet one page,
+  // a long list is first set smaller (down to 4.5 points) in as many columns as the widest step
+  // allows, then also given room from the drawing.
+  double drawing_width = kDrawingWidth, font = kListFont, line = kListLine, column = 260;
+  std::size_t lines = 0;  // a column's, when the list is fitted to the page
+  if (fit_page && !numbered.empty()) {
+    double widest = 0;
+    cairo_set_font_size(cr, 1);
+    for (const std::string& step : numbered) {
+      cairo_text_extents_t extents;
+      cairo_text_extents(cr, step.c_str(), &extents);
+      widest = std::max(widest, extents.x_advance);
+    }
+    for (const double width : {kDrawingWidth, kDrawingWidth * 0.8, kDrawingWidth * 0.6}) {
+      for (double size = kListFont; size >= 4.5 && lines == 0; size -= 0.5) {
+        const double room = kPageWidth - kMargin - (kDrawingLeft + width + kListGap);
+        const double size_line = size * kListLine / kListFont, size_column = widest * size + 8;
+        const auto rows =
+            static_cast<std::size_t>((kListBottom - kDrawingTop - 18) / size_line) + 1;
+        if (static_cast<std::size_t>(room / size_column) * rows < numbered.size()) continue;
+        drawing_width = width, font = size, line = size_line, column = size_column, lines = rows;
+      }
+      if (lines > 0) break;
+    }
+  }
+  const double list_left = kDrawingLeft + drawing_width + kListGap;
+
   Heading(title, summary);
-  DrawSheet(cr, drawing, labels);
+  DrawSheet(cr, drawing, labels, drawing_width);
 
   // The figures in two columns below the drawing.
   const std::size_t per_column = (figures.size() + 1) / 2;
   for (std::size_t i = 0; i < figures.size(); ++i) {
-    const double x = kMargin + (i < per_column ? 0 : 240);
+    const double x = kMargin + (i < per_column ? 0 : 240 * drawing_width / kDrawingWidth);
     const double y = kDrawingTop + kDrawingHeight + 30 + 15 * static_cast<double>(i % per_column);
     Write(cr, x, y, 9, locale_.Fill(Msg::kFigure, {figures[i].label, figures[i].value}));
   }
 
-  // The cut list: the right column of the first page, then three columns a page.
-  Write(cr, kListLeft, kDrawingTop, 11, locale_[Msg::kCutList]);
-  if (steps.empty()) Write(cr, kListLeft, kDrawingTop + 18, kListFont + 1, note);
-  double x = kListLeft, y = kDrawingTop + 18;
-  for (std::size_t i = 0; i < steps.size(); ++i) {
+  Write(cr, list_left, kDrawingTop, 11, locale_[Msg::kCutList]);
+  if (steps.empty()) Write(cr, list_left, kDrawingTop + 18, kListFont + 1, note);
+  if (lines > 0) {
+    for (std::size_t i = 0; i < numbered.size(); ++i) {
+      Write(cr, list_left + column * static_cast<double>(i / lines),
+            kDrawingTop + 18 + line * static_cast<double>(i % lines), font, numbered[i]);
+    }
+    cairo_show_page(cr);
+    return;
+  }
+  // The right column of the first page, then three columns a page.
+  double x = list_left, y = kDrawingTop + 18;
+  for (const std::string& step : numbered) {
     if (y > kListBottom) {
-      if (x + 2 * 260 > kPageWidth) {
+      if (x + 2 * column > kPageWidth) {
         cairo_show_page(cr);
-        x = kMargin - 260;
+        x = kMargin - column;
       }
-      x += 260;
+      x += column;
       y = kMargin + 12;
     }
-    Write(cr, x, y, kListFont, std::to_string(i + 1) + ". " + steps[i]);
+    Write(cr, x, y, kListFont, step);
     y += kListLine;
   }
   cairo_show_page(cr);
@@ -287,7 +328,7 @@ std::string PlanPdf(const layout::Request& request, const layout::Answer& answer
       answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
   pdf.CutSheet(std::string(locale[Msg::kCutSheetTitle]), RequestSummary(request, locale),
                DrawingOf(request, answer), PlanLabels(request, answer, locale),
-               Figures(answer, locale), steps, NoCutsNote(answer, locale));
+               Figures(answer, locale), steps, NoCutsNote(answer, locale), false);
   return pdf.Finish();
 }
 

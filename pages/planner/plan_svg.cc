@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "pages/planner/plan_view.h"
+#include "runtime/page.h"
 
 namespace sheetora::planner {
 namespace {
@@ -93,9 +94,9 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
   if (standalone) {
     svg += " width=\"" + Decimal(L + 2 * pad, 3) + "mm\" height=\"" + Decimal(height, 3) + "mm\"";
   }
-  svg += ">\n<title id=\"" + id + "-title\">" + labels.title + "</title>\n";
+  svg += ">\n<title id=\"" + id + "-title\">" + EscapeHtmlAttribute(labels.title) + "</title>\n";
   if (!labels.description.empty()) {
-    svg += "<desc id=\"" + id + "-desc\">" + labels.description + "</desc>\n";
+    svg += "<desc id=\"" + id + "-desc\">" + EscapeHtmlAttribute(labels.description) + "</desc>\n";
   }
   svg += kStyle;
   if (!labels.colours.empty()) {
@@ -178,7 +179,7 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
     const Box& first = piece.trim;
     if (LabelFits(first.length, first.width, labels.piece_labels[kind], font)) {
       Text(svg, "piece-text", first.x + first.length / 2, W - first.y - first.width / 2 + font / 3,
-           font, labels.piece_labels[kind]);
+           font, EscapeHtmlAttribute(labels.piece_labels[kind]));
     }
   }
   for (const BlockBox& block : drawing.blocks) {
@@ -203,7 +204,7 @@ std::string DrawingSvg(const Drawing& drawing, const DrawingLabels& labels, bool
       Attribute(svg, "x", x + 2 * font);
       Attribute(svg, "y", y + 0.95 * font);
       Attribute(svg, "font-size", font);
-      svg.append(">").append(labels.legend[i].text).append("</text>\n");
+      svg.append(">").append(EscapeHtmlAttribute(labels.legend[i].text)).append("</text>\n");
     }
     svg += "</g>\n";
   }

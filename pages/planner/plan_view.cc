@@ -29,8 +29,8 @@ Msg ProofMsg(layout::Proof proof) {
   return Msg::kProofNone;
 }
 
-std::string Percent(double fraction, const Locale& locale) {
-  return locale.Number(fraction * 100, 2) + "%";
+std::string Sheets(std::int64_t n, const Locale& locale) {
+  return locale.Fill(Msg::kSheetCount, {locale.Count(n)});
 }
 
 Msg GrainMsg(layout::Grain grain) {
@@ -63,14 +63,22 @@ std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale) 
          std::string(locale[answer.ups == 0 ? Msg::kJobNoPieceFits : Msg::kJobParentTooSmall])});
     return figures;
   }
-  const auto sheets = [&](std::int64_t n) {
-    return locale.Fill(Msg::kSheetCount, {locale.Count(n)});
-  };
-  figures.push_back({"run-sheets", locale[Msg::kRunSheets], sheets(job.run_sheets)});
-  figures.push_back({"press-sheets", locale[Msg::kPressSheets], sheets(job.press_sheets)});
+  figures.push_back({"run-sheets", locale[Msg::kRunSheets], Sheets(job.run_sheets, locale)});
+  figures.push_back({"press-sheets", locale[Msg::kPressSheets], Sheets(job.press_sheets, locale)});
+  AppendPaperFigures(figures, job, locale);
+  return figures;
+}
+
+std::string Percent(double fraction, const Locale& locale) {
+  return locale.Number(fraction * 100, 2) + "%";
+}
+
+void AppendPaperFigures(std::vector<Figure>& figures, const layout::JobAnswer& job,
+                        const Locale& locale) {
   figures.push_back({"per-parent", locale[Msg::kPerParent],
                      locale.Fill(Msg::kPerParentCount, {locale.Count(job.per_parent)})});
-  figures.push_back({"parent-sheets", locale[Msg::kParentSheets], sheets(job.parent_sheets)});
+  figures.push_back(
+      {"parent-sheets", locale[Msg::kParentSheets], Sheets(job.parent_sheets, locale)});
   figures.push_back({"weight", locale[Msg::kWeight],
                      job.weight_kg ? locale.Number(*job.weight_kg, 3) + " kg"
                                    : std::string(locale[Msg::kNoGrammage])});
@@ -79,7 +87,6 @@ std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale) 
                               : std::string(locale[Msg::kNoPrice])});
   figures.push_back({"paper-utilisation", locale[Msg::kParentUtilisation],
                      Percent(job.paper_utilisation, locale)});
-  return figures;
 }
 
 std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, const Locale& locale) {
@@ -205,12 +212,13 @@ std::string GripperText(Micrometres gripper, const Locale& locale) {
 
 unsigned JobColour(std::size_t index) {
   // A dozen hand-picked colours that tell apart at a glance; beyond them hues a golden angle
-  // apart, in three lightnesses so that near hues still differ.
+  // apart, each new hue in the widest gap the earlier ones left (the legend and the labels tell
+  // the jobs apart where the colours come close).
   constexpr unsigned kPalette[] = {0x9ecae1, 0xfdae6b, 0xa1d99b, 0xfc9fb5, 0xcbb4e3, 0xfdd870,
                                    0x8fd4cb, 0xd9b38c, 0xc7c7c7, 0xe6a0c4, 0xb5cf6b, 0x9fb8f0};
   if (index < std::size(kPalette)) return kPalette[index];
   const double hue = std::fmod(static_cast<double>(index) * 137.508, 360) / 60;
-  const double lightness = 0.62 + 0.08 * static_cast<double>(index % 3);
+  const double lightness = 0.62;
   const double chroma = (1 - std::fabs(2 * lightness - 1)) * 0.6;
   const double second = chroma * (1 - std::fabs(std::fmod(hue, 2) - 1));
   const int sector = static_cast<int>(hue);
@@ -233,19 +241,22 @@ std::string RequestSummary(const layout::Request& request, const Locale& locale)
       item(Msg::kSheet, locale.Size(request.sheet.length, request.sheet.width) + " " + unit) +
       " · " +
       item(Msg::kPiece, locale.Size(request.piece.length, request.piece.width) + " " + unit);
-  const std::pair<Msg, Micrometres> lengths[] = {{Msg::kBleed, request.bleed},
-                                                 {Msg::kGutter, request.gutter},
-                                                 {Msg::kGripper, request.margins.gripper},
-                                                 {Msg::kTail, request.margins.tail},
-                                                 {Msg::kLeft, request.margins.left},
-                                                 {Msg::kRight, request.margins.right}};
-  for (const auto& [label, length] : lengths) {
-    if (length != 0) text.append(" · ").append(item(label, locale.Length(length)));
-  }
+  AppendSpacing(text, request.bleed, request.gutter, request.margins, locale);
   text.append(" · ").append(item(Msg::kGrain, locale[GrainMsg(request.grain)]));
   text.append(" · ").append(
       locale[request.cut == layout::CutMode::kDie ? Msg::kCutDie : Msg::kCutGuillotine]);
   return text;
+}
+
+void AppendSpacing(std::string& text, Micrometres bleed, Micrometres gutter,
+                   const layout::Margins& margins, const Locale& locale) {
+  const std::pair<Msg, Micrometres> lengths[] = {
+      {Msg::kBleed, bleed},       {Msg::kGutter, gutter},     {Msg::kGripper, margins.gripper},
+      {Msg::kTail, margins.tail}, {Msg::kLeft, margins.left}, {Msg::kRight, margins.right}};
+  for (const auto& [label, length] : lengths) {
+    if (length == 0) continue;
+    text.append(" · ").append(locale.Fill(Msg::kSummary, {locale[label], locale.Length(length)}));
+  }
 }
 
 std::string LayoutInWords(const layout::Request& request, const layout::Answer& answer,

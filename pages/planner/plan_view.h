@@ -30,6 +30,13 @@ struct Figure {
 /// answer has a job.
 std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale);
 
+/// "12.5%" for 0.125.
+std::string Percent(double fraction, const Locale& locale);
+
+/// The paper's figures of a job that has no error: parent sheets, weight, cost, utilisation.
+void AppendPaperFigures(std::vector<Figure>& figures, const layout::JobAnswer& job,
+                        const Locale& locale);
+
 /// The cut program as the operator's steps, one per cut, in the order the cuts are made: which
 /// stack, which way, at what distance from the stack's edge.
 std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, const Locale& locale);
@@ -129,6 +136,10 @@ unsigned JobColour(std::size_t index);
 
 /// "上机纸尺寸 1092 × 787 mm · 成品尺寸 210 × 140 mm · 出血 3 mm ...": the request in one line.
 std::string RequestSummary(const layout::Request& request, const Locale& locale);
+
+/// " · 出血 3 mm · 咬口 10 mm ...": the lengths that are not zero, for a one-line summary.
+void AppendSpacing(std::string& text, layout::Micrometres bleed, layout::Micrometres gutter,
+                   const layout::Margins& margins, const Locale& locale);
 
 /// The layout in words, for those who cannot see the drawing: how many pieces of what size on
 /// which sheet, and where each block of them starts.

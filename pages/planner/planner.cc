@@ -105,41 +105,13 @@ void AppendForm(std::string& html, const ParsedForm& form, const Locale& locale)
       .append(locale.language().code)
       .append("\">\n");
   if (form.error && form.error->field.empty()) AppendError(html, *form.error, locale);
-  int group = -1;
-  for (std::size_t i = 0; i < std::size(kFields); ++i) {
-    const Field& field = kFields[i];
-    if (field.group != group) {
-      if (group >= 0) html += "</fieldset>\n";
-      group = field.group;
-      html.append("<fieldset><legend>").append(locale[kGroups[group]]).append("</legend>\n");
-    }
-    if (field.same_row) continue;  // drawn with the field before it
-    const bool joined = i + 1 < std::size(kFields) && kFields[i + 1].same_row;
-    const bool invalid = form.error && form.error->field == field.name;
-    html.append("<div class=\"row\"><label for=\"f-")
-        .append(field.name)
-        .append("\">")
-        .append(locale[field.label])
-        .append("</label>");
-    if (joined) html += "<span class=\"pair\">";
-    AppendInput(html, field, field.name, form.typed.find(field.name)->second, invalid, locale);
-    if (joined) {
-      // The field beside has no label of its own in the row.
-      const Field& next = kFields[i + 1];
-      AppendInput(html, next, next.name, form.typed.find(next.name)->second,
-                  form.error && form.error->field == next.name, locale,
-                  " aria-label=\"" + std::string(locale[next.label]) + "\"");
-      html += "</span>";
-    }
-    const bool length = field.kind == Kind::kSize || field.kind == Kind::kLength;
-    const std::string_view suffix = length                        ? locale.UnitName()
-                                    : field.suffix_word != kNoMsg ? locale[field.suffix_word]
-                                                                  : field.suffix;
-    html.append("<span class=\"suffix\">").append(suffix).append("</span>\n");
-    if (form.error && (invalid || (joined && form.error->field == kFields[i + 1].name))) {
-      AppendError(html, *form.error, locale);
-    }
-    html += "</div>\n";
+  const std::span<const Field> fields = kFields;
+  for (std::size_t begin = 0, end = 0; begin < fields.size(); begin = end) {
+    const int group = fields[begin].group;
+    while (end < fields.size() && fields[end].group == group) ++end;
+    html.append("<fieldset><legend>").append(locale[kGroups[group]]).append("</legend>\n");
+    AppendFieldRows(html, fields.subspan(begin, end - begin), form.typed, form.error, locale);
+    if (end < fields.size()) html += "</fieldset>\n";
   }
   html.append("</fieldset>\n<button type=\"submit\">")
       .append(locale[Msg::kSubmit])
@@ -153,17 +125,8 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
   html += "<section id=\"result\" tabindex=\"-1\">\n<p class=\"summary\">" +
           RequestSummary(request, locale) + "</p>\n";
   html += "<figure id=\"drawing\">\n" + PlanSvg(request, answer, locale, false) + "</figure>\n";
-  html += "<dl id=\"figures\">\n";
-  for (const Figure& figure : Figures(answer, locale)) {
-    html.append("<div><dt>").append(figure.label).append("</dt><dd id=\"").append(figure.id);
-    html += "\"";
-    if (figure.id == "proof")
-      html += " data-proof=\"" + std::string(layout::ProofName(answer.proof)) + "\"";
-    html += ">";
-    html += EscapeHtmlAttribute(figure.value);
-    html += "</dd></div>\n";
-  }
-  html.append("</dl>\n<section id=\"cut-list\" aria-labelledby=\"cut-list-title\">")
+  AppendFigures(html, Figures(answer, locale), "id=\"figures\"", "id", answer.proof);
+  html.append("<section id=\"cut-list\" aria-labelledby=\"cut-list-title\">")
       .append("<h2 id=\"cut-list-title\">")
       .append(locale[Msg::kCutList])
       .append("</h2>\n");
@@ -189,24 +152,6 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
       .append("\">")
       .append(locale[Msg::kSvgLink])
       .append("</a></p>\n</section>\n</section>\n");
-}
-
-constexpr std::string_view kHtml = "text/html; charset=utf-8";
-constexpr std::string_view kText = "text/plain; charset=utf-8";
-
-/// Headers of every planner answer: it depends on the browser's languages.
-std::vector<std::pair<std::string, std::string>> LanguageHeaders(const ParsedForm& form) {
-  return {{"Vary", "Accept-Language"}, {"Content-Language", std::string(form.language->tag)}};
-}
-
-/// The answer for a form that cannot be planned, for the SVG and the PDF.
-AppAnswer Refused(const ParsedForm& form) {
-  const FormError& error = *form.error;
-  return {.status = 400,
-          .content_type = std::string(kText),
-          .body = (error.field.empty() ? "" : error.field + ": ") +
-                  ErrorText(error, form.locale()) + "\n",
-          .headers = LanguageHeaders(form)};
 }
 
 }  // namespace
@@ -257,7 +202,9 @@ std::string PlannerPage(const ParsedForm& form, const layout::Answer* answer) {
   const Locale locale = form.locale();
   const bool result = answer != nullptr && form.request;
   std::string html;
-  const std::string nav = "<a href=\"/\" hreflang=\"zh\">" +
+  const std::string nav = "<a href=\"/gang?lang=" + std::string(locale.language().code) + "\">" +
+                          std::string(locale[Msg::kGangTitle]) +
+                          "</a><a href=\"/\" hreflang=\"zh\">" +
                           std::string(locale[Msg::kClassicLink]) + "</a>" +
                           LanguageLinks("/plan", QueryString(form), locale);
   AppendPageHead(html, locale, locale[Msg::kTitle], nav, "", result ? "result" : "");
@@ -271,32 +218,34 @@ AppAnswer ServePlanPage(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
   if (!form.request) {
     return {.status = 400,
-            .content_type = std::string(kHtml),
+            .content_type = std::string(kHtmlType),
             .body = PlannerPage(form, nullptr),
-            .headers = LanguageHeaders(form)};
+            .headers = LanguageHeaders(form.locale())};
   }
-  const layout::Answer answer = layout::PlanOnce(*form.request);
-  return {.content_type = std::string(kHtml),
+  const layout::Answer answer = layout::PlanOnce(*form.request, request.stop);
+  return {.content_type = std::string(kHtmlType),
           .body = PlannerPage(form, &answer),
-          .headers = LanguageHeaders(form)};
+          .headers = LanguageHeaders(form.locale())};
 }
 
 AppAnswer ServePlanSvg(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
-  if (!form.request) return Refused(form);
+  if (!form.request) return RefusedFile(*form.error, form.locale());
   return {.content_type = "image/svg+xml; charset=utf-8",
-          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request), form.locale(), true),
-          .headers = LanguageHeaders(form)};
+          .body = PlanSvg(*form.request, layout::PlanOnce(*form.request, request.stop),
+                          form.locale(), true),
+          .headers = LanguageHeaders(form.locale())};
 }
 
 AppAnswer ServePlanPdf(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);
-  if (!form.request) return Refused(form);
-  std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form);
+  if (!form.request) return RefusedFile(*form.error, form.locale());
+  std::vector<std::pair<std::string, std::string>> headers = LanguageHeaders(form.locale());
   headers.emplace_back("Content-Disposition", "inline; filename=\"plan.pdf\"");
-  return {.content_type = "application/pdf",
-          .body = PlanPdf(*form.request, layout::PlanOnce(*form.request), form.locale()),
-          .headers = std::move(headers)};
+  return {
+      .content_type = "application/pdf",
+      .body = PlanPdf(*form.request, layout::PlanOnce(*form.request, request.stop), form.locale()),
+      .headers = std::move(headers)};
 }
 
 }  // namespace sheetora::planner

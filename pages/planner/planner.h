@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/app_routes.h"
+#include "runtime/app_request.h"
 #include "layout/layout.h"
 #include "pages/planner/form.h"
 

@@ -47,7 +47,8 @@ std::optional<double> Mixed(std::string_view text) {
     while (whole.ends_with(' ')) whole.remove_suffix(1);
     left = left.substr(gap + 1);
   }
-  if (!IsDigits(left) || !IsDigits(denominator) || (!whole.empty() && !IsDigits(whole)) ||
+  const bool split = left.size() != slash;  // "8 1/2": the whole part must then be there
+  if (!IsDigits(left) || !IsDigits(denominator) || (split && !IsDigits(whole)) ||
       Digits(denominator) == 0 || denominator.size() > 6 || left.size() > 6 || whole.size() > 12) {
     return std::nullopt;
   }

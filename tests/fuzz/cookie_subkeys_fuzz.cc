@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/cookies.h"
-#include "host/gb2312.h"
+#include "runtime/gb2312.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/utf8_check.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/gb2312.h"
+#include "runtime/gb2312.h"
 #include "host/http_server.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/utf8_check.h"

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "host/cookies.h"
-#include "host/gb2312.h"
+#include "runtime/gb2312.h"
 #include "host/page_runner.h"
 #include "pages/page_table.h"
 #include "runtime/error_log.h"

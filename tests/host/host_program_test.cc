@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/error_log.h"
 #include "tests/support/http_client.h"
 #include "tests/support/page_harness.h"
 
@@ -126,6 +129,89 @@ TEST(HostProgram, AnswersTheRequestInFlightBeforeItStops) {
                                                                           {"PaiLie", "HP"},
                                                                           {"Submit", "1"}})));
   EXPECT_EQ(host.Wait(), 0);
+}
+
+std::uint16_t PortOf(HostProgram& host) {
+  const std::string line = host.FirstLine();
+  return static_cast<std::uint16_t>(std::stoi(line.substr(line.rfind(':') + 1)));
+}
+
+std::vector<std::unique_ptr<testing::HttpConnection>> SendEach(std::uint16_t port, int count,
+                                                               const std::string& request) {
+  std::vector<std::unique_ptr<testing::HttpConnection>> connections;
+  for (int i = 0; i < count; ++i) {
+    connections.push_back(std::make_unique<testing::HttpConnection>(port));
+    connections.back()->Send(request);
+  }
+  return connections;
+}
+
+int MainPageStatus(std::uint16_t port) {
+  testing::HttpConnection page(port);
+  page.Send(testing::GetRequest("/Main.asp"));
+  return page.Receive().status;
+}
+
+// Eight searches whose exact table cannot finish within their time limit, on two compute
+// threads: the pages answer meanwhile, and on SIGTERM every search ends as its time limit would
+// and is answered before the host exits.
+TEST(HostProgram, PagesAnswerBesideLongSearchesAndAStopAnswersEverySearch) {
+  testing::PageHarness harness;
+  HostProgram host({"--port=0", "--threads=2", "--compute-threads=2", "--grace-seconds=5",
+                    "--log-dir", harness.log_dir().string()});
+  const std::uint16_t port = PortOf(host);
+  const auto searches = SendEach(
+      port, 8,
+      testing::PostRequest("/api/v1/layout", R"({"sheet": {"length": 2667.3, "width": 30},)"
+                                             R"( "piece": {"length": 3.1, "width": 4.7},)"
+                                             R"( "time_limit_ms": 10000})"));
+  EXPECT_EQ(MainPageStatus(port), 200);
+  // The last waits behind searches of seconds: the page did not wait for it.
+  EXPECT_FALSE(searches.back()->HasBytes());
+  host.Signal(SIGTERM);
+  for (const auto& search : searches) {
+    const testing::HttpReply reply = search->Receive();
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_NE(reply.body.find(R"("complete":false)"), std::string::npos) << reply.body;
+  }
+  EXPECT_EQ(host.Wait(), 0);
+}
+
+TEST(HostProgram, PagesAnswerBesideFiftyPdfs) {
+  testing::PageHarness harness;
+  HostProgram host({"--port=0", "--threads=2", "--compute-threads=2", "--compute-per-ip=64",
+                    "--log-dir", harness.log_dir().string()});
+  const std::uint16_t port = PortOf(host);
+  const auto pdfs =
+      SendEach(port, 50, testing::GetRequest("/plan.pdf?sheet=1200x600&piece=30x30&bleed=1"));
+  EXPECT_EQ(MainPageStatus(port), 200);
+  EXPECT_FALSE(pdfs.back()->HasBytes());
+  for (const auto& pdf : pdfs) {
+    const testing::HttpReply reply = pdf->Receive();
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.Header("content-type"), "application/pdf");
+  }
+  EXPECT_EQ(host.Stop(SIGTERM), 0);
+}
+
+// The library's own note of each connection refused at the limit goes to the error log, whose
+// repeat counter keeps a flood to a few lines; nothing of it to standard error.
+TEST(HostProgram, RefusedConnectionsDoNotFloodItsOutputOrLog) {
+  testing::PageHarness harness;
+  HostProgram host({"--port=0", "--per-ip-limit=2", "--log-dir", harness.log_dir().string()});
+  const std::uint16_t port = PortOf(host);
+  testing::HttpConnection first(port), second(port);
+  for (int i = 0; i < 100; ++i) {
+    testing::HttpConnection refused(port);
+    refused.Send(testing::GetRequest("/Main.asp"));
+    EXPECT_EQ(refused.Receive().status, 0);
+  }
+  EXPECT_EQ(host.Stop(SIGTERM), 0);
+  EXPECT_EQ(host.RestOfOutput(), "");
+  const std::vector<std::string> lines = harness.LogLines();
+  EXPECT_LE(lines.size(), static_cast<std::size_t>(kRepeatBurst) + 1);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("repeated"), std::string::npos) << lines.back();
 }
 
 TEST(HostProgram, ExplainsItsOptions) {

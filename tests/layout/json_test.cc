@@ -35,7 +35,7 @@ TEST(JsonRequestTest, RefusesWhatTheRequestDoesNotDescribe) {
       {WithSheet(R"(, "unit": "cm")"), "unit"},
       {WithSheet(R"(, "job": {"quantity": 1, "price": {"per_sheet": {"a": 1}}})"),
        "job.price.per_sheet"},                      // deeper than any request
-      {WithSheet(R"(, "bleed": 1e999)"), "bleed"},  // not finite
+      {WithSheet(R"(, "bleed": 1e999)"), "bleed"},  // beyond any double
       {"[1, 2]", ""},
       {std::string(100'000, '['), ""},
       {WithSheet(R"(, "margins": [[[{"left": 1}]]])"), "margins"},
@@ -66,6 +66,29 @@ TEST(JsonRequestTest, RefusesWhatTheRequestDoesNotDescribe) {
   for (const auto& [text, field] : cases) {
     EXPECT_EQ(FieldRefused(text), field) << text;
   }
+}
+
+// A number beyond any double is well-formed JSON, refused as out of range rather than as bad
+// JSON; and the codes that pages word in their own language.
+TEST(JsonRequestTest, RefusalsCarryTheirCodes) {
+  const std::pair<std::string, ErrorCode> cases[] = {
+      {WithSheet(R"(, "gutter": 1e309)"), ErrorCode::kOutOfRange},
+      {WithSheet(R"(, "gutter": -1)"), ErrorCode::kOutOfRange},
+      {WithSheet(R"(, "gutter": 1, "gutter": 1)"), ErrorCode::kRepeatedField},
+      {WithSheet(R"(, "gutter": "1")"), ErrorCode::kWrongType},
+      {WithSheet(R"(, "colour": 1)"), ErrorCode::kUnknownField},
+      {WithSheet(R"(, "cut": "laser")"), ErrorCode::kNotAChoice},
+      {WithSheet(" ]"), ErrorCode::kInvalidJson},
+      {R"({"sheet": {"length": 1092, "width": 787}})", ErrorCode::kRequired},
+  };
+  for (const auto& [text, code] : cases) {
+    const auto parsed = ParseRequest(text);
+    ASSERT_TRUE(std::holds_alternative<RequestError>(parsed)) << text;
+    EXPECT_EQ(std::get<RequestError>(parsed).code, code) << text;
+  }
+  const auto huge = ParseRequest(WithSheet(R"(, "gutter": 1e309)"));
+  EXPECT_EQ(std::get<RequestError>(huge).message, "is out of range");
+  EXPECT_EQ(std::get<RequestError>(huge).field, "gutter");
 }
 
 TEST(JsonRequestTest, ReadsLengthsToTheNearestMicrometreInEitherUnit) {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <thread>
 
-#include "host/gb2312.h"
+#include "runtime/gb2312.h"
 #include "pages/fuc.h"
 #include "runtime/errors.h"
 #include "tests/support/page_harness.h"

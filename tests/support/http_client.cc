@@ -112,6 +112,11 @@ HttpReply HttpConnection::Receive(bool head) {
   return reply;
 }
 
+bool HttpConnection::HasBytes(std::chrono::milliseconds wait) {
+  pollfd readable{.fd = fd_, .events = POLLIN};
+  return !buffered_.empty() || ::poll(&readable, 1, static_cast<int>(wait.count())) == 1;
+}
+
 bool HttpConnection::ClosedByServer(std::chrono::milliseconds wait) {
   pollfd readable{.fd = fd_, .events = POLLIN};
   if (::poll(&readable, 1, static_cast<int>(wait.count())) != 1) return false;

@@ -38,6 +38,8 @@ class HttpConnection {
   /// Reads one response; the body by Content-Length, or up to the close when there is none. A
   /// response to HEAD has no body.
   HttpReply Receive(bool head = false);
+  /// Whether any bytes (or the close) of an answer have arrived, waiting up to `wait`.
+  bool HasBytes(std::chrono::milliseconds wait = {});
   /// Waits up to `wait` for the server to close the connection; false when it stays open.
   bool ClosedByServer(std::chrono::milliseconds wait);
 

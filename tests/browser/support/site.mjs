@@ -77,10 +77,12 @@ export async function startHost() {
   };
 }
 
-/// Headless Chromium of the system, with a new profile that is removed on close.
-export async function launchBrowser() {
+/// Headless Chromium of the system, with a new profile that is removed on close; `options` are
+/// the context's own (e.g. { javaScriptEnabled: false }).
+export async function launchBrowser(options = {}) {
   const profile = mkdtempSync(path.join(tmpdir(), 'sheetora-browser-profile-'));
   const context = await chromium.launchPersistentContext(profile, {
+    ...options,
     executablePath: process.env.SHEETORA_CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
     viewport: { width: 1000, height: 700 },

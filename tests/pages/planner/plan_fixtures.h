@@ -2,7 +2,12 @@
 // checked against figures known in advance; and a counter of matches in the output.
 #pragma once
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,6 +42,26 @@ inline std::size_t Occurrences(const std::string& text, std::string_view needle)
   std::size_t n = 0;
   for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
   return n;
+}
+
+/// Runs a poppler tool on the PDF ("pdftotext -layout {} -") and answers what it printed; empty
+/// when the tool is missing, which fails the test: scripts/install-deps.sh --test installs it.
+inline std::string Poppler(const std::string& pdf, std::string command) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("planner-test-" + std::to_string(::getpid()) + ".pdf");
+  std::ofstream(file, std::ios::binary) << pdf;
+  std::string out;
+  std::string quoted = "'";
+  quoted.append(file.string()).append("'");
+  command.replace(command.find("{}"), 2, quoted).append(" 2>/dev/null");
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    ::pclose(pipe);
+  }
+  std::filesystem::remove(file);
+  return out;
 }
 
 /// 2 x 2 pieces of 45 x 30 on a 100 x 70 sheet with a 10 mm gripper and a 5 mm left margin.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 
 #include "layout/plan.h"
 #include "pages/planner/plan_pdf.h"
@@ -74,26 +75,6 @@ TEST(PlanSvg, DrawsBlocksInsteadOfPiecesBeyondFiveThousand) {
   EXPECT_LT(PlanPdf(request, huge, Chinese()).size(), 100'000u);
 }
 
-/// Runs a poppler tool on the PDF ("pdftotext -layout {} -") and answers what it printed; empty
-/// when the tool is missing, which fails the test: scripts/install-deps.sh --test installs it.
-std::string Poppler(const std::string& pdf, std::string command) {
-  const auto file = std::filesystem::temp_directory_path() /
-                    ("planner-test-" + std::to_string(::getpid()) + ".pdf");
-  std::ofstream(file, std::ios::binary) << pdf;
-  std::string out;
-  std::string quoted = "'";
-  quoted.append(file.string()).append("'");
-  command.replace(command.find("{}"), 2, quoted).append(" 2>/dev/null");
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      out.append(buffer, n);
-    ::pclose(pipe);
-  }
-  std::filesystem::remove(file);
-  return out;
-}
-
 TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
   const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer(), Chinese());
   const std::string text = Poppler(pdf, "pdftotext -layout {} -");
@@ -105,6 +86,24 @@ TEST(PlanPdf, HoldsTheFiguresAndTheCutListInTheChineseFont) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   }
   EXPECT_NE(Poppler(pdf, "pdffonts {}").find("WenQuanYiMicroHei"), std::string::npos);
+}
+
+// The English cut sheet in inches, as a reader of the PDF gets it: its words, its numbers in
+// inches, and its title.
+TEST(PlanPdf, SpeaksEnglishInInchesWithATitle) {
+  const std::string pdf = PlanPdf(HandMadeRequest(), HandMadeAnswer(), EnglishInInches());
+  const std::string text = Poppler(pdf, "pdftotext -layout {} -");
+  ASSERT_FALSE(text.empty()) << "pdftotext (poppler-utils) is needed";
+  for (const char* expected :
+       {"Cut sheet", "Press sheet 3.93701 × 2.75591 in", "Gripper 0.3937 in", "Ups: 4",
+        "Proven optimal", "Run sheets: 1,250 sheets", "Paper cost: 133.61", "Cut sequence",
+        "1. Whole sheet (3.93701 × 2.75591): horizontal cut 0.3937 in from the gripper edge"}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  }
+  EXPECT_EQ(text.find("mm"), std::string::npos) << text;
+  const std::string info = Poppler(pdf, "pdfinfo {}");
+  EXPECT_TRUE(std::regex_search(info, std::regex("Title: +Cut sheet\n"))) << info;
+  EXPECT_TRUE(std::regex_search(info, std::regex("Subject: +Press sheet 3.93701 "))) << info;
 }
 
 TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {

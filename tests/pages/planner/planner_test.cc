@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "host/http_server.h"
+#include "layout/json.h"
 #include "tests/pages/planner/plan_fixtures.h"
 #include "tests/support/http_client.h"
 #include "tests/support/page_harness.h"
@@ -69,6 +70,26 @@ TEST(PlannerQuery, ReadsLengthsInTheChosenUnitAndTheWholeJob) {
             std::tuple(5000, 5.0, 50, 1524000));
   EXPECT_EQ(std::tuple(job.grammage, job.price->per, job.price->amount),
             std::tuple(157.0, layout::PricePer::kSquareMetre, 6000.0));
+}
+
+// The form and the API read a length typed the same way to the same micrometre, halves away
+// from zero, from the decimals as written (0.5005 mm is 501 µm, not the 500 of its double).
+TEST(PlannerQuery, ReadsLengthsAsTheApiDoes) {
+  for (const std::string length :
+       {"0.5005", "21.0005", "1.0015", "2.1e1", "0.00049999", "9.9995", "12.3455", "0.0005"}) {
+    for (const std::string_view unit : {"mm", "in"}) {
+      SCOPED_TRACE(length + " " + std::string(unit));
+      const ParsedForm form = ParsePlannerQuery(
+          Q("unit=" + std::string(unit) + "&sheet=100x1" + length + "&piece=1x1&gutter=" + length));
+      const auto api = layout::ParseRequest(
+          R"({"unit": ")" + std::string(unit) + R"(", "sheet": {"length": 100, "width": 1)" +
+          length + R"(}, "piece": {"length": 1, "width": 1}, "gutter": )" + length + "}");
+      ASSERT_TRUE(form.request.has_value());
+      ASSERT_TRUE(std::holds_alternative<layout::Request>(api));
+      EXPECT_EQ(form.request->gutter, std::get<layout::Request>(api).gutter);
+      EXPECT_EQ(form.request->sheet.width, std::get<layout::Request>(api).sheet.width);
+    }
+  }
 }
 
 TEST(PlannerPage, ShowsTheAnswerTheFiguresAndTheCutList) {

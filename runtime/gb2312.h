@@ -1,4 +1,4 @@
-// Character set conversions at the host's edge: pages work in UTF-8, the site speaks GB2312.
+// Character set conversions at the edge: pages work in UTF-8, the site speaks GB2312.
 #pragma once
 
 #include <string>

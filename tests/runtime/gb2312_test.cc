@@ -1,4 +1,4 @@
-#include "host/gb2312.h"
+#include "runtime/gb2312.h"
 
 #include <gtest/gtest.h>
 
