@@ -2,6 +2,7 @@
 // machine, cut short by the time limit or a stop request (the answer then says it is incomplete).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -25,16 +26,23 @@ class Budget {
     }
     return !out_;
   }
-  /// Ends the work as the time limit does (a solver that stopped on its own clock).
-  void CutShort() { out_ = cut_short_ = true; }
+  /// Notes that a part of the work was cut short by the time limit (a search that stopped on
+  /// its own clock), which the answer then says; the rest goes on.
+  void NoteCutShort() { cut_short_ = true; }
   [[nodiscard]] bool out() const { return out_; }
   /// The time limit or a stop request ended the work, rather than its step count.
   [[nodiscard]] bool cut_short() const { return cut_short_; }
   [[nodiscard]] std::int64_t left() const { return left_; }
   [[nodiscard]] const Limits& limits() const { return limits_; }
 
-  /// A part of the remaining steps for one stage; what it leaves unspent is not returned.
-  Budget Share(std::int64_t steps) const { return {steps < left_ ? steps : left_, limits_}; }
+  /// A part of the remaining steps for one stage, due by `deadline` at the latest; what it
+  /// leaves unspent is not returned.
+  [[nodiscard]] Budget Share(std::int64_t steps,
+                             Clock::time_point deadline = Clock::time_point::max()) const {
+    Limits limits = limits_;
+    limits.deadline = std::min(limits.deadline, deadline);
+    return {std::min(steps, left_), std::move(limits)};
+  }
   /// Charges a stage's spending (and its being cut short) to this budget.
   void Absorb(const Budget& part, std::int64_t given) {
     Spend(given - part.left_);

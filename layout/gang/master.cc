@@ -1,5 +1,6 @@
 #include "layout/gang/master.h"
 
+#include <CbcHeuristic.hpp>
 #include <CbcModel.hpp>
 #include <ClpSimplex.hpp>
 #include <CoinPackedMatrix.hpp>
@@ -161,6 +162,8 @@ Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<P
     }
     // The quick pricing found nothing: the exact one either finds a pattern or proves none.
     double best_value = 0;
+    // The exact pricing only while it can finish well within what is left.
+    if (exact != nullptr && exact->Cost() > budget.left()) exact = nullptr;
     if (exact != nullptr) {
       std::optional<Pattern> found = exact->Solve(values, budget);
       if (!found) break;
@@ -201,6 +204,7 @@ double RoundBound(double relaxation, const Costs& costs) {
 
 std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const Costs& costs,
                                                      const std::vector<Pattern>& pool,
+                                                     const std::vector<std::int64_t>& start,
                                                      Budget& budget) {
   const int n = model.items(), m = static_cast<int>(pool.size());
   // Columns: runs of each pattern, then whether it is used.
@@ -243,13 +247,26 @@ std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const C
   CbcModel cbc(solver);
   cbc.setLogLevel(0);
   cbc.messageHandler()->setLogLevel(0);
+  // Rounding finds plans early; the caller's plan is the one to beat.
+  CbcRounding rounding(cbc);
+  cbc.addHeuristic(&rounding);
+  if (std::any_of(start.begin(), start.end(), [](std::int64_t r) { return r > 0; })) {
+    std::vector<double> known(static_cast<std::size_t>(2 * m), 0.0);
+    double value = 0;
+    for (int p = 0; p < m; ++p) {
+      if (start[p] == 0) continue;
+      known[p] = static_cast<double>(start[p]), known[m + p] = 1;
+      value += known[p] + objective[m + p];
+    }
+    cbc.setBestSolution(known.data(), 2 * m, value, true);
+  }
   // The node count keeps the plan the same on any machine; the clock only cuts it short.
-  constexpr int kNodes = 3000;
+  constexpr int kNodes = 2000;
   cbc.setMaximumNodes(kNodes);
   cbc.setMaximumSeconds(std::max(Seconds(budget), 0.001));
   cbc.branchAndBound();
   budget.Spend(static_cast<std::int64_t>(cbc.getNodeCount()) * 2000);
-  if (cbc.maximumSecondsReached()) budget.CutShort();
+  if (cbc.maximumSecondsReached()) budget.NoteCutShort();
   const double* solution = cbc.bestSolution();
   if (solution == nullptr) return std::nullopt;
   std::vector<std::int64_t> runs(static_cast<std::size_t>(m));

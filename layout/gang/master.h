@@ -37,10 +37,12 @@ struct Relaxation {
 Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<Pattern> start,
                            GuillotineKnapsack* exact, Budget& budget);
 
-/// The cost of the best plan over `pool`: runs per pattern (0: unused), from an integer
-/// programme with `max_layouts` and the per-layout cost; nullopt when it found none.
+/// The best plan over `pool`: runs per pattern (0: unused), from an integer programme with
+/// `max_layouts` and the per-layout cost, starting from the plan `start` (all 0: none); nullopt
+/// when it found none.
 std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const Costs& costs,
                                                      const std::vector<Pattern>& pool,
+                                                     const std::vector<std::int64_t>& start,
                                                      Budget& budget);
 
 /// The least cost a plan can have, given a lower bound on the relaxation's value: the sheets

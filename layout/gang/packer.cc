@@ -20,13 +20,15 @@ std::optional<CellBlock> BlockFor(const Shape& shape, int s, const Rect& free, s
   if (most_columns == 0 || most_rows == 0) return std::nullopt;
   std::int64_t columns = most_columns, rows = most_rows;
   if (most_columns * most_rows >= left) {
-    // Full rows or full columns, whichever leaves fewer spare cells.
+    // Full rows or full columns, whichever takes fewer cells.
     const std::int64_t by_rows = (left + most_columns - 1) / most_columns;
     const std::int64_t by_columns = (left + most_rows - 1) / most_rows;
-    if (most_columns * by_rows <= by_columns * most_rows) {
-      rows = by_rows;
+    const std::int64_t row_width = (left + by_rows - 1) / by_rows;
+    const std::int64_t column_height = (left + by_columns - 1) / by_columns;
+    if (row_width * by_rows <= by_columns * column_height) {
+      columns = row_width, rows = by_rows;
     } else {
-      columns = by_columns;
+      columns = by_columns, rows = column_height;
     }
   }
   return CellBlock{.shape = s, .x = free.x, .y = free.y, .columns = columns, .rows = rows};
@@ -39,7 +41,8 @@ std::optional<Pattern> PackInOrder(const Model& model, const std::vector<std::in
   std::vector<std::int64_t> left = counts;
   for (const int item : order) {
     while (left[item] > 0) {
-      if (!budget.Spend(static_cast<std::int64_t>(free.size()) * 2 + 1)) return std::nullopt;
+      // Each free rectangle is tried with each shape, then kept sorted.
+      if (!budget.Spend(static_cast<std::int64_t>(free.size()) * 16 + 1)) return std::nullopt;
       // The block that places the most of what is left, then wastes least of its rectangle.
       std::optional<Placement> best;
       for (int f = 0; f < std::ssize(free); ++f) {
@@ -84,6 +87,44 @@ std::optional<Pattern> PackInOrder(const Model& model, const std::vector<std::in
   return MakePattern(model, std::move(blocks));
 }
 
+/// Shelves across the sheet, the lowest way round of each piece, the tallest first; each shelf
+/// filled left to right, the pieces of one item side by side as one row block.
+std::optional<Pattern> PackShelves(const Model& model, const std::vector<std::int64_t>& counts,
+                                   Budget& budget) {
+  std::vector<int> lowest(static_cast<std::size_t>(model.items()), -1);
+  for (int s = 0; s < std::ssize(model.shapes); ++s) {
+    const Shape& shape = model.shapes[s];
+    int& best = lowest[shape.item];
+    if (shape.x <= model.X && (best < 0 || shape.y < model.shapes[best].y)) best = s;
+  }
+  std::vector<int> order;
+  for (int i = 0; i < model.items(); ++i) {
+    if (counts[i] == 0) continue;
+    if (lowest[i] < 0) return std::nullopt;
+    order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return model.shapes[lowest[a]].y > model.shapes[lowest[b]].y;
+  });
+  std::vector<CellBlock> blocks;
+  Micrometres shelf_y = 0, shelf_height = 0, x = 0;
+  for (const int item : order) {
+    const Shape& shape = model.shapes[lowest[item]];
+    for (std::int64_t left = counts[item]; left > 0;) {
+      if (!budget.Spend(1)) return std::nullopt;
+      if (x + shape.x > model.X) shelf_y += shelf_height, shelf_height = 0, x = 0;
+      if (shelf_height == 0) shelf_height = shape.y;
+      if (shelf_y + shelf_height > model.Y) return std::nullopt;
+      const std::int64_t columns = std::min(left, (model.X - x) / shape.x);
+      blocks.push_back(
+          {.shape = lowest[item], .x = x, .y = shelf_y, .columns = columns, .rows = 1});
+      x += columns * shape.x;
+      left -= columns;
+    }
+  }
+  return MakePattern(model, std::move(blocks));
+}
+
 }  // namespace
 
 std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int64_t>& counts,
@@ -110,6 +151,7 @@ std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int
                    [&](int a, int b) { return longest(a) > longest(b); });
   std::stable_sort(orders[2].begin(), orders[2].end(),
                    [&](int a, int b) { return counts[a] > counts[b]; });
+  if (auto shelves = PackShelves(model, counts, budget)) return shelves;
   for (const auto& order : orders) {
     for (const bool split_long : {true, false}) {
       if (auto found = PackInOrder(model, counts, order, split_long, budget)) return found;

@@ -1,6 +1,6 @@
 // Sheet layouts that hold at least a given number of pieces of each item: the fit check of the
-// single-layout search. Blocks of one item go into free rectangles that are split by straight
-// cuts, so every layout found comes apart by guillotine cuts.
+// single-layout search. Shelves across the sheet, or blocks of one item in free rectangles split
+// by straight cuts: every layout found comes apart by guillotine cuts.
 #pragma once
 
 #include <cstdint>

@@ -22,7 +22,7 @@ namespace {
 
 /// The steps a plan may take: they bound its work alike on every machine (about a second of
 /// this machine's time); the time limit only cuts them short.
-constexpr std::int64_t kPlanSteps = 400'000'000;
+constexpr std::int64_t kPlanSteps = 160'000'000;
 /// The largest table of the exact guillotine pricing.
 constexpr std::int64_t kMaxPricingCells = 400'000;
 /// Cut programs beyond this many pieces are too long for anyone to follow.
@@ -152,7 +152,7 @@ bool Better(const Model& model, const Costs& costs, const Candidate& a, const Ca
 }
 
 /// Each item's best layout on its own, from the single-piece engine.
-Pattern AloneLayout(const Model& model, int item, Budget& budget) {
+Pattern AloneLayout(const Model& model, int item, Clock::time_point due, Budget& budget) {
   std::vector<int> shapes;
   for (int s = 0; s < std::ssize(model.shapes); ++s) {
     if (model.shapes[s].item == item) shapes.push_back(s);
@@ -169,8 +169,9 @@ Pattern AloneLayout(const Model& model, int item, Budget& budget) {
                                                  : first.turned ? Orientation::kTurned
                                                                 : Orientation::kUpright,
                                   .cut = model.cut,
-                                  .limits = budget.limits()});
-  if (!packed.complete) budget.CutShort();
+                                  .limits = {.deadline = std::min(due, budget.limits().deadline),
+                                             .stop = budget.limits().stop}});
+  if (!packed.complete) budget.NoteCutShort();
   std::vector<CellBlock> blocks;
   for (const Block& b : packed.blocks) {
     // A square item has one shape, whichever way the packing laid it.
@@ -273,7 +274,7 @@ GangPaperAnswer PaperOf(const GangRequest& request, std::int64_t press_sheets, B
                                   .price = request.paper->price}};
   // One press sheet per "piece": the job's parent sheets, weight and cost are the plan's.
   const PackResult per_parent = PressSheetsPerParent(sheets, budget.limits());
-  if (!per_parent.complete) budget.CutShort();
+  if (!per_parent.complete) budget.NoteCutShort();
   const JobAnswer job = PlanJob(sheets, 1, per_parent.ups);
   GangPaperAnswer paper{.error = job.error,
                         .per_parent = job.per_parent,
@@ -334,7 +335,9 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   // Starting patterns: each item alone, and single-layout gangs of neighbours by quantity.
   std::vector<Pattern> start_pool;
   for (int i = 0; i < n; ++i) {
-    start_pool.push_back(AloneLayout(model, i, budget));
+    // The die-cut searches are the slow ones: all of them together get a quarter of the time.
+    start_pool.push_back(
+        AloneLayout(model, i, start + (deadline - start) * (i + 1) / (4 * n), budget));
   }
   std::optional<Candidate> best;
   const auto consider = [&](Candidate plan) {
@@ -362,23 +365,37 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
     budget.Absorb(groups, given);
   }
 
-  std::optional<GuillotineKnapsack> exact;
-  if (model.cut == CutMode::kGuillotine) exact = GuillotineKnapsack::Build(model, kMaxPricingCells);
-  Relaxation relaxation =
-      SolveRelaxation(model, costs, start_pool, exact ? &*exact : nullptr, budget);
-  if (auto runs = IntegerPlan(model, costs, relaxation.pool, budget)) {
-    consider(FromRuns(relaxation.pool, *runs));
-  }
   // Each item alone on its best layout, when the layouts allowed are enough.
   if (n <= costs.max_layouts) {
     Candidate alone;
     for (int i = 0; i < n; ++i) {
-      alone.patterns.push_back(relaxation.pool[i]);
-      alone.runs.push_back(UsefulRuns(model, relaxation.pool[i]));
+      alone.patterns.push_back(start_pool[i]);
+      alone.runs.push_back(UsefulRuns(model, start_pool[i]));
     }
     consider(std::move(alone));
   }
 
+  std::optional<GuillotineKnapsack> exact;
+  if (model.cut == CutMode::kGuillotine) exact = GuillotineKnapsack::Build(model, kMaxPricingCells);
+  // The relaxation leaves the integer plan a third of the steps and of the time.
+  Budget relax = budget.Share(budget.left() * 2 / 3, start + (deadline - start) * 2 / 3);
+  const std::int64_t relax_given = relax.left();
+  Relaxation relaxation =
+      SolveRelaxation(model, costs, start_pool, exact ? &*exact : nullptr, relax);
+  budget.Absorb(relax, relax_given);
+  // The integer programme starts from the best plan so far, when its layouts are in the pool.
+  std::vector<std::int64_t> start_runs(relaxation.pool.size(), 0);
+  for (std::size_t p = 0; best && p < best->patterns.size(); ++p) {
+    const auto at = std::find(relaxation.pool.begin(), relaxation.pool.end(), best->patterns[p]);
+    if (at == relaxation.pool.end()) {
+      std::fill(start_runs.begin(), start_runs.end(), 0);
+      break;
+    }
+    start_runs[at - relaxation.pool.begin()] += best->runs[p];
+  }
+  if (auto runs = IntegerPlan(model, costs, relaxation.pool, start_runs, budget)) {
+    consider(FromRuns(relaxation.pool, *runs));
+  }
   GangAnswer answer;
   if (best) {
     std::int64_t press = 0;

@@ -24,6 +24,7 @@ enum class Msg : std::uint16_t {
   kSubmit,
   kLanguageSwitch,  ///< the switch's accessible name
   kSkipToResult,
+  kRowNumber,  ///< the head of a table's column of row numbers, for screen readers
   kGroupSheet,
   kGroupLayout,
   kGroupJob,

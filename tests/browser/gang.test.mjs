@@ -14,12 +14,15 @@ const it = site.it;
 const kTwoJobs =
   'gang?sheet=700+x+500&gripper=10&job=A4&size=210x297&qty=1000&job=A6&size=148%C3%97105&qty=3000';
 
+// Planning a gang takes seconds where the other pages take milliseconds, more on a busy machine.
+const kPlanning = { timeout: 60_000 };
+
 async function open(page, query) {
-  return (await page.goto(site.host.url(query))).status();
+  return (await page.goto(site.host.url(query), kPlanning)).status();
 }
 const text = (page, selector) => page.locator(selector).innerText();
 const submit = (page, url) =>
-  Promise.all([page.waitForURL(url), page.locator('#gang-form button[type=submit]').click()]);
+  Promise.all([page.waitForURL(url, kPlanning), page.locator('#gang-form button[type=submit]').click(kPlanning)]);
 const count = (figure) => Number(figure.replace(/[^\d.]/g, ''));
 
 it('round-trips the form through its URL and shows each job and layout', async (page) => {
@@ -96,14 +99,17 @@ it('takes a dozen jobs without script', async () => {
   const browser = await launchBrowser({ javaScriptEnabled: false });
   try {
     const page = await browser.context.newPage();
-    await page.goto(site.host.url('gang?sheet=1092x787'));
+    await page.goto(site.host.url('gang?sheet=1092x787'), kPlanning);
     assert.ok(await page.locator('#add-row').isHidden());
     for (let row = 0; row < 12; row++) {
       await page.locator(`#f-job-${row}`).fill(`J${row + 1}`);
       await page.locator(`#f-size-${row}`).fill(`${60 + 10 * row}x${40 + 5 * row}`);
       await page.locator(`#f-qty-${row}`).fill(String(500 * (row + 1)));
     }
-    await Promise.all([page.waitForURL(/J12/), page.locator('#gang-form button[type=submit]').click()]);
+    await Promise.all([
+      page.waitForURL(/J12/, kPlanning),
+      page.locator('#gang-form button[type=submit]').click(kPlanning),
+    ]);
     assert.equal(await page.locator('#job-table tbody tr').count(), 12);
     assert.equal(await page.locator('#job-table tr[data-item="11"] .name').innerText(), 'J12');
     await keepScreenshot(page, 'gang-dozen-no-script');
@@ -138,7 +144,7 @@ it('prints a page of figures, then a page a layout', async (page) => {
   const layouts = count(await text(page, '#layouts'));
   const sheets = await text(page, '#sheets');
   const href = await page.locator('a[href^="/gang.pdf"]').getAttribute('href');
-  const response = await page.request.get(site.host.url(href.slice(1)));
+  const response = await page.request.get(site.host.url(href.slice(1)), kPlanning);
   assert.equal(response.status(), 200);
   assert.equal(response.headers()['content-type'], 'application/pdf');
   const dir = mkdtempSync(path.join(tmpdir(), 'sheetora-gang-pdf-'));

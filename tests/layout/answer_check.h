@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "layout/gang/gang.h"
 #include "layout/layout.h"
 
 namespace sheetora::layout::testing {
@@ -18,5 +19,12 @@ std::vector<std::string> CheckAnswer(const Request& request, const Answer& answe
 /// The faults of a cut program alone for a sheet and its blocks' trim rectangles.
 std::vector<std::string> CheckCuts(const Request& request, const std::vector<Block>& blocks,
                                    const std::vector<CutNode>& cuts);
+
+/// Every fault of a gang plan for its request: each layout's pieces as CheckAnswer checks one
+/// layout's (each item with its own sides, bleed and grain), its cut program with every piece
+/// leaf naming its item, and the plan's arithmetic worked out again here: pieces produced, run
+/// and press sheets, cost, the layouts allowed, the bound at most the cost and the proof.
+std::vector<std::string> CheckGangAnswer(const gang::GangRequest& request,
+                                         const gang::GangAnswer& answer);
 
 }  // namespace sheetora::layout::testing

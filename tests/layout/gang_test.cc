@@ -1,0 +1,347 @@
+// The gang planner: its pricing against brute force, its plans against the brute-force optimum
+// of small requests and the geometry check, its bound against every plan, and its refusals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+
+#include "layout/gang/gang_api.h"
+#include "layout/gang/gang_json.h"
+#include "layout/gang/model.h"
+#include "layout/gang/pricing.h"
+#include "layout/gang/single.h"
+#include "layout/plan.h"
+#include "tests/layout/answer_check.h"
+
+namespace sheetora::layout::gang {
+namespace {
+
+using Counts = std::vector<std::int64_t>;
+
+constexpr Micrometres kMm = kMicrometresPerMm;
+
+std::string Named(std::string prefix, int i) { return prefix.append(std::to_string(i)); }
+
+class Random {
+ public:
+  explicit Random(unsigned seed) : engine_(seed) {}
+  std::int64_t Between(std::int64_t low, std::int64_t high) {
+    return std::uniform_int_distribution<std::int64_t>(low, high)(engine_);
+  }
+
+ private:
+  std::mt19937_64 engine_;
+};
+
+/// A small request in whole millimetres without bleed, gutter or margins, so that brute force
+/// over every millimetre is exact.
+GangRequest SmallRequest(Random& random, int items, std::int64_t most_quantity) {
+  GangRequest r{.sheet = {random.Between(6, 16) * kMm, random.Between(6, 16) * kMm},
+                .max_layouts = kMaxLayouts};
+  for (int i = 0; i < items; ++i) {
+    const Grain grains[] = {Grain::kAny, Grain::kAny, Grain::kLength, Grain::kWidth};
+    r.items.push_back({.id = Named("j", i),
+                       .piece = {random.Between(2, 7) * kMm, random.Between(2, 7) * kMm},
+                       .quantity = random.Between(1, most_quantity),
+                       .grain = grains[random.Between(0, 3)]});
+  }
+  return r;
+}
+
+/// Every count vector of a guillotine layout in a w x h rectangle (in mm), kept to those no
+/// other vector dominates: the rectangle holds one piece, or is cut in two at any millimetre.
+class BruteForce {
+ public:
+  explicit BruteForce(const GangRequest& r) : items_(r.items.size()) {
+    for (std::size_t i = 0; i < r.items.size(); ++i) {
+      const GangItem& item = r.items[i];
+      const std::int64_t l = item.piece.length / kMm, w = item.piece.width / kMm;
+      if (item.grain != Grain::kWidth) shapes_.push_back({static_cast<int>(i), l, w});
+      if (item.grain != Grain::kLength) shapes_.push_back({static_cast<int>(i), w, l});
+    }
+  }
+
+  const std::set<Counts>& Patterns(std::int64_t w, std::int64_t h) {
+    const auto key = std::pair(w, h);
+    if (auto found = memo_.find(key); found != memo_.end()) return found->second;
+    std::set<Counts> all{Counts(items_, 0)};
+    for (const auto& [item, x, y] : shapes_) {
+      if (x <= w && y <= h) {
+        Counts one(items_, 0);
+        one[item] = 1;
+        all.insert(one);
+      }
+    }
+    const auto combine = [&](const std::set<Counts>& a, const std::set<Counts>& b) {
+      for (const Counts& u : a) {
+        for (const Counts& v : b) {
+          Counts sum(items_);
+          for (std::size_t i = 0; i < items_; ++i) sum[i] = u[i] + v[i];
+          all.insert(sum);
+        }
+      }
+    };
+    for (std::int64_t c = 1; c < w; ++c) combine(Patterns(c, h), Patterns(w - c, h));
+    for (std::int64_t c = 1; c < h; ++c) combine(Patterns(w, c), Patterns(w, h - c));
+    return memo_[key] = Maximal(all);
+  }
+
+ private:
+  static std::set<Counts> Maximal(const std::set<Counts>& all) {
+    std::set<Counts> kept;
+    for (const Counts& u : all) {
+      const bool dominated = std::any_of(all.begin(), all.end(), [&](const Counts& v) {
+        if (v == u) return false;
+        for (std::size_t i = 0; i < u.size(); ++i) {
+          if (v[i] < u[i]) return false;
+        }
+        return true;
+      });
+      if (!dominated) kept.insert(u);
+    }
+    return kept;
+  }
+
+  std::size_t items_;
+  std::vector<std::tuple<int, std::int64_t, std::int64_t>> shapes_;
+  std::map<std::pair<std::int64_t, std::int64_t>, std::set<Counts>> memo_;
+};
+
+/// The fewest sheets that meet every quantity with the patterns, by dynamic programming over the
+/// quantities still to make.
+std::int64_t FewestSheets(const std::set<Counts>& patterns, const Counts& quantity) {
+  std::map<Counts, std::int64_t> memo;
+  const auto solve = [&](const auto& self, const Counts& left) -> std::int64_t {
+    if (std::all_of(left.begin(), left.end(), [](std::int64_t q) { return q <= 0; })) return 0;
+    if (auto found = memo.find(left); found != memo.end()) return found->second;
+    std::int64_t best = 1'000'000;
+    for (const Counts& p : patterns) {
+      Counts next(left.size());
+      bool helps = false;
+      for (std::size_t i = 0; i < left.size(); ++i) {
+        next[i] = std::max<std::int64_t>(0, left[i] - p[i]);
+        helps = helps || next[i] < left[i];
+      }
+      if (helps) best = std::min(best, 1 + self(self, next));
+    }
+    return memo[left] = best;
+  };
+  return solve(solve, quantity);
+}
+
+TEST(GangPricingTest, GuillotineKnapsackFindsTheBruteForceOptimum) {
+  Random random(7);
+  for (int round = 0; round < 150; ++round) {
+    const GangRequest request = SmallRequest(random, static_cast<int>(random.Between(1, 3)), 1);
+    const Model model = Reduce(request);
+    if (Validate(request)) continue;
+    std::vector<double> values;
+    for (std::size_t i = 0; i < request.items.size(); ++i) {
+      values.push_back(static_cast<double>(random.Between(1, 100)) / 37);
+    }
+    auto knapsack = GuillotineKnapsack::Build(model, 1'000'000);
+    ASSERT_TRUE(knapsack);
+    Budget budget(1'000'000'000, {});
+    const std::optional<Pattern> found = knapsack->Solve(values, budget);
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(Fits(model, found->blocks));
+    double best = 0;
+    BruteForce brute(request);
+    for (const Counts& p : brute.Patterns(request.sheet.length / kMm, request.sheet.width / kMm)) {
+      double v = 0;
+      for (std::size_t i = 0; i < p.size(); ++i) v += values[i] * static_cast<double>(p[i]);
+      best = std::max(best, v);
+    }
+    EXPECT_NEAR(Value(*found, values), best, 1e-9) << "round " << round;
+  }
+}
+
+/// Plans of small requests: sound by the geometry check, the bound never above the optimum that
+/// brute force finds, and the plan at it nearly always.
+TEST(GangPlanTest, SmallPlansAgainstTheBruteForceOptimum) {
+  Random random(11);
+  int planned = 0, at_optimum = 0;
+  for (int round = 0; round < 200; ++round) {
+    const GangRequest request = SmallRequest(random, static_cast<int>(random.Between(1, 3)), 6);
+    if (Validate(request)) continue;
+    const GangAnswer answer = Plan(request);
+    const std::vector<std::string> faults = testing::CheckGangAnswer(request, answer);
+    ASSERT_TRUE(faults.empty()) << "round " << round << ": " << faults.front();
+    Counts quantity;
+    for (const GangItem& item : request.items) quantity.push_back(item.quantity);
+    BruteForce brute(request);
+    const std::int64_t optimum = FewestSheets(
+        brute.Patterns(request.sheet.length / kMm, request.sheet.width / kMm), quantity);
+    EXPECT_LE(answer.bound, static_cast<double>(optimum)) << "round " << round;
+    EXPECT_GE(answer.cost, static_cast<double>(optimum)) << "round " << round;
+    ++planned;
+    at_optimum += answer.cost == static_cast<double>(optimum) ? 1 : 0;
+  }
+  EXPECT_GT(planned, 150);
+  EXPECT_GE(at_optimum * 10, planned * 9) << at_optimum << " of " << planned << " at the optimum";
+}
+
+/// Random print-shop requests with every option: sound plans, the bound at most the cost (and
+/// at most the cost of each item alone on its best layout), layouts within the limit.
+TEST(GangPlanTest, RandomRequestsGiveSoundPlansAndValidBounds) {
+  Random random(23);
+  for (int round = 0; round < 60; ++round) {
+    GangRequest r{
+        .sheet = {random.Between(300, 1020) * kMm, random.Between(250, 720) * kMm},
+        .margins = {.gripper = random.Between(0, 12) * kMm, .left = random.Between(0, 5) * kMm},
+        .gutter = random.Between(0, 1) * random.Between(0, 4) * kMm,
+        .bleed = random.Between(0, 1) * 3 * kMm,
+        .cut = random.Between(0, 3) == 0 ? CutMode::kDie : CutMode::kGuillotine,
+        .max_layouts = static_cast<int>(random.Between(1, 4)),
+        .makeready = random.Between(0, 1) * random.Between(0, 50),
+        .setup_sheets = static_cast<double>(random.Between(0, 1) * random.Between(0, 40)) / 2,
+        .overs_percent = static_cast<double>(random.Between(0, 30)) / 10,
+        .time_limit_ms = 60'000};
+    const int items = static_cast<int>(random.Between(1, 6));
+    for (int i = 0; i < items; ++i) {
+      r.items.push_back(
+          {.id = Named("job ", i),
+           .piece = {random.Between(40, 300) * kMm, random.Between(30, 220) * kMm},
+           .quantity = random.Between(250, 20'000),
+           .bleed = random.Between(0, 2) == 0 ? std::optional<Micrometres>(2 * kMm) : std::nullopt,
+           .grain = random.Between(0, 2) == 0 ? Grain::kLength : Grain::kAny});
+    }
+    if (Validate(r)) continue;
+    const GangAnswer answer = Plan(r);
+    if (answer.layouts.empty()) {
+      EXPECT_LT(r.max_layouts, items) << "round " << round << ": no plan";
+      continue;
+    }
+    const std::vector<std::string> faults = testing::CheckGangAnswer(r, answer);
+    ASSERT_TRUE(faults.empty()) << "round " << round << ": " << faults.front();
+    EXPECT_TRUE(answer.complete);
+    // Each item alone on the engine's best layout is a plan too, when the layouts allow it.
+    if (items <= r.max_layouts) {
+      double alone = 0;
+      for (const GangItem& item : r.items) {
+        const Answer single = layout::Plan({.sheet = r.sheet,
+                                            .piece = item.piece,
+                                            .bleed = item.bleed.value_or(r.bleed),
+                                            .gutter = r.gutter,
+                                            .margins = r.margins,
+                                            .grain = item.grain,
+                                            .cut = r.cut});
+        alone += static_cast<double>((item.quantity + single.ups - 1) / single.ups) +
+                 static_cast<double>(r.makeready) + r.setup_sheets;
+      }
+      EXPECT_LE(answer.bound, alone + 1e-9) << "round " << round;
+      EXPECT_LE(answer.cost, alone + 1e-9) << "round " << round;
+    }
+  }
+}
+
+TEST(GangPlanTest, OneLayoutRunsUntilTheLastQuantityIsMet) {
+  Random random(5);
+  for (int round = 0; round < 40; ++round) {
+    GangRequest r{.sheet = {1020 * kMm, 720 * kMm}, .bleed = 3 * kMm, .max_layouts = 1};
+    const int items = static_cast<int>(random.Between(2, 12));
+    for (int i = 0; i < items; ++i) {
+      r.items.push_back({.id = std::to_string(i),
+                         .piece = {random.Between(50, 150) * kMm, random.Between(40, 100) * kMm},
+                         .quantity = random.Between(250, 50'000)});
+    }
+    const GangAnswer answer = Plan(r);
+    ASSERT_EQ(answer.layouts.size(), 1u) << "round " << round;
+    const std::vector<std::string> faults = testing::CheckGangAnswer(r, answer);
+    ASSERT_TRUE(faults.empty()) << faults.front();
+    std::vector<int> all(static_cast<std::size_t>(items));
+    for (int i = 0; i < items; ++i) all[i] = i;
+    const std::int64_t least = SingleRunBound(Reduce(r), all);
+    EXPECT_GE(answer.layouts[0].runs, least);
+    EXPECT_GE(answer.bound, static_cast<double>(least));
+  }
+}
+
+TEST(GangPlanTest, OneItemIsPlannedAsTheEngineLaysItOut) {
+  const GangRequest r{.sheet = {1092 * kMm, 787 * kMm},
+                      .items = {{.id = "a5", .piece = {210 * kMm, 140 * kMm}, .quantity = 10'000}},
+                      .makeready = 30};
+  const Answer single = layout::Plan({.sheet = r.sheet, .piece = r.items[0].piece});
+  ASSERT_EQ(single.proof, Proof::kOptimal);
+  const std::int64_t sheets = (10'000 + single.ups - 1) / single.ups;
+  const GangAnswer answer = Plan(r);
+  ASSERT_TRUE(testing::CheckGangAnswer(r, answer).empty());
+  EXPECT_EQ(answer.sheets, sheets);
+  EXPECT_EQ(answer.cost, static_cast<double>(sheets + 30));
+  EXPECT_EQ(answer.bound, answer.cost);
+  EXPECT_EQ(answer.proof, Proof::kOptimal);
+}
+
+TEST(GangApiTest, RefusesBadInputNamingTheField) {
+  const std::string sheet = R"("sheet": {"length": 700, "width": 500})";
+  const auto item = [](const std::string& id, const std::string& rest) {
+    return R"({"id": ")" + id + R"(", "length": 90, "width": 50, "quantity": 100)" + rest + "}";
+  };
+  std::string many;
+  for (int i = 0; i <= 200; ++i) many.append(i ? "," : "").append(item(Named("i", i), ""));
+  const std::pair<std::string, std::string> cases[] = {
+      {"{" + sheet + R"(, "items": []})", "items"},
+      {"{" + sheet + R"(, "items": [)" + many + "]}", "items"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") + "," + item("a", "") + "]}", "items[1].id"},
+      {"{" + sheet + R"(, "items": [)" + item("", "") + "]}", "items[0].id"},
+      {"{" + sheet + R"(, "items": [)" + item(std::string(65, 'x'), "") + "]}", "items[0].id"},
+      {"{" + sheet + R"(, "items": [{"id": "q", "length": 90, "width": 50, "quantity": 1.5}]})",
+       "items[0].quantity"},
+      {"{" + sheet + R"(, "items": [{"id": "q", "length": 90, "width": 50, "quantity": 0}]})",
+       "items[0].quantity"},
+      {"{" + sheet +
+           R"(, "items": [{"id": "q", "length": 90, "width": 50, "quantity": 1000000001}]})",
+       "items[0].quantity"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") + "," + item("b", R"(, "extra": 1)") + "]}",
+       "items[1].extra"},
+      {"{" + sheet + R"(, "items": [{"id": "big", "length": 600, "width": 600, "quantity": 1}]})",
+       "items[0].length"},
+      {"{" + sheet +
+           R"(, "items": [{"id": "g", "length": 600, "width": 100, "quantity": 1, "grain": "width"}]})",
+       "items[0].length"},
+      {"{" + sheet + R"(, "items": [)" + item("a", R"(, "bleed": -1)") + "]}", "items[0].bleed"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") + R"(], "max_layouts": 0})", "max_layouts"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") + R"(], "max_layouts": 51})", "max_layouts"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") + R"(], "setup_sheets": -1})",
+       "setup_sheets"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") + R"(], "overs": 101})", "overs"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") + R"(], "time_limit_ms": 60001})",
+       "time_limit_ms"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") +
+           R"(], "paper": {"price": {"per_tonne": 5}}})",
+       "paper.grammage"},
+      {"{" + sheet + R"(, "items": [)" + item("a", "") +
+           R"(], "piece": {"length": 1, "width": 1}})",
+       "piece"},
+      {R"({"items": [)" + item("a", "") + "]}", "sheet"},
+  };
+  for (const auto& [body, field] : cases) {
+    const ApiAnswer answer = HandleGangRequest(body);
+    EXPECT_EQ(answer.status, 400) << body;
+    EXPECT_NE(answer.body.find(R"("field":")" + field + "\"}"), std::string::npos)
+        << field << ": " << answer.body;
+  }
+}
+
+TEST(GangApiTest, AnswersTheSameBytesButElapsedTimeAndRefusesOtherMethods) {
+  const std::string body = R"({"sheet": {"length": 720, "width": 520}, "unit": "mm", "bleed": 2,
+      "margins": {"gripper": 10}, "gutter": 2, "makeready": 20, "setup_sheets": 5.5, "overs": 2.5,
+      "paper": {"parent": {"length": 1440, "width": 1040}, "grammage": 150, "price": {"per_tonne": 900}},
+      "items": [{"id": "cards", "length": 90, "width": 55, "quantity": 4000, "grain": "length"},
+                {"id": "flyers", "length": 210, "width": 99, "quantity": 1500, "bleed": 3}]})";
+  const ApiAnswer first = HandleGangRequest(body);
+  ASSERT_EQ(first.status, 200) << first.body;
+  const auto strip = [](std::string text) { return text.substr(0, text.find("\"elapsed_ms\"")); };
+  EXPECT_EQ(strip(first.body), strip(HandleGangRequest(body).body));
+  for (const char* key :
+       {R"("item":"cards")", R"("paper":{"per_parent":4,)", R"("complete":true)"}) {
+    EXPECT_NE(first.body.find(key), std::string::npos) << key << " in " << first.body;
+  }
+  EXPECT_EQ(GangEndpoint("GET", body).status, 405);
+  EXPECT_EQ(HandleGangRequest(std::string(kMaxRequestBytes + 1, ' ')).status, 413);
+}
+
+}  // namespace
+}  // namespace sheetora::layout::gang
