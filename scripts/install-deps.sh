@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libmicrohttpd-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev libcairo2-dev coinor-libclp-dev coinor-libcbc-dev
-          fonts-wqy-microhei)
+          fonts-wqy-microhei libqpdf-dev)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(clang clang-format clang-tidy libclang-rt-14-dev libfuzzer-14-dev wrk nginx-light procps
              chromium poppler-utils nodejs curl logrotate
