@@ -6,6 +6,7 @@
 
 #include <regex>
 #include <set>
+#include <stop_token>
 
 #include "host/http_server.h"
 #include "pages/planner/gang_view.h"
@@ -215,6 +216,21 @@ TEST(GangPage, BadInputAnswers400WithTheFormAsTypedAndTheMessageInTheRow) {
             std::string::npos);
   EXPECT_EQ(answer.body.find("<script>alert"), std::string::npos);
   EXPECT_EQ(answer.body.find("id=\"sheets\""), std::string::npos);
+}
+
+// A client that has gone away stops the search; what was found so far is still a plan, and the
+// page says the search was cut short.
+TEST(GangPage, AStopRequestCutsTheSearchShort) {
+  std::stop_source gone;
+  gone.request_stop();
+  const AppAnswer answer = ServeGangPage(
+      {.method = "GET",
+       .path = "/gang",
+       .query = Q("sheet=1092x787&job=A&size=90x54&qty=20000&job=B&size=210x285&qty=6000"),
+       .stop = gone.get_token()});
+  EXPECT_EQ(answer.status, 200u);
+  EXPECT_NE(answer.body.find("id=\"complete\">"), std::string::npos);
+  EXPECT_NE(answer.body.find("<section class=\"layout\""), std::string::npos);
 }
 
 TEST(GangOutput, TheDrawingEscapesJobNamesAndThePdfHasAPageALayout) {
