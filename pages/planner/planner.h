@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/app_request.h"
 #include "layout/layout.h"
 #include "pages/planner/form.h"
+#include "runtime/app_request.h"
 
 namespace sheetora::planner {
 
