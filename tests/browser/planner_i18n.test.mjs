@@ -49,7 +49,7 @@ function readerText(page) {
 
 const kChinese = /[\u3000-\u9fff\uff00-\uffef]/;
 // What a Chinese page writes in Latin letters: units, file formats and the sizes' own codes.
-const kLatinOnChinesePages = /\b(mm|in|kg|PDF|SVG|SRA[1-3]|A[3-6]|B[12]|DL)\b|g\/m²/g;
+const kLatinOnChinesePages = /\b(mm|in|kg|PDF|SVG|PPF|JDF|SRA[1-3]|A[3-6]|B[12]|DL)\b|g\/m²/g;
 
 it('shows every page in English with no Chinese, and in Chinese with nothing untranslated', async (page) => {
   for (const query of [...kPages, ...kGangPages]) {
