@@ -59,8 +59,8 @@ class BruteForce {
     for (std::size_t i = 0; i < r.items.size(); ++i) {
       const GangItem& item = r.items[i];
       const std::int64_t l = item.piece.length / kMm, w = item.piece.width / kMm;
-      if (item.grain != Grain::kWidth) shapes_.push_back({static_cast<int>(i), l, w});
-      if (item.grain != Grain::kLength) shapes_.push_back({static_cast<int>(i), w, l});
+      if (item.grain != Grain::kWidth) shapes_.emplace_back(static_cast<int>(i), l, w);
+      if (item.grain != Grain::kLength) shapes_.emplace_back(static_cast<int>(i), w, l);
     }
   }
 
@@ -347,7 +347,9 @@ TEST(GangApiTest, AnswersTheSameBytesButElapsedTimeAndRefusesOtherMethods) {
                 {"id": "flyers", "length": 210, "width": 99, "quantity": 1500, "bleed": 3}]})";
   const ApiAnswer first = HandleGangRequest(body);
   ASSERT_EQ(first.status, 200) << first.body;
-  const auto strip = [](std::string text) { return text.substr(0, text.find("\"elapsed_ms\"")); };
+  const auto strip = [](const std::string& text) {
+    return text.substr(0, text.find("\"elapsed_ms\""));
+  };
   EXPECT_EQ(strip(first.body), strip(HandleGangRequest(body).body));
   for (const char* key :
        {R"("item":"cards")", R"("paper":{"per_parent":4,)", R"("complete":true)"}) {
