@@ -1,6 +1,7 @@
 #include "layout/five_block.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace sheetora::layout {
 
@@ -9,7 +10,11 @@ FiveBlockSearch::FiveBlockSearch(const GuillotineTable& guillotine)
       xs_(guillotine.xs()),
       ys_(guillotine.ys()),
       area_(guillotine.a() * guillotine.b()),
-      memo_(static_cast<std::size_t>(xs_.size()) * static_cast<std::size_t>(ys_.size())) {}
+      // The entries are left uninitialised, their pages untouched until the search reaches them
+      // under its deadline; `solved_` tells which hold anything.
+      memo_(std::make_unique_for_overwrite<Entry[]>(static_cast<std::size_t>(xs_.size()) *
+                                                    static_cast<std::size_t>(ys_.size()))),
+      solved_(static_cast<std::size_t>(xs_.size()) * static_cast<std::size_t>(ys_.size())) {}
 
 std::array<FiveBlockSearch::Part, 5> FiveBlockSearch::Pinwheel(int i, int j,
                                                                const Entry& cuts) const {
@@ -24,8 +29,9 @@ std::array<FiveBlockSearch::Part, 5> FiveBlockSearch::Pinwheel(int i, int j,
 
 std::int64_t FiveBlockSearch::Solve(int i, int j, Deadline& deadline) {
   Entry& entry = memo_[Index(i, j)];  // the memo never grows, so the reference stays valid
-  if (entry.value >= 0) return entry.value;
-  entry.value = guillotine_.Value(i, j);
+  if (solved_[Index(i, j)]) return entry.value;
+  solved_[Index(i, j)] = true;
+  entry = {.value = guillotine_.Value(i, j)};
   const std::int64_t bound = guillotine_.Bound(i, j);
   const std::int64_t x = xs_[i], y = ys_[j];
   // Straight cuts again, now over parts that may hold pinwheels.
@@ -88,7 +94,7 @@ void FiveBlockSearch::Emit(int i, int j, std::int64_t x, std::int64_t y,
   // along the far part; a pinwheel's blocks are smaller both ways.
   for (;;) {
     const Entry& entry = memo_[Index(i, j)];
-    switch (entry.value < 0 ? Kind::kGuillotine : entry.kind) {
+    switch (solved_[Index(i, j)] ? entry.kind : Kind::kGuillotine) {
       case Kind::kGuillotine:
         guillotine_.Emit(i, j, x, y, out);
         return;

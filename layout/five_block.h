@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "layout/deadline.h"
@@ -27,7 +28,7 @@ class FiveBlockSearch {
  private:
   enum class Kind : std::int8_t { kGuillotine, kCutX, kCutY, kPinwheel };
   struct Entry {
-    std::int64_t value = -1;  // -1: not solved yet
+    std::int64_t value = 0;
     Kind kind = Kind::kGuillotine;
     std::int32_t x1 = 0, x2 = 0, y1 = 0, y2 = 0;  // raster indices of the cut lines
   };
@@ -50,8 +51,9 @@ class FiveBlockSearch {
   const GuillotineTable& guillotine_;
   const RasterAxis& xs_;
   const RasterAxis& ys_;
-  std::int64_t area_;  // of one piece
-  std::vector<Entry> memo_;
+  std::int64_t area_;              // of one piece
+  std::unique_ptr<Entry[]> memo_;  // by Index
+  std::vector<bool> solved_;       // by Index: the entries Solve has filled
 };
 
 }  // namespace sheetora::layout

@@ -57,6 +57,7 @@ header nav a{margin-left:1em}
 :focus-visible{outline:3px solid #1a5fb4;outline-offset:2px}
 header :focus-visible{outline-color:#ffd866}
 .skip{position:absolute;left:-100vw}
+.sr-only{position:absolute;width:1px;height:1px;overflow:hidden;clip-path:inset(50%);white-space:nowrap}
 .skip:focus{left:1em;top:.2em;z-index:1;background:#fff;color:#222;padding:.2em .6em}
 main{display:flex;gap:1.2em;padding:1em;align-items:flex-start}
 form{flex:0 0 23em;background:#fff;padding:.6em .8em;border:1px solid #ccd;box-sizing:border-box}

@@ -188,7 +188,7 @@ constexpr std::string_view kStyle = R"(#gang-form{flex:0 0 36em}
 #jobs th{font-weight:normal;color:#555;text-align:left;font-size:.85em;padding:0 .15em}
 #jobs td{padding:.1em .15em}
 #jobs input,#jobs select{width:100%;box-sizing:border-box;font:inherit}
-#jobs .n{width:1.6em;color:#777;font-size:.85em;text-align:right}
+#jobs .n{width:1.6em;color:#666;font-size:.85em;text-align:right}
 #jobs th:nth-child(2){width:28%}
 #jobs th:nth-child(3){width:24%}
 #jobs th:nth-child(4){width:17%}
@@ -242,7 +242,9 @@ constexpr std::string_view kScript = R"(<script>
 
 void AppendJobsTable(std::string& html, const ParsedGang& form, const Locale& locale) {
   html.append("<fieldset><legend>").append(locale[kGroups[1]]).append("</legend>\n");
-  html += "<table id=\"jobs\">\n<thead><tr><th class=\"n\"></th>";
+  html.append("<table id=\"jobs\">\n<thead><tr><th class=\"n\"><span class=\"sr-only\">")
+      .append(locale[Msg::kRowNumber])
+      .append("</span></th>");
   for (const Field& field : kRowFields) {
     html.append("<th id=\"h-").append(field.name).append("\">").append(locale[field.label]);
     if (field.kind == Kind::kSize || field.kind == Kind::kLength) {

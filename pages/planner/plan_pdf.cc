@@ -226,13 +226,19 @@ void SheetPdf::FiguresPage(std::string_view title, std::string_view summary,
 
 void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const Drawing& drawing,
                         const DrawingLabels& labels, const std::vector<Figure>& figures,
-                        const std::vector<std::string>& steps, std::string_view note,
-                        bool fit_page) {
+                        const std::vector<std::string>& steps, std::string_view note, bool fit_page,
+                        const std::vector<std::string>& lifts) {
   cairo_t* cr = context_.get();
   std::vector<std::string> numbered;
   numbered.reserve(steps.size());
   for (std::size_t i = 0; i < steps.size(); ++i) {
     numbered.push_back(std::to_string(i + 1) + ". " + steps[i]);
+  }
+  // Then the same cuts as the operator works them, identical strips stacked.
+  if (!lifts.empty()) numbered.emplace_back(locale_[Msg::kLiftList]);
+  for (std::size_t i = 0; i < lifts.size(); ++i) {
+    numbered.push_back(
+        std::string("(").append(std::to_string(i + 1)).append(") ").append(lifts[i]));
   }
   // The cut list goes beside the drawing, then on further pages. To keep the sheet one page,
   // a long list is first set smaller (down to 4.5 points) in as many columns as the widest step
@@ -326,9 +332,11 @@ std::string PlanPdf(const layout::Request& request, const layout::Answer& answer
   SheetPdf pdf(locale);
   const std::vector<std::string> steps =
       answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
+  const std::vector<std::string> lifts =
+      answer.sequence ? LiftSteps(*answer.sequence, locale) : std::vector<std::string>{};
   pdf.CutSheet(std::string(locale[Msg::kCutSheetTitle]), RequestSummary(request, locale),
                DrawingOf(request, answer), PlanLabels(request, answer, locale),
-               Figures(answer, locale), steps, NoCutsNote(answer, locale), false);
+               Figures(answer, locale), steps, NoCutsNote(answer, locale), false, lifts);
   return pdf.Finish();
 }
 

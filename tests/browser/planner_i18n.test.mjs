@@ -23,6 +23,9 @@ const kPages = [
   'plan?sheet=1092x787&piece=abc',
   'plan?sheet=1092x787&piece=210x140&gripper=1001',
 ];
+// The gang page: two jobs on two layouts, and an error.
+const kGang = 'gang?sheet=700+x+500&gripper=10&job=A4&size=210x297&qty=1000&job=A6&size=148x105&qty=3000';
+const kGangPages = [kGang, 'gang?sheet=700x500&job=A4&size=abc&qty=1000'];
 
 /// Every text a reader meets, shown or spoken (names, hints, alternatives), but for text marked
 /// as in another language (the switch naming its language).
@@ -46,10 +49,10 @@ function readerText(page) {
 
 const kChinese = /[\u3000-\u9fff\uff00-\uffef]/;
 // What a Chinese page writes in Latin letters: units, file formats and the sizes' own codes.
-const kLatinOnChinesePages = /\b(mm|in|kg|PDF|SVG|SRA[1-3]|A[3-6]|B[12]|DL)\b|g\/m²/g;
+const kLatinOnChinesePages = /\b(mm|in|kg|PDF|SVG|PPF|JDF|SRA[1-3]|A[3-6]|B[12]|DL)\b|g\/m²/g;
 
 it('shows every page in English with no Chinese, and in Chinese with nothing untranslated', async (page) => {
-  for (const query of kPages) {
+  for (const query of [...kPages, ...kGangPages]) {
     await open(page, `${query}&lang=en`);
     assert.equal(await page.locator('html').getAttribute('lang'), 'en');
     const english = await readerText(page);
@@ -142,13 +145,13 @@ it('converts what was typed when the unit changes, and plans the same sheet', as
 it('fits a phone: no sideways scrolling, the drawing on top', async (page) => {
   await page.setViewportSize({ width: 390, height: 844 });
   for (const lang of ['zh', 'en']) {
-    for (const query of [kPages[1], kPages[3], kPages[4]]) {
+    for (const query of [kPages[1], kPages[3], kPages[4], ...kGangPages]) {
       await open(page, `${query}&lang=${lang}`);
       const overflow = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
       assert.ok(overflow <= 0, `${lang} ${query}: ${overflow} px too wide`);
       if (await page.locator('#drawing').count()) {
         const [drawing, form] = await Promise.all(
-          ['#drawing', '#plan-form'].map((s) => page.locator(s).boundingBox()));
+          ['#drawing', 'form'].map((s) => page.locator(s).boundingBox()));
         assert.ok(drawing.y + drawing.height <= form.y, `${lang} ${query}: drawing not above the form`);
       }
     }
@@ -197,9 +200,9 @@ async function axeViolations(page) {
   return violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
 }
 
-it('passes axe-core on the form, the result and an error, in both languages and on a phone', async (page) => {
+it('passes axe-core on the forms, the results and errors, in both languages and on a phone', async (page) => {
   for (const lang of ['zh', 'en']) {
-    for (const query of [kPages[1], kPages[2], kPages[4], kPages[5]]) {
+    for (const query of [kPages[1], kPages[2], kPages[4], kPages[5], ...kGangPages]) {
       await open(page, `${query}&lang=${lang}`);
       assert.deepEqual(await axeViolations(page), [], `${lang} ${query}`);
     }

@@ -43,6 +43,7 @@ test('answers and refusals of the program match the document', () => {
       job: { quantity: 5000, parent: { length: 1092, width: 787 }, grammage: 157, price: { per_tonne: 6000 } },
     },
     { ...plain, piece: { length: 2000, width: 140 }, job: { quantity: 10 } },
+    { ...plain, sides: 'work-and-turn', max_stack: 2, marks: { slug: false } },
   ];
   const request = schema('Request'), answer = schema('Answer'), error = schema('Error');
   for (const body of answers) {
