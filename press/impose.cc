@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
@@ -203,9 +204,8 @@ class BledIndex {
 void AppendCropMarks(std::string& content, const layout::Request& request,
                      const std::vector<Placement>& placements) {
   std::vector<TrimRect> bled;
-  for (const Placement& p : placements) bled.push_back(Bled(p.trim, request.bleed));
+  for (const Placement& p : placements) bled.push_back(Bled(p.trim, p.bleed));
   const BledIndex index(std::move(bled));
-  const Micrometres offset = std::max(kCropOffset, request.bleed + kBeyondBleed);
   const Micrometres sheet_x = request.sheet.length, sheet_y = request.sheet.width;
   const auto line = [&](Micrometres a, Micrometres b, Micrometres at, bool along_x) {
     const Micrometres high = along_x ? sheet_x : sheet_y;
@@ -220,6 +220,7 @@ void AppendCropMarks(std::string& content, const layout::Request& request,
     }
   };
   for (const Placement& p : placements) {
+    const Micrometres offset = std::max(kCropOffset, p.bleed + kBeyondBleed);
     for (const auto& [cx, dx] : {std::pair{p.trim.x, -1}, std::pair{p.trim.x_end(), 1}}) {
       for (const auto& [cy, dy] : {std::pair{p.trim.y, -1}, std::pair{p.trim.y_end(), 1}}) {
         line(cx + dx * offset, cx + dx * (offset + kCropLength), cy, true);
@@ -252,17 +253,16 @@ std::string MmText(Micrometres length) { return Num(static_cast<double>(length) 
 /// Registration targets at the middle of the tail and side margins that hold one, and the slug
 /// line in the tail margin: outside the printable area, never in the gripper strip. `left` and
 /// `right` are this side's margins (a back turned over left to right has them swapped).
-void AppendMarginMarks(std::string& content, const layout::Request& request,
-                       const layout::Answer& answer, std::string_view side, const Slug& slug,
-                       Micrometres left, Micrometres right) {
+void AppendMarginMarks(std::string& content, const layout::Request& request, std::int64_t ups,
+                       std::string_view side, const Slug& slug, Micrometres left,
+                       Micrometres right) {
   const Micrometres L = request.sheet.length, W = request.sheet.width;
   const Micrometres tail = request.margins.tail, gripper = request.margins.gripper;
   double slug_end_pt = 0;
   if (request.marks.slug && tail >= kSlugStrip) {
     const double font = std::min(7.0, Points(tail) * 0.6);
     const std::string text = slug.job + "   sheet " + MmText(L) + " x " + MmText(W) + " mm   " +
-                             std::to_string(answer.ups) + " up   " + std::string(side) + "   " +
-                             slug.date;
+                             std::to_string(ups) + " up   " + std::string(side) + "   " + slug.date;
     const double x = Points(std::max(left, 5 * kMm)), y = Points(W - tail / 2) - font / 3;
     slug_end_pt = x + 0.6 * font * static_cast<double>(text.size());
     content += "BT /Slug " + Num(font) + " Tf " + Num(x) + " " + Num(y) + " Td " + PsString(text) +
@@ -277,18 +277,103 @@ void AppendMarginMarks(std::string& content, const layout::Request& request,
   if (right >= kTargetStrip) AppendTarget(content, L - right / 2, middle_y);
 }
 
-std::string ToString(QPDFWriter& writer) {
-  writer.write();
-  const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
-  return {reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize()};
+/// The imposed sheets' document: every artwork page copied in once as a form XObject, drawn
+/// by every placement of it on every printed side.
+class SheetWriter {
+ public:
+  /// `forms[item][page]`, each in its own artwork's document.
+  explicit SheetWriter(const std::vector<std::vector<ArtworkForm>>& forms) : forms_(forms) {
+    out_.emptyPDF();
+    for (auto& pages : forms_) {
+      for (ArtworkForm& form : pages) form.form = out_.copyForeignObject(form.form);
+    }
+    registration_ = out_.makeIndirectObject(QPDFObjectHandle::parse(
+        "[/Separation /All /DeviceCMYK << /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] "
+        "/C1 [1 1 1 1] /N 1 >>]"));
+    font_ = out_.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
+  }
+
+  /// One page: `sheet` gives the sheet, its margins and the marks wanted.
+  void AddSide(const layout::Request& sheet, const PrintedSide& side, std::int64_t ups,
+               const Slug& slug) {
+    QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+    std::string content;
+    for (const Placement& p : side.placements) {
+      const ArtworkForm& art = forms_[p.item][p.artwork];
+      const std::string name = "/Art" + std::to_string(p.item * kMaxArtworkPages + p.artwork + 1);
+      xobjects.replaceKey(name, art.form);
+      const TrimRect bled = Bled(p.trim, p.bleed);
+      content += "q " + Pt(bled.x) + " " + Pt(bled.y) + " " + Pt(bled.length) + " " +
+                 Pt(bled.width) + " re W n " + PlacementMatrix(art.trim, p.trim, p.quarter_turns) +
+                 " " + name + " Do Q\n";
+    }
+    content += "q /Reg CS /Reg cs 1 SCN 1 scn 0.25 w\n";
+    if (sheet.marks.crop) AppendCropMarks(content, sheet, side.placements);
+    const bool swapped = side.name == "back";
+    AppendMarginMarks(content, sheet, ups, side.name, slug,
+                      swapped ? sheet.margins.right : sheet.margins.left,
+                      swapped ? sheet.margins.left : sheet.margins.right);
+    content += "Q\n";
+    QPDFObjectHandle color_spaces = QPDFObjectHandle::newDictionary();
+    color_spaces.replaceKey("/Reg", registration_);
+    QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
+    fonts.replaceKey("/Slug", font_);
+    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+    resources.replaceKey("/XObject", xobjects);
+    resources.replaceKey("/ColorSpace", color_spaces);
+    resources.replaceKey("/Font", fonts);
+    QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page >>");
+    page.replaceKey("/MediaBox", QPDFObjectHandle::newFromRectangle(Rectangle(
+                                     0, 0, Points(sheet.sheet.length), Points(sheet.sheet.width))));
+    page.replaceKey("/Resources", resources);
+    page.replaceKey("/Contents", out_.newStream(content));
+    QPDFPageDocumentHelper(out_).addPage(QPDFPageObjectHelper(out_.makeIndirectObject(page)),
+                                         false);
+  }
+
+  std::string Finish() {
+    QPDFWriter writer(out_);
+    writer.setOutputMemory();
+    writer.setObjectStreamMode(qpdf_o_generate);
+    writer.setDeterministicID(true);
+    writer.write();
+    const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
+    return {reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize()};
+  }
+
+ private:
+  QPDF out_;
+  std::vector<std::vector<ArtworkForm>> forms_;
+  QPDFObjectHandle registration_, font_;
+};
+
+/// The first `needed` pages of an artwork as forms for `request`'s piece.
+std::variant<std::vector<ArtworkForm>, Refusal> FormsOf(const Artwork& artwork, int needed,
+                                                        const layout::Request& request) {
+  if (static_cast<int>(artwork.pages.size()) < needed) {
+    return Refusal{"two-sided work needs two artwork pages: the front and the back"};
+  }
+  std::vector<ArtworkForm> forms;
+  try {
+    for (int i = 0; i < needed; ++i) {
+      auto form = FormOf(artwork.pages[i], i + 1, request);
+      if (auto* refusal = std::get_if<Refusal>(&form)) return std::move(*refusal);
+      forms.push_back(std::get<ArtworkForm>(std::move(form)));
+    }
+  } catch (const std::exception&) {
+    return Refusal{"the artwork's pages cannot be read"};
+  }
+  return forms;
 }
 
 }  // namespace
 
 struct Imposition::Opened {
-  layout::Request request;
-  Artwork artwork;
-  std::vector<ArtworkForm> forms;  ///< one per artwork page used, in the artwork's document
+  layout::Request request;  ///< a gang's: its sheet, margins and marks
+  std::optional<layout::gang::GangRequest> gang;
+  std::vector<Artwork> artworks;                ///< by item
+  std::vector<std::vector<ArtworkForm>> forms;  ///< by item, one per artwork page used
 };
 
 Imposition::Imposition(std::unique_ptr<Opened> opened) : opened_(std::move(opened)) {}
@@ -300,80 +385,55 @@ std::variant<Imposition, Refusal> Imposition::Open(const layout::Request& reques
                                                    std::string_view artwork_bytes) {
   auto opened = OpenArtwork(artwork_bytes);
   if (auto* refusal = std::get_if<Refusal>(&opened)) return std::move(*refusal);
-  auto result = std::make_unique<Opened>(
-      Opened{.request = request, .artwork = std::get<Artwork>(std::move(opened))});
-  const int needed = ArtworkPagesNeeded(request);
-  if (static_cast<int>(result->artwork.pages.size()) < needed) {
-    return Refusal{"two-sided work needs two artwork pages: the front and the back"};
+  auto result = std::make_unique<Opened>(Opened{.request = request});
+  result->artworks.push_back(std::get<Artwork>(std::move(opened)));
+  auto forms = FormsOf(result->artworks[0], ArtworkPagesNeeded(request), request);
+  if (auto* refusal = std::get_if<Refusal>(&forms)) return std::move(*refusal);
+  result->forms.push_back(std::get<std::vector<ArtworkForm>>(std::move(forms)));
+  return Imposition(std::move(result));
+}
+
+std::variant<Imposition, Refusal> Imposition::OpenGang(
+    const layout::gang::GangRequest& request, const std::vector<std::string_view>& artworks) {
+  auto result =
+      std::make_unique<Opened>(Opened{.request = ItemRequest(request, 0), .gang = request});
+  for (std::size_t i = 0; i < request.items.size() && i < artworks.size(); ++i) {
+    const std::string job = "job " + request.items[i].id + ": ";
+    auto opened = OpenArtwork(artworks[i]);
+    if (auto* refusal = std::get_if<Refusal>(&opened)) return Refusal{job + refusal->message};
+    result->artworks.push_back(std::get<Artwork>(std::move(opened)));
+    auto forms = FormsOf(result->artworks.back(), 1, ItemRequest(request, static_cast<int>(i)));
+    if (auto* refusal = std::get_if<Refusal>(&forms)) return Refusal{job + refusal->message};
+    result->forms.push_back(std::get<std::vector<ArtworkForm>>(std::move(forms)));
   }
-  try {
-    for (int i = 0; i < needed; ++i) {
-      auto form = FormOf(result->artwork.pages[i], i + 1, request);
-      if (auto* refusal = std::get_if<Refusal>(&form)) return std::move(*refusal);
-      result->forms.push_back(std::get<ArtworkForm>(std::move(form)));
-    }
-  } catch (const std::exception&) {
-    return Refusal{"the artwork's pages cannot be read"};
-  }
+  if (result->forms.size() != request.items.size()) return Refusal{"a job has no artwork"};
   return Imposition(std::move(result));
 }
 
 std::variant<std::string, Refusal> Imposition::Impose(const layout::Answer& answer,
                                                       const Slug& slug) const {
-  const layout::Request& request = opened_->request;
   try {
-    QPDF out;
-    out.emptyPDF();
-    std::vector<ArtworkForm> forms = opened_->forms;
-    for (ArtworkForm& form : forms) form.form = out.copyForeignObject(form.form);
-    const QPDFObjectHandle registration = out.makeIndirectObject(QPDFObjectHandle::parse(
-        "[/Separation /All /DeviceCMYK << /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] "
-        "/C1 [1 1 1 1] /N 1 >>]"));
-    const QPDFObjectHandle font = out.makeIndirectObject(QPDFObjectHandle::parse(
-        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
-    QPDFPageDocumentHelper document(out);
-    for (const PrintedSide& side : PrintedSides(request, answer)) {
-      QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-      std::string content;
-      for (const Placement& p : side.placements) {
-        const std::string name = "/Art" + std::to_string(p.artwork + 1);
-        xobjects.replaceKey(name, forms[p.artwork].form);
-        const TrimRect bled = Bled(p.trim, request.bleed);
-        content += "q " + Pt(bled.x) + " " + Pt(bled.y) + " " + Pt(bled.length) + " " +
-                   Pt(bled.width) + " re W n " +
-                   PlacementMatrix(forms[p.artwork].trim, p.trim, p.quarter_turns) + " " + name +
-                   " Do Q\n";
-      }
-      content += "q /Reg CS /Reg cs 1 SCN 1 scn 0.25 w\n";
-      if (request.marks.crop) AppendCropMarks(content, request, side.placements);
-      const bool swapped = side.name == "back";
-      AppendMarginMarks(content, request, answer, side.name, slug,
-                        swapped ? request.margins.right : request.margins.left,
-                        swapped ? request.margins.left : request.margins.right);
-      content += "Q\n";
-      QPDFObjectHandle color_spaces = QPDFObjectHandle::newDictionary();
-      color_spaces.replaceKey("/Reg", registration);
-      QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
-      fonts.replaceKey("/Slug", font);
-      QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
-      resources.replaceKey("/XObject", xobjects);
-      resources.replaceKey("/ColorSpace", color_spaces);
-      resources.replaceKey("/Font", fonts);
-      QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page >>");
-      page.replaceKey("/MediaBox",
-                      QPDFObjectHandle::newFromRectangle(Rectangle(
-                          0, 0, Points(request.sheet.length), Points(request.sheet.width))));
-      page.replaceKey("/Resources", resources);
-      page.replaceKey("/Contents", out.newStream(content));
-      document.addPage(QPDFPageObjectHelper(out.makeIndirectObject(page)), false);
+    SheetWriter writer(opened_->forms);
+    for (const PrintedSide& side : PrintedSides(opened_->request, answer)) {
+      writer.AddSide(opened_->request, side, answer.ups, slug);
     }
-    QPDFWriter writer(out);
-    writer.setOutputMemory();
-    writer.setObjectStreamMode(qpdf_o_generate);
-    writer.setDeterministicID(true);
-    return ToString(writer);
+    return writer.Finish();
   } catch (const std::exception&) {
     // Content that qpdf cannot read shows only now, while copying the pages' streams.
+    return Refusal{"the artwork's pages cannot be read"};
+  }
+}
+
+std::variant<std::string, Refusal> Imposition::ImposeGang(const layout::gang::GangAnswer& answer,
+                                                          const Slug& slug) const {
+  try {
+    SheetWriter writer(opened_->forms);
+    for (const PrintedSide& side : GangPrintedSides(*opened_->gang, answer)) {
+      writer.AddSide(opened_->request, side, static_cast<std::int64_t>(side.placements.size()),
+                     slug);
+    }
+    return writer.Finish();
+  } catch (const std::exception&) {
     return Refusal{"the artwork's pages cannot be read"};
   }
 }

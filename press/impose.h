@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "layout/gang/gang.h"
 #include "layout/layout.h"
 
 namespace sheetora::press {
@@ -40,10 +41,20 @@ class Imposition {
   static std::variant<Imposition, Refusal> Open(const layout::Request& request,
                                                 std::string_view artwork);
 
+  /// Opens a gang's artworks, `artworks[i]` the PDF of the request's item i (its page 1 is
+  /// used), with the same checks; a refusal names the job.
+  static std::variant<Imposition, Refusal> OpenGang(const layout::gang::GangRequest& request,
+                                                    const std::vector<std::string_view>& artworks);
+
   /// The imposed sheet of `answer`, the engine's layout for the request: one page per printed
   /// side. Each artwork page becomes one form XObject drawn at every position, so the file stays
   /// vector and about the artwork's size.
   std::variant<std::string, Refusal> Impose(const layout::Answer& answer, const Slug& slug) const;
+
+  /// For an imposition opened with OpenGang: one page per layout of the gang's plan, each piece
+  /// taking its item's artwork.
+  std::variant<std::string, Refusal> ImposeGang(const layout::gang::GangAnswer& answer,
+                                                const Slug& slug) const;
 
   Imposition(Imposition&&) noexcept;
   Imposition& operator=(Imposition&&) noexcept;

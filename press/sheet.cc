@@ -67,7 +67,10 @@ std::vector<PrintedSide> PrintedSides(const layout::Request& request,
   for (const layout::Block& block : answer.blocks) {
     for (const TrimRect& r : TrimRects(request, {block})) pieces.emplace_back(r, block.turned);
   }
-  const auto front = [](const TrimRect& r, bool turned) { return Placement{r, 0, turned ? 1 : 0}; };
+  const Micrometres bleed = request.bleed;
+  const auto front = [&](const TrimRect& r, bool turned) {
+    return Placement{r, 0, turned ? 1 : 0, bleed};
+  };
   std::vector<PrintedSide> sides;
   switch (request.sides) {
     case layout::Sides::kSingle: {
@@ -80,7 +83,7 @@ std::vector<PrintedSide> PrintedSides(const layout::Request& request,
       for (const auto& [r, turned] : pieces) fronts.placements.push_back(front(r, turned));
       PrintedSide& backs = sides.emplace_back(PrintedSide{"back", {}});
       for (const auto& [r, turned] : pieces) {
-        backs.placements.push_back({MirrorX(r, L), 1, BackQuarterTurns(turned, true)});
+        backs.placements.push_back({MirrorX(r, L), 1, BackQuarterTurns(turned, true), bleed});
       }
       break;
     }
@@ -93,10 +96,34 @@ std::vector<PrintedSide> PrintedSides(const layout::Request& request,
           sides.emplace_back(PrintedSide{turn ? "work-and-turn" : "work-and-tumble", {}});
       for (const auto& [r, turned] : pieces) {
         const bool first_half = turn ? r.x + r.x_end() <= L : r.y + r.y_end() <= W;
-        plate.placements.push_back(first_half ? front(r, turned)
-                                              : Placement{r, 1, BackQuarterTurns(turned, turn)});
+        plate.placements.push_back(
+            first_half ? front(r, turned) : Placement{r, 1, BackQuarterTurns(turned, turn), bleed});
       }
       break;
+    }
+  }
+  return sides;
+}
+
+layout::Request ItemRequest(const layout::gang::GangRequest& request, int item) {
+  const layout::gang::GangItem& it = request.items[static_cast<std::size_t>(item)];
+  return {.sheet = request.sheet,
+          .piece = it.piece,
+          .bleed = it.bleed.value_or(request.bleed),
+          .gutter = request.gutter,
+          .margins = request.margins};
+}
+
+std::vector<PrintedSide> GangPrintedSides(const layout::gang::GangRequest& request,
+                                          const layout::gang::GangAnswer& answer) {
+  std::vector<PrintedSide> sides;
+  for (const layout::gang::GangLayout& gang_layout : answer.layouts) {
+    PrintedSide& side = sides.emplace_back(PrintedSide{"front", {}});
+    for (const layout::gang::GangBlock& b : gang_layout.blocks) {
+      const layout::Request item = ItemRequest(request, b.item);
+      for (const TrimRect& r : TrimRects(item, {b.block})) {
+        side.placements.push_back({r, 0, b.block.turned ? 1 : 0, item.bleed, b.item});
+      }
     }
   }
   return sides;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "layout/gang/gang.h"
 #include "layout/layout.h"
 
 namespace sheetora::press {
@@ -31,6 +32,8 @@ struct Placement {
   TrimRect trim;
   int artwork = 0;        ///< 0: the front page, 1: the back page
   int quarter_turns = 0;  ///< the artwork turned this many quarters counter-clockwise
+  layout::Micrometres bleed = 0;
+  int item = 0;  ///< whose artwork: a gang's item, 0 for a one-piece layout
 };
 
 /// One page of the imposed sheet.
@@ -51,6 +54,15 @@ TrimRect Bled(const TrimRect& trim, layout::Micrometres bleed);
 /// back's position is the front's mirrored across the sheet, and its artwork turned so that its
 /// head lies at the same edge of the paper as the front's head.
 std::vector<PrintedSide> PrintedSides(const layout::Request& request, const layout::Answer& answer);
+
+/// The pages of a gang's imposed sheets: each layout's front, one after the other. A gang
+/// prints one side (its request has no sides), so each item's page 1 is its artwork.
+std::vector<PrintedSide> GangPrintedSides(const layout::gang::GangRequest& request,
+                                          const layout::gang::GangAnswer& answer);
+
+/// One gang item's pieces as a one-piece layout request on the gang's sheet: its piece, its
+/// bleed, the gang's gutter and margins.
+layout::Request ItemRequest(const layout::gang::GangRequest& request, int item);
 
 /// How many artwork pages a request needs: 1 for single-sided work, 2 otherwise.
 int ArtworkPagesNeeded(const layout::Request& request);

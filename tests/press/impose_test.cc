@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -16,6 +17,7 @@
 #include <qpdf/QPDFWriter.hh>
 #include <sstream>
 
+#include "layout/gang/gang_json.h"
 #include "layout/json.h"
 #include "layout/plan.h"
 #include "press/impose_api.h"
@@ -154,14 +156,16 @@ bool Inside(double px, double py, const TrimRect& r) {
 
 /// Checks one imposed page against its side: the sheet's size, one XObject per artwork page it
 /// uses, each placement's clip and matrix, and crop marks outside every bled rectangle.
+/// `piece_width_mm[item]` is the width of that item's artwork trim, drawn with its placement's
+/// bleed around it.
 void CheckPage(QPDFPageObjectHelper& page, const layout::Request& request, const PrintedSide& side,
-               double bleed_pt) {
+               const std::vector<double>& piece_width_mm) {
   const auto media = page.getMediaBox().getArrayAsRectangle();
   EXPECT_NEAR(media.urx, Points(request.sheet.length), 1e-3);
   EXPECT_NEAR(media.ury, Points(request.sheet.width), 1e-3);
   EXPECT_FALSE(page.getObjectHandle().hasKey("/Rotate"));
-  std::set<int> artworks;
-  for (const Placement& p : side.placements) artworks.insert(p.artwork);
+  std::set<std::pair<int, int>> artworks;
+  for (const Placement& p : side.placements) artworks.emplace(p.item, p.artwork);
   auto xobjects = page.getObjectHandle().getKey("/Resources").getKey("/XObject");
   EXPECT_EQ(xobjects.getKeys().size(), artworks.size());
   std::vector<std::array<double, 6>> placed;
@@ -177,7 +181,9 @@ void CheckPage(QPDFPageObjectHelper& page, const layout::Request& request, const
   ASSERT_EQ(placed.size(), side.placements.size());
   for (std::size_t i = 0; i < placed.size(); ++i) {
     const Placement& p = side.placements[i];
-    const auto expected = Expected(p, bleed_pt, bleed_pt, bleed_pt + MmPt(50));
+    const double bleed_pt = Points(p.bleed);
+    const auto expected =
+        Expected(p, bleed_pt, bleed_pt, bleed_pt + MmPt(piece_width_mm.at(p.item)));
     for (int k = 0; k < 6; ++k) EXPECT_NEAR(placed[i][k], expected[k], 2e-3) << "placement " << i;
   }
   if (!request.marks.crop) return;
@@ -187,7 +193,7 @@ void CheckPage(QPDFPageObjectHelper& page, const layout::Request& request, const
     if (!horizontal && !vertical) continue;  // a target's arms are straight too: checked alike
     ++crop_marks;
     for (const Placement& p : side.placements) {
-      const TrimRect bled = Bled(p.trim, request.bleed);
+      const TrimRect bled = Bled(p.trim, p.bleed);
       for (double t : {0.0, 0.25, 0.5, 0.75, 1.0}) {
         EXPECT_FALSE(Inside(s[0] + t * (s[2] - s[0]), s[1] + t * (s[3] - s[1]), bled))
             << "mark " << s[0] << "," << s[1] << " - " << s[2] << "," << s[3];
@@ -214,7 +220,7 @@ TEST(ImposeTest, EveryPlacementDrawsOneFormAtItsTrimAndTurn) {
       const std::vector<PrintedSide> printed = PrintedSides(request, answer);
       ASSERT_EQ(opened.pages.size(), sides == layout::Sides::kSingle ? 1U : 2U);
       for (std::size_t i = 0; i < printed.size(); ++i) {
-        CheckPage(opened.pages[i], request, printed[i], MmPt(3));
+        CheckPage(opened.pages[i], request, printed[i], {50});
       }
     }
   }
@@ -331,16 +337,24 @@ constexpr std::string_view kRequestJson =
     R"({"sheet": {"length": 320, "width": 230}, "piece": {"length": 90, "width": 50},
         "bleed": 3, "gutter": 4, "margins": {"gripper": 12, "tail": 14, "left": 12, "right": 12}})";
 
-std::string Body(std::string_view request_json, std::string_view artwork) {
+/// A form of the request and one part per artwork, each {name, file name, PDF}.
+std::string Form(std::string_view request_json,
+                 const std::vector<std::array<std::string_view, 3>>& artworks) {
   std::string body;
   body.append("--").append(kBoundary).append(
       "\r\nContent-Disposition: form-data; name=\"request\"\r\n\r\n");
   body.append(request_json);
-  body.append("\r\n--").append(kBoundary).append(
-      "\r\nContent-Disposition: form-data; name=\"artwork\"; filename=\"Spring card.pdf\"\r\n"
-      "Content-Type: application/pdf\r\n\r\n");
-  body.append(artwork).append("\r\n--").append(kBoundary).append("--\r\n");
+  for (const auto& [name, filename, pdf] : artworks) {
+    body.append("\r\n--").append(kBoundary).append("\r\nContent-Disposition: form-data; name=\"");
+    body.append(name).append("\"; filename=\"").append(filename);
+    body.append("\"\r\nContent-Type: application/pdf\r\n\r\n").append(pdf);
+  }
+  body.append("\r\n--").append(kBoundary).append("--\r\n");
   return body;
+}
+
+std::string Body(std::string_view request_json, std::string_view artwork) {
+  return Form(request_json, {{"artwork", "Spring card.pdf", artwork}});
 }
 
 ImposeAnswer Post(std::string_view request_json, std::string_view artwork) {
@@ -435,6 +449,60 @@ TEST(ImposeApiTest, ReadsOnlyWellFormedMultipartBodies) {
   no_artwork.replace(no_artwork.find("name=\"artwork\""), 14, "name=\"picture\"");
   EXPECT_NE(ImposeEndpoint("POST", type, no_artwork).body.find("no part named artwork"),
             std::string::npos);
+}
+
+constexpr std::string_view kGangJson =
+    R"({"sheet": {"length": 320, "width": 230}, "bleed": 3, "gutter": 4,
+        "margins": {"gripper": 12, "tail": 14, "left": 12, "right": 12},
+        "items": [{"id": "card", "length": 90, "width": 50, "quantity": 900},
+                  {"id": "tag", "length": 60, "width": 40, "quantity": 40, "bleed": 2}]})";
+
+TEST(ImposeGangTest, EachLayoutTakesEveryItemsArtworkOnce) {
+  const std::string card = MakeArtwork({{90, 50, 3, kRed}});
+  const std::string tag = MakeArtwork({{60, 40, 2, kBlue}});
+  const std::string type = "multipart/form-data; boundary=----b0undary";
+  const ImposeAnswer answer = ImposeEndpoint(
+      "POST", type,
+      Form(kGangJson, {{"artwork.tag", "t.pdf", tag}, {"artwork.card", "c.pdf", card}}), {},
+      "2026-12-07");
+  ASSERT_EQ(answer.status, 200U) << answer.body;
+  const auto request =
+      std::get<layout::gang::GangRequest>(layout::gang::ParseGangRequest(kGangJson));
+  const layout::gang::GangAnswer plan = layout::gang::Plan(request);
+  const std::vector<PrintedSide> printed = GangPrintedSides(request, plan);
+  ASSERT_EQ(printed.size(), plan.layouts.size());
+  Opened opened = Open(answer.body);
+  ASSERT_EQ(opened.pages.size(), plan.layouts.size());
+  // Each item's page is one object however many layouts draw it.
+  std::map<int, std::set<QPDFObjGen>> forms;
+  std::set<int> items_placed;
+  for (std::size_t i = 0; i < printed.size(); ++i) {
+    CheckPage(opened.pages[i], ItemRequest(request, 0), printed[i], {50, 40});
+    auto xobjects = opened.pages[i].getObjectHandle().getKey("/Resources").getKey("/XObject");
+    for (const Placement& p : printed[i].placements) {
+      items_placed.insert(p.item);
+      forms[p.item].insert(xobjects.getKey("/Art" + std::to_string(p.item * 2 + 1)).getObjGen());
+    }
+  }
+  EXPECT_EQ(items_placed, (std::set<int>{0, 1}));
+  for (const auto& [item, objects] : forms) EXPECT_EQ(objects.size(), 1U) << "item " << item;
+
+  // A job without its artwork, or artwork for no job, is refused before any planning.
+  const ImposeAnswer missing =
+      ImposeEndpoint("POST", type, Form(kGangJson, {{"artwork.card", "c.pdf", card}}));
+  EXPECT_EQ(missing.status, 400U);
+  EXPECT_NE(missing.body.find("artwork of job tag"), std::string::npos) << missing.body;
+  const ImposeAnswer unknown = ImposeEndpoint("POST", type,
+                                              Form(kGangJson, {{"artwork.tag", "t.pdf", tag},
+                                                               {"artwork.card", "c.pdf", card},
+                                                               {"artwork.flyer", "f.pdf", card}}));
+  EXPECT_EQ(unknown.status, 400U);
+  EXPECT_NE(unknown.body.find("artwork.flyer names no job"), std::string::npos) << unknown.body;
+  const ImposeAnswer swapped = ImposeEndpoint(
+      "POST", type,
+      Form(kGangJson, {{"artwork.tag", "t.pdf", card}, {"artwork.card", "c.pdf", tag}}));
+  EXPECT_EQ(swapped.status, 400U);
+  EXPECT_NE(swapped.body.find("job card: "), std::string::npos) << swapped.body;
 }
 
 }  // namespace
