@@ -152,7 +152,9 @@ TEST_F(LayoutApiTest, ProgramWritesTheApiBytesButElapsedTime) {
 }
 
 TEST_F(LayoutApiTest, GangPlansOverHttpAsTheProgramDoes) {
-  const std::string gang = R"({"sheet": {"length": 720, "width": 520}, "bleed": 3,
+  // A time limit no loaded machine reaches, so that both answers are the searches' whole work.
+  const std::string gang =
+      R"({"sheet": {"length": 720, "width": 520}, "bleed": 3, "time_limit_ms": 60000,
       "items": [{"id": "cards", "length": 90, "width": 55, "quantity": 5000},
                 {"id": "flyers", "length": 210, "width": 99, "quantity": 2000}]})";
   const HttpReply plan = Send("POST", "/api/v1/gang", gang);

@@ -341,6 +341,7 @@ TEST(GangApiTest, RefusesBadInputNamingTheField) {
 
 TEST(GangApiTest, AnswersTheSameBytesButElapsedTimeAndRefusesOtherMethods) {
   const std::string body = R"({"sheet": {"length": 720, "width": 520}, "unit": "mm", "bleed": 2,
+      "time_limit_ms": 60000,
       "margins": {"gripper": 10}, "gutter": 2, "makeready": 20, "setup_sheets": 5.5, "overs": 2.5,
       "paper": {"parent": {"length": 1440, "width": 1040}, "grammage": 150, "price": {"per_tonne": 900}},
       "items": [{"id": "cards", "length": 90, "width": 55, "quantity": 4000, "grain": "length"},
