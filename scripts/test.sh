@@ -24,7 +24,7 @@ echo "== benchmarks, briefly: they must run, their timings never fail"
 build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
   --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
 for bench in sheetora_layout_engine_bench sheetora_layout_api_bench sheetora_planner_bench \
-  sheetora_host_bench pinban_page_bench sheetora_press_bench; do
+  sheetora_host_bench pinban_page_bench sheetora_press_bench sheetora_gang_bench; do
   build/bench/"$bench" --benchmark_min_time=0.01
 done
 

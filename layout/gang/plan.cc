@@ -422,8 +422,7 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   const double sheets = std::ceil(SheetsByArea(model) - 1e-9);
   double bound = std::max(RoundBound(relaxation.bound, costs), sheets + costs.per_layout);
   if (costs.max_layouts == 1) {
-    std::vector<int> all(order);
-    bound = std::max(bound, static_cast<double>(SingleRunBound(model, all)) + costs.per_layout);
+    bound = std::max(bound, static_cast<double>(SingleRunBound(model, order)) + costs.per_layout);
   }
   answer.bound = bound;
   answer.proof =
