@@ -52,7 +52,7 @@ std::string VectorArtwork(std::size_t bytes) {
 
 void BM_Impose100Up(benchmark::State& state) {
   const std::string artwork = VectorArtwork(5 * 1024 * 1024);
-  const layout::Request request{.sheet = {520 * mm, 320 * mm},
+  const layout::Request request{.sheet = {545 * mm, 365 * mm},
                                 .piece = {50 * mm, 30 * mm},
                                 .bleed = 2 * mm,
                                 .margins = {.gripper = 10 * mm, .tail = 10 * mm}};

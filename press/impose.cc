@@ -46,8 +46,8 @@ struct Artwork {
 
 /// The pages of the tree under `root`, at most kMaxArtworkPages + 1 of them: a tree of ten
 /// thousand pages is refused after its third, and a loop on its first repeat.
-std::variant<std::vector<QPDFObjectHandle>, Refusal> WalkPages(QPDFObjectHandle root) {
-  std::vector<QPDFObjectHandle> pages, waiting = {std::move(root)};
+std::variant<std::vector<QPDFObjectHandle>, Refusal> WalkPages(const QPDFObjectHandle& root) {
+  std::vector<QPDFObjectHandle> pages, waiting = {root};
   std::set<QPDFObjGen> seen;
   for (int visited = 0; !waiting.empty(); ++visited) {
     QPDFObjectHandle node = waiting.back();

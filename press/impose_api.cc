@@ -51,7 +51,8 @@ std::string Today() {
 }  // namespace
 
 ImposeAnswer ImposeEndpoint(std::string_view method, std::string_view content_type,
-                            std::string_view body, std::stop_token stop, std::string_view date) {
+                            std::string_view body, const std::stop_token& stop,
+                            std::string_view date) {
   if (method != "POST") {
     ImposeAnswer answer = Refuse(405, "this address takes POST");
     answer.headers.emplace_back("Allow", "POST");

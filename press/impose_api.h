@@ -25,7 +25,7 @@ struct ImposeAnswer {
 /// The artwork is checked before the layout is planned, so bad artwork costs no search.
 /// `date` names the day on the slug line ("2026-12-07"; empty: today, UTC).
 ImposeAnswer ImposeEndpoint(std::string_view method, std::string_view content_type,
-                            std::string_view body, std::stop_token stop = {},
+                            std::string_view body, const std::stop_token& stop = {},
                             std::string_view date = {});
 
 }  // namespace sheetora::press

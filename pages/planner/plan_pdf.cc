@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -324,7 +328,17 @@ std::string SheetPdf::Finish() {
   if (cairo_surface_status(surface_.get()) != CAIRO_STATUS_SUCCESS) {
     throw std::runtime_error("cannot draw the cut sheet");
   }
-  return std::move(pdf_);
+  // Cairo writes no document language; a screen reader takes its voice from the catalog's /Lang.
+  QPDF document;
+  document.processMemoryFile("cut sheet", pdf_.data(), pdf_.size());
+  document.getRoot().replaceKey("/Lang",
+                                QPDFObjectHandle::newString(std::string(locale_.language().tag)));
+  QPDFWriter writer(document);
+  writer.setOutputMemory();
+  writer.setDecodeLevel(qpdf_dl_none);  // the streams are copied, not decoded and compressed again
+  writer.write();
+  const std::shared_ptr<Buffer> bytes = writer.getBufferSharedPointer();
+  return {reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize()};
 }
 
 std::string PlanPdf(const layout::Request& request, const layout::Answer& answer,

@@ -151,7 +151,7 @@ it('fits a phone: no sideways scrolling, the drawing on top', async (page) => {
       assert.ok(overflow <= 0, `${lang} ${query}: ${overflow} px too wide`);
       if (await page.locator('#drawing').count()) {
         const [drawing, form] = await Promise.all(
-          ['#drawing', 'form'].map((s) => page.locator(s).boundingBox()));
+          ['#drawing', 'form'].map((s) => page.locator(s).first().boundingBox()));
         assert.ok(drawing.y + drawing.height <= form.y, `${lang} ${query}: drawing not above the form`);
       }
     }

@@ -12,6 +12,7 @@
 
 #include "layout/plan.h"
 #include "press/sheet.h"
+#include "tests/press/mm.h"
 
 namespace sheetora::press {
 namespace {
@@ -19,7 +20,7 @@ namespace {
 using layout::Micrometres;
 using PtRect = std::array<double, 4>;  // x, y, length, width in points
 
-constexpr Micrometres Mm(double mm) { return static_cast<Micrometres>(mm * 1000 + 0.5); }
+using testing::Mm;
 
 std::vector<double> Numbers(std::string_view text) {
   std::vector<double> numbers;

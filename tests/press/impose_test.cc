@@ -20,13 +20,14 @@
 #include "layout/plan.h"
 #include "press/impose_api.h"
 #include "press/sheet.h"
+#include "tests/press/mm.h"
 
 namespace sheetora::press {
 namespace {
 
 using layout::Micrometres;
 
-constexpr Micrometres Mm(double mm) { return static_cast<Micrometres>(mm * 1000 + 0.5); }
+using testing::Mm;
 double MmPt(double mm) { return mm * 72 / 25.4; }
 
 struct ArtPage {
@@ -284,6 +285,23 @@ TEST(ImposeTest, RenderingShowsEachPieceTurnedAndClipped) {
     const std::vector<Raster> pages = Render(std::get<std::string>(pdf), kDpi);
     const std::vector<PrintedSide> printed = PrintedSides(request, answer);
     ASSERT_EQ(pages.size(), printed.size());
+    // A back lies where its front does once the sheet is turned over: the back artwork (blue,
+    // its head quarter green) near the mirror image of every front's centre.
+    if (sides == layout::Sides::kSheetwise) {
+      for (const TrimRect& r : TrimRects(request, answer.blocks)) {
+        const double mirrored_x = Points(request.sheet.length) - Points(2 * r.x + r.length) / 2;
+        const double y = Points(2 * r.y + r.width) / 2;
+        const std::string seen = Colour(pages[1].At(mirrored_x + Points(r.length) / 8, y, kDpi));
+        EXPECT_TRUE(seen == "blue" || seen == "green") << "the back artwork, not " << seen;
+        // Head to head: the front's head (its artwork's top, on these turned pieces the left
+        // edge) is the right edge seen from the back, so the back's head-left quarter lies at
+        // the top right of its piece.
+        const double x_end = Points(request.sheet.length - r.x);
+        EXPECT_EQ(Colour(pages[1].At(x_end - Points(r.length) / 4,
+                                     Points(r.y + r.width) - Points(r.width) / 4, kDpi)),
+                  "green");
+      }
+    }
     for (std::size_t n = 0; n < printed.size(); ++n) {
       for (const Placement& p : printed[n].placements) {
         const double x = Points(p.trim.x), y = Points(p.trim.y);

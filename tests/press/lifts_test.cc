@@ -12,11 +12,12 @@
 #include "layout/cut_program.h"
 #include "layout/plan.h"
 #include "press/sheet.h"
+#include "tests/press/mm.h"
 
 namespace sheetora::layout {
 namespace {
 
-constexpr Micrometres Mm(double mm) { return static_cast<Micrometres>(mm * 1000 + 0.5); }
+using press::testing::Mm;
 
 bool Overlap(const Rect& a, const Rect& b) {
   return a.x < b.x_end() && b.x < a.x_end() && a.y < b.y_end() && b.y < a.y_end();
@@ -31,22 +32,22 @@ std::vector<std::string> Replay(const Request& request, const Answer& answer) {
   std::multiset<std::tuple<Micrometres, Micrometres, Micrometres, Micrometres>> table = {
       {0, 0, request.sheet.length, request.sheet.width}};
   for (const Lift& lift : *answer.sequence) {
-    if (static_cast<int>(lift.layers.size()) > request.max_stack) faults.push_back("too high");
+    if (static_cast<int>(lift.layers.size()) > request.max_stack) faults.emplace_back("too high");
     for (const int id : lift.layers) {
       const CutNode& node = cuts.at(id);
       const auto strip = std::tuple{node.x, node.y, node.length, node.width};
       const auto found = table.find(strip);
       if (found == table.end()) {
-        faults.push_back("layer " + std::to_string(id) + " is not on the table");
+        faults.emplace_back("layer " + std::to_string(id) + " is not on the table");
         continue;
       }
       table.erase(found);
-      if (node.length != lift.length || node.width != lift.width) faults.push_back("odd layer");
+      if (node.length != lift.length || node.width != lift.width) faults.emplace_back("odd layer");
       Micrometres from = 0;
       const Micrometres side = lift.axis == 'x' ? node.length : node.width;
       for (std::size_t k = 0; k <= lift.at.size(); ++k) {
         const Micrometres to = k < lift.at.size() ? lift.at[k] : side;
-        if (to <= from) faults.push_back("offsets out of order");
+        if (to <= from) faults.emplace_back("offsets out of order");
         table.insert(lift.axis == 'x' ? std::tuple{node.x + from, node.y, to - from, node.width}
                                       : std::tuple{node.x, node.y + from, node.length, to - from});
         from = to;
@@ -60,7 +61,7 @@ std::vector<std::string> Replay(const Request& request, const Answer& answer) {
     if (wanted.erase(strip) == 1) continue;
     const auto [x, y, l, w] = strip;
     for (const Rect& piece : pieces) {
-      if (Overlap({x, y, l, w}, piece)) faults.push_back("a strip left holds part of a piece");
+      if (Overlap({x, y, l, w}, piece)) faults.emplace_back("a strip left holds part of a piece");
     }
   }
   if (!wanted.empty()) faults.push_back(std::to_string(wanted.size()) + " pieces never cut free");

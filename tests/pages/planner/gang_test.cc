@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 #include <set>
 #include <stop_token>
@@ -138,6 +139,8 @@ TEST(GangQuery, RefusesTheFirstWrongFieldByItsKey) {
       {"job=A&size=90x54&qty=10&tail=-1", "tail"},
       {"job=A&size=90x54&qty=10&tail=60", ""},  // the margins together: no one field
       {"job=A&size=90x54&qty=10&jbleed=-1", "jbleed-0"},
+      {"job=A&size=90x54&qty=10&parent=big", "parent"},
+      {"job=A&size=90x54&qty=10&price=6000", "grammage"},  // a price a tonne needs the grammage
   };
   for (const auto& c : cases) {
     const ParsedGang form = ParseGangQuery(Q(std::string(kSheet) + std::string(c.fields)));
@@ -196,6 +199,20 @@ TEST(GangPage, ShowsTheTotalsEachJobAndEachLayoutInItsColours) {
   EXPECT_NE(html.find("<a href=\"/plan?lang=zh\">"), std::string::npos);
   EXPECT_NE(PlannerPage(ParsePlannerQuery({}), nullptr).find("<a href=\"/gang?lang=zh\">"),
             std::string::npos);
+}
+
+TEST(GangPage, ShowsThePapersFiguresAsThePlannerDoes) {
+  GangAnswer answer = HandMadeGangAnswer();
+  answer.paper = layout::gang::GangPaperAnswer{
+      .per_parent = 4, .parent_sheets = 65, .weight_kg = 8.775, .paper_utilisation = 0.3125};
+  std::map<std::string_view, std::string> shown;
+  for (const Figure& figure : GangFigures(answer, Chinese())) shown[figure.id] = figure.value;
+  EXPECT_EQ(std::tuple(shown["per-parent"], shown["parent-sheets"], shown["weight"]),
+            std::tuple("4 开", "65 张", "8.775 kg"));
+  EXPECT_EQ(std::tuple(shown["cost"], shown["paper-utilisation"]),
+            std::tuple("—（未填价格）", "31.25%"));
+  answer.paper = layout::gang::GangPaperAnswer{.error = "too small"};
+  EXPECT_EQ(GangFigures(answer, Chinese()).back().value, "全张放不下一张上机纸");
 }
 
 TEST(GangPage, DistinctColoursForEveryJobTheRequestMayHold) {
