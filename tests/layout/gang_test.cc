@@ -40,7 +40,8 @@ class Random {
 /// over every millimetre is exact.
 GangRequest SmallRequest(Random& random, int items, std::int64_t most_quantity) {
   GangRequest r{.sheet = {random.Between(6, 16) * kMm, random.Between(6, 16) * kMm},
-                .max_layouts = kMaxLayouts};
+                .max_layouts = kMaxLayouts,
+                .time_limit_ms = kMaxGangTimeLimitMs};
   for (int i = 0; i < items; ++i) {
     const Grain grains[] = {Grain::kAny, Grain::kAny, Grain::kLength, Grain::kWidth};
     r.items.push_back({.id = Named("j", i),
@@ -254,7 +255,10 @@ TEST(GangPlanTest, RandomRequestsGiveSoundPlansAndValidBounds) {
 TEST(GangPlanTest, OneLayoutRunsUntilTheLastQuantityIsMet) {
   Random random(5);
   for (int round = 0; round < 40; ++round) {
-    GangRequest r{.sheet = {1020 * kMm, 720 * kMm}, .bleed = 3 * kMm, .max_layouts = 1};
+    GangRequest r{.sheet = {1020 * kMm, 720 * kMm},
+                  .bleed = 3 * kMm,
+                  .max_layouts = 1,
+                  .time_limit_ms = kMaxGangTimeLimitMs};
     const int items = static_cast<int>(random.Between(2, 12));
     for (int i = 0; i < items; ++i) {
       r.items.push_back({.id = std::to_string(i),
@@ -276,7 +280,8 @@ TEST(GangPlanTest, OneLayoutRunsUntilTheLastQuantityIsMet) {
 TEST(GangPlanTest, OneItemIsPlannedAsTheEngineLaysItOut) {
   const GangRequest r{.sheet = {1092 * kMm, 787 * kMm},
                       .items = {{.id = "a5", .piece = {210 * kMm, 140 * kMm}, .quantity = 10'000}},
-                      .makeready = 30};
+                      .makeready = 30,
+                      .time_limit_ms = kMaxGangTimeLimitMs};
   const Answer single = layout::Plan({.sheet = r.sheet, .piece = r.items[0].piece});
   ASSERT_EQ(single.proof, Proof::kOptimal);
   const std::int64_t sheets = (10'000 + single.ups - 1) / single.ups;
@@ -341,6 +346,7 @@ TEST(GangApiTest, RefusesBadInputNamingTheField) {
 
 TEST(GangApiTest, AnswersTheSameBytesButElapsedTimeAndRefusesOtherMethods) {
   const std::string body = R"({"sheet": {"length": 720, "width": 520}, "unit": "mm", "bleed": 2,
+      "time_limit_ms": 60000,
       "margins": {"gripper": 10}, "gutter": 2, "makeready": 20, "setup_sheets": 5.5, "overs": 2.5,
       "paper": {"parent": {"length": 1440, "width": 1040}, "grammage": 150, "price": {"per_tonne": 900}},
       "items": [{"id": "cards", "length": 90, "width": 55, "quantity": 4000, "grain": "length"},
