@@ -441,6 +441,8 @@ TEST(ImposeApiTest, ReadsOnlyWellFormedMultipartBodies) {
   const std::string type = "multipart/form-data; boundary=----b0undary";
   EXPECT_EQ(ImposeEndpoint("POST", type, body).status, 200U);
   EXPECT_EQ(ImposeEndpoint("GET", type, body).status, 405U);
+  EXPECT_EQ(Post(std::string(65 * 1024, ' ') + std::string(kRequestJson), artwork).status, 413U)
+      << "the request part keeps the planner's 64 KiB";
   EXPECT_EQ(ImposeEndpoint("POST", "application/json", body).status, 400U);
   EXPECT_EQ(ImposeEndpoint("POST", "multipart/form-data; boundary=other", body).status, 400U);
   EXPECT_EQ(ImposeEndpoint("POST", type, body.substr(0, body.size() - 30)).status, 400U)
