@@ -110,6 +110,11 @@ echo "== the proxy's own limits"
 status=$(curl -s -o /dev/null -w '%{http_code}' --data-binary "@"<(head -c 100000 /dev/zero | tr '\0' a) \
   "$proxy/PinBan.asp")
 [[ $status == 413 ]] || fail "a 100 KB body got $status"
+# The imposition takes artwork far beyond the forms' limit: the proxy passes a 2 MB upload on,
+# and the instance answers it (here a 400, as the body holds no part).
+status=$(curl -s -o /dev/null -w '%{http_code}' -H 'Content-Type: multipart/form-data; boundary=x' \
+  --data-binary "@"<(head -c 2000000 /dev/zero | tr '\0' a) "$proxy/api/v1/impose")
+[[ $status == 400 ]] || fail "a 2 MB upload to the imposition got $status"
 
 # Runs two clients on kept-alive connections, GETs and POSTs, within the proxy's per-address
 # request rate; after a second it does what it is given to an instance. No request may fail.
