@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/gb2312.h"
 #include "host/page_runner.h"
+#include "runtime/gb2312.h"
 
 namespace sheetora {
 namespace {

@@ -32,13 +32,7 @@ AppAnswer ServeOpenApi(const AppRequest& request) {
   return FromApi(layout::OpenApiEndpoint(request.method));
 }
 
-AppAnswer ApiTooLarge(std::size_t limit) {
-  return FromApi({.status = 413,
-                  .body = layout::ErrorJson(
-                      {.code = layout::ErrorCode::kTooLarge,
-                       .message = "the request is larger than " + std::to_string(limit) + " bytes",
-                       .field = ""})});
-}
+AppAnswer ApiTooLarge(std::size_t limit) { return FromApi(layout::TooLargeAnswer(limit)); }
 
 AppAnswer ApiBusy(const char* retry_after_seconds) {
   AppAnswer answer = FromApi(

@@ -3,9 +3,11 @@
 #include <array>
 
 #include "host/api_routes.h"
+#include "host/press_routes.h"
 #include "layout/api.h"
 #include "pages/planner/gang.h"
 #include "pages/planner/planner.h"
+#include "press/impose_api.h"
 
 namespace sheetora {
 namespace {
@@ -24,6 +26,13 @@ constexpr std::array kAppRoutes = {
     AppRoute{.path = "/plan", .handler = &planner::ServePlanPage},     // the job planner page
     AppRoute{.path = "/plan.svg", .handler = &planner::ServePlanSvg},  // its drawing
     AppRoute{.path = "/plan.pdf", .handler = &planner::ServePlanPdf},  // its printable cut sheet
+    AppRoute{.path = "/plan.ppf", .handler = &planner::ServePlanPpf},  // its cut data, CIP3 PPF
+    AppRoute{.path = "/plan.jdf", .handler = &planner::ServePlanJdf},  // its cut data, JDF
+    // The imposed press sheet: a layout request and the artwork PDF, streamed to disk.
+    AppRoute{.path = "/api/v1/impose",
+             .handler = &ServeImposeApi,
+             .max_body_bytes = press::kMaxImposeBodyBytes,
+             .body_to_file = true},
     AppRoute{.path = "/gang", .handler = &planner::ServeGangPage},  // several jobs on shared sheets
     AppRoute{.path = "/gang.svg", .handler = &planner::ServeGangSvg},  // a layout of the gang plan
     AppRoute{.path = "/gang.pdf",

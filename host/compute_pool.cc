@@ -46,7 +46,7 @@ bool ComputePool::Submit(ComputeTask task) {
   {
     const std::lock_guard lock(mutex_);
     const auto mine = per_client_.find(task.client);
-    if ((mine != per_client_.end() && mine->second >= limits_.per_client) ||
+    if (closing_ || (mine != per_client_.end() && mine->second >= limits_.per_client) ||
         queue_.size() >= limits_.queue) {
       return false;
     }
@@ -76,10 +76,12 @@ void ComputePool::AbandonAll() {
   std::vector<std::shared_ptr<Entry>> pending;
   {
     const std::lock_guard lock(mutex_);
+    closing_ = true;
     pending.swap(pending_);
     queue_.clear();
     per_client_.clear();
   }
+  work_ready_.notify_all();
   for (const auto& entry : pending) {
     entry->stop.request_stop();
     entry->task.finish();

@@ -50,7 +50,8 @@ class ComputePool {
   /// Requests a stop of every task, now and later: each answers as its time limit would.
   void StopAll();
   /// Calls `finish` of every task not yet finished, running or not; the pool forgets them and
-  /// their work, when it ends, is thrown away. For a stop whose grace is over.
+  /// their work, when it ends, is thrown away; later tasks are refused. For a stop whose grace
+  /// is over, before the connections close.
   void AbandonAll();
   /// Tasks queued or running.
   std::size_t Pending() const;

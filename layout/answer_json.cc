@@ -3,6 +3,7 @@
 
 #include "layout/json.h"
 #include "layout/json_reader.h"
+#include "layout/lifts.h"
 
 namespace sheetora::layout {
 namespace {
@@ -25,6 +26,22 @@ Out JobJson(const JobAnswer& job) {
   return out;
 }
 
+Out LiftsJson(const std::vector<Lift>& lifts) {
+  auto out = Out::array();
+  for (const Lift& lift : lifts) {
+    Out& item = out.emplace_back(Out::object());
+    item["layers"] = lift.layers;
+    item["length"] = json_io::Mm(lift.length);
+    item["width"] = json_io::Mm(lift.width);
+    item["axis"] = std::string(1, lift.axis);
+    Out& at = item["at"] = Out::array();
+    for (const Micrometres p : lift.at) at.push_back(json_io::Mm(p));
+    item["turn"] = lift.turn;
+    item["cycles"] = lift.at.size();
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string AnswerJson(const Answer& answer) {
@@ -44,6 +61,8 @@ std::string AnswerJson(const Answer& answer) {
   }
   out["cuts"] = answer.cuts ? json_io::CutsJson(*answer.cuts) : Out(nullptr);
   if (answer.cuts_note) out["cuts_note"] = std::string(CutsNoteName(*answer.cuts_note));
+  out["sequence"] = answer.sequence ? LiftsJson(*answer.sequence) : Out(nullptr);
+  out["cycles"] = answer.sequence ? Out(Cycles(*answer.sequence)) : Out(nullptr);
   out["complete"] = answer.complete;
   out["elapsed_ms"] = answer.elapsed_ms;
   if (answer.job) out["job"] = JobJson(*answer.job);

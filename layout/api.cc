@@ -1,5 +1,6 @@
 #include "layout/api.h"
 
+#include <string>
 #include <utility>
 #include <variant>
 
@@ -39,11 +40,12 @@ ApiAnswer OpenApiEndpoint(std::string_view method) {
   return {.status = 200, .body = std::string(OpenApiDocument())};
 }
 
-ApiAnswer TooLargeAnswer() {
+ApiAnswer TooLargeAnswer(std::size_t limit) {
   return {.status = 413,
-          .body = ErrorJson({.code = ErrorCode::kTooLarge,
-                             .message = "the request is larger than 65536 bytes",
-                             .field = ""})};
+          .body = ErrorJson(
+              {.code = ErrorCode::kTooLarge,
+               .message = "the request is larger than " + std::to_string(limit) + " bytes",
+               .field = ""})};
 }
 
 }  // namespace sheetora::layout

@@ -30,8 +30,8 @@ ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body, std::st
 /// The OpenAPI document for GET and HEAD, 405 for anything else.
 ApiAnswer OpenApiEndpoint(std::string_view method);
 
-/// 413 for a body over kMaxRequestBytes.
-ApiAnswer TooLargeAnswer();
+/// 413 for a body over `limit` bytes.
+ApiAnswer TooLargeAnswer(std::size_t limit = kMaxRequestBytes);
 
 /// The OpenAPI 3.1 document of the endpoint, as kept in layout/openapi.json.
 std::string_view OpenApiDocument();

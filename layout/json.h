@@ -16,6 +16,10 @@ namespace sheetora::layout {
 /// nearest micrometre from the number as written, halves away from zero.
 std::variant<Request, RequestError> ParseRequest(std::string_view text);
 
+/// A request as JSON that ParseRequest reads back to the same request: lengths in mm, every
+/// field written.
+std::string RequestJson(const Request& request);
+
 /// The answer as JSON text ending in a newline: keys always in the same order, lengths in mm
 /// with at most 3 decimals. The same request gives the same bytes but for `elapsed_ms`.
 std::string AnswerJson(const Answer& answer);

@@ -253,14 +253,47 @@ Margins FieldReader::ReadMargins(const Node& node, const std::string& path) cons
   return margins;
 }
 
+namespace {
+
+constexpr std::pair<std::string_view, Grain> kGrains[] = {
+    {"any", Grain::kAny}, {"length", Grain::kLength}, {"width", Grain::kWidth}};
+constexpr std::pair<std::string_view, CutMode> kCuts[] = {{"guillotine", CutMode::kGuillotine},
+                                                          {"die", CutMode::kDie}};
+constexpr std::pair<std::string_view, PricePer> kPrices[] = {{"per_tonne", PricePer::kTonne},
+                                                             {"per_ream", PricePer::kReam},
+                                                             {"per_sheet", PricePer::kSheet},
+                                                             {"per_m2", PricePer::kSquareMetre}};
+constexpr std::pair<std::string_view, Sides> kSides[] = {
+    {"single", Sides::kSingle},
+    {"sheetwise", Sides::kSheetwise},
+    {"work-and-turn", Sides::kWorkAndTurn},
+    {"work-and-tumble", Sides::kWorkAndTumble}};
+
+template <typename T, std::size_t N>
+std::string_view NameIn(const std::pair<std::string_view, T> (&names)[N], T value) {
+  for (const auto& [name, v] : names) {
+    if (v == value) return name;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string_view GrainName(Grain grain) { return NameIn(kGrains, grain); }
+std::string_view CutName(CutMode cut) { return NameIn(kCuts, cut); }
+std::string_view PriceName(PricePer per) { return NameIn(kPrices, per); }
+std::string_view SidesName(Sides sides) { return NameIn(kSides, sides); }
+
 Grain FieldReader::ReadGrain(const Node& node, const std::string& path) {
-  return Choice<Grain>(
-      node, path, {{"any", Grain::kAny}, {"length", Grain::kLength}, {"width", Grain::kWidth}});
+  return Choice<Grain>(node, path, std::span(kGrains));
 }
 
 CutMode FieldReader::ReadCut(const Node& node, const std::string& path) {
-  return Choice<CutMode>(node, path,
-                         {{"guillotine", CutMode::kGuillotine}, {"die", CutMode::kDie}});
+  return Choice<CutMode>(node, path, std::span(kCuts));
+}
+
+Sides FieldReader::ReadSides(const Node& node, const std::string& path) {
+  return Choice<Sides>(node, path, std::span(kSides));
 }
 
 Price FieldReader::ReadPrice(const Node& node, const std::string& path) {
@@ -269,11 +302,7 @@ Price FieldReader::ReadPrice(const Node& node, const std::string& path) {
     Refuse(ErrorCode::kOnePrice,
            "must hold exactly one of per_tonne, per_ream, per_sheet and per_m2", path);
   }
-  const std::pair<const char*, PricePer> kinds[] = {{"per_tonne", PricePer::kTonne},
-                                                    {"per_ream", PricePer::kReam},
-                                                    {"per_sheet", PricePer::kSheet},
-                                                    {"per_m2", PricePer::kSquareMetre}};
-  for (const auto& [name, per] : kinds) {
+  for (const auto& [name, per] : kPrices) {
     if (const Node* n = object.Optional(name)) {
       return {.per = per, .amount = Number(*n, object.PathOf(name))};
     }

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -71,7 +72,7 @@ class FieldReader {
 
   template <typename T>
   static T Choice(const Node& node, const std::string& path,
-                  std::initializer_list<std::pair<std::string_view, T>> choices) {
+                  std::span<const std::pair<std::string_view, T>> choices) {
     Expect(node, Node::Type::kString, path);
     std::string names;
     for (const auto& [name, value] : choices) {
@@ -79,6 +80,11 @@ class FieldReader {
       names.append(names.empty() ? "\"" : ", \"").append(name).push_back('"');
     }
     Refuse(ErrorCode::kNotAChoice, "must be one of " + names, path);
+  }
+  template <typename T>
+  static T Choice(const Node& node, const std::string& path,
+                  std::initializer_list<std::pair<std::string_view, T>> choices) {
+    return Choice<T>(node, path, std::span(choices.begin(), choices.size()));
   }
 
   [[nodiscard]] Micrometres Length(const Node& node, const std::string& path) const;
@@ -90,10 +96,17 @@ class FieldReader {
   static Grain ReadGrain(const Node& node, const std::string& path);
   static CutMode ReadCut(const Node& node, const std::string& path);
   static Price ReadPrice(const Node& node, const std::string& path);
+  static Sides ReadSides(const Node& node, const std::string& path);
 
  private:
   std::int64_t micrometres_per_unit_ = kMicrometresPerMm;
 };
+
+/// The names requests give these choices, as the readers take them.
+std::string_view GrainName(Grain grain);
+std::string_view CutName(CutMode cut);
+std::string_view PriceName(PricePer per);
+std::string_view SidesName(Sides sides);
 
 using Out = nlohmann::ordered_json;
 

@@ -31,6 +31,19 @@ enum class CutMode {
   kDie,         ///< any arrangement
 };
 
+/// How the sheet is printed on both sides. Work-and-turn and work-and-tumble print both sides
+/// from one plate: the engine plans half the sheet and mirrors it onto the other half, across
+/// x = L/2 (turn: the sheet is turned over left to right) or y = W/2 (tumble: head to tail).
+enum class Sides { kSingle, kSheetwise, kWorkAndTurn, kWorkAndTumble };
+
+/// The printer's marks on an imposed sheet; all on unless asked otherwise.
+struct Marks {
+  bool crop = true;
+  bool registration = true;
+  bool slug = true;
+  bool operator==(const Marks&) const = default;
+};
+
 enum class PricePer { kTonne, kReam, kSheet, kSquareMetre };
 
 struct Price {
@@ -60,6 +73,9 @@ struct Request {
   CutMode cut = CutMode::kGuillotine;
   int time_limit_ms = 2000;
   std::optional<Job> job;
+  Sides sides = Sides::kSingle;
+  Marks marks;
+  int max_stack = 4;  ///< layers of identical strips the guillotine operator cuts at once
   bool operator==(const Request&) const = default;
 };
 
@@ -117,6 +133,17 @@ struct CutNode {
   std::vector<int> parts;
 };
 
+/// One step of the operator's cut list: identical strips (the cut program's nodes `layers`, each
+/// length x width) stacked and cut together on `axis` at the offsets `at`, one knife cycle per
+/// offset. `turn`: the strips lie a quarter turn from the way their parent was cut.
+struct Lift {
+  std::vector<int> layers;
+  Micrometres length = 0, width = 0;
+  char axis = 'x';
+  std::vector<Micrometres> at;
+  bool turn = false;
+};
+
 struct JobAnswer {
   std::optional<std::string> error;  ///< set when no plan is possible; the rest is then unset
   std::int64_t run_sheets = 0;
@@ -141,8 +168,9 @@ struct Answer {
   Proof proof = Proof::kNone;
   double utilisation = 0;
   std::vector<Block> blocks;
-  std::optional<std::vector<CutNode>> cuts;  ///< guillotine mode with ups <= 5,000 only
-  std::optional<CutsNote> cuts_note;         ///< set exactly when `cuts` is not
+  std::optional<std::vector<CutNode>> cuts;   ///< guillotine mode with ups <= 5,000 only
+  std::optional<std::vector<Lift>> sequence;  ///< the cut program in lifts, with `cuts`
+  std::optional<CutsNote> cuts_note;          ///< set exactly when `cuts` is not
   /// The searches ran to their end (a proof or their step budgets), so the same request gets
   /// the same answer under any load; false when the time limit or a stop request cut them short.
   bool complete = true;

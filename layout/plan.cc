@@ -8,7 +8,9 @@
 
 #include "layout/cut_program.h"
 #include "layout/job.h"
+#include "layout/lifts.h"
 #include "layout/pack.h"
+#include "layout/sides.h"
 
 namespace sheetora::layout {
 namespace {
@@ -120,6 +122,17 @@ std::optional<RequestError> Validate(const Request& request) {
     return RequestError{ErrorCode::kOutOfRange, "must be a whole number from 1 to 10000",
                         "time_limit_ms"};
   }
+  if (request.max_stack < 1 || request.max_stack > kMaxMaxStack) {
+    return RequestError{ErrorCode::kOutOfRange, "must be a whole number from 1 to 100",
+                        "max_stack"};
+  }
+  if (const Request part = PlannedPart(request);
+      part.margins.left + part.margins.right >= part.sheet.length ||
+      part.margins.gripper + part.margins.tail >= part.sheet.width) {
+    return RequestError{ErrorCode::kNoPrintableArea,
+                        "the margins leave nothing of the half sheet that one plate prints",
+                        "sides"};
+  }
   if (request.job) return CheckJob(*request.job);
   return std::nullopt;
 }
@@ -131,32 +144,40 @@ Answer Plan(const Request& request, std::stop_token stop) {
   // cannot leave it none.
   const PackResult per_parent = PressSheetsPerParent(
       request, {.deadline = start + std::max(limit / 10, decltype(limit)(1)), .stop = stop});
-  PackProblem problem = Reduce(request);
+  // One plate printing both sides is planned on its half; ups and bound count both halves.
+  const Request part = PlannedPart(request);
+  const std::int64_t halves = OnePlateBothSides(request) ? 2 : 1;
+  PackProblem problem = Reduce(part);
   problem.limits = {.deadline = start + limit, .stop = std::move(stop)};
   const PackResult packed = Pack(problem);
 
   Answer answer;
-  answer.ups = packed.ups;
-  answer.bound = packed.bound;
-  answer.proof = ProofOf(request, packed);
+  answer.ups = packed.ups * halves;
+  answer.bound = packed.bound * halves;
+  answer.proof = ProofOf(part, packed);
   answer.utilisation =
       RoundTo(static_cast<double>(answer.ups) * Area(request.piece) / Area(request.sheet), 4);
   // A block's corner in the plain problem is the corner of its first bled piece, grown by the
   // gutter beyond its far sides only: the trim corner lies one bleed inside it.
   for (const Block& b : packed.blocks) {
-    answer.blocks.push_back({.x = request.margins.left + b.x + request.bleed,
-                             .y = request.margins.gripper + b.y + request.bleed,
+    answer.blocks.push_back({.x = part.margins.left + b.x + request.bleed,
+                             .y = part.margins.gripper + b.y + request.bleed,
                              .columns = b.columns,
                              .rows = b.rows,
                              .turned = b.turned});
   }
+  answer.blocks = OnWholeSheet(request, std::move(answer.blocks));
   if (request.cut == CutMode::kDie) {
     answer.cuts_note = CutsNote::kDie;
   } else if (answer.ups > kMaxCutProgramPieces) {
     answer.cuts_note = CutsNote::kTooManyPieces;
   } else {
     answer.cuts = CutProgram(request, answer.blocks);
-    if (!answer.cuts) answer.cuts_note = CutsNote::kNotGuillotine;
+    if (answer.cuts) {
+      answer.sequence = Lifts(*answer.cuts, request.max_stack);
+    } else {
+      answer.cuts_note = CutsNote::kNotGuillotine;
+    }
   }
   answer.complete = packed.complete && per_parent.complete;
   if (request.job) answer.job = PlanJob(request, answer.ups, per_parent.ups);

@@ -12,6 +12,7 @@ namespace sheetora::layout {
 inline constexpr Micrometres kMaxSide = 100'000 * kMicrometresPerMm;   ///< sheet and piece sides
 inline constexpr Micrometres kMaxSpacing = 1'000 * kMicrometresPerMm;  ///< bleed, gutter, margins
 inline constexpr int kMaxTimeLimitMs = 10'000;
+inline constexpr int kMaxMaxStack = 100;  ///< layers of strips cut at once
 /// Bounds that keep every job figure exact in 64-bit integers.
 inline constexpr std::int64_t kMaxQuantity = 1'000'000'000'000;
 inline constexpr std::int64_t kMaxMakeready = 1'000'000'000;

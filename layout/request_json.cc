@@ -13,6 +13,7 @@ namespace {
 using json_io::FieldReader;
 using json_io::Node;
 using json_io::ObjectReader;
+using json_io::Out;
 
 /// The request's objects nest three deep: the request, its job, the job's parent and price.
 constexpr std::size_t kMaxDepth = 3;
@@ -38,6 +39,22 @@ class RequestReader {
           std::clamp<std::int64_t>(fields_.Integer(*n, "time_limit_ms"), -1, kMaxTimeLimitMs + 1));
     }
     if (const Node* n = top.Optional("job")) request.job = ReadJob(*n);
+    if (const Node* n = top.Optional("sides")) request.sides = FieldReader::ReadSides(*n, "sides");
+    if (const Node* n = top.Optional("marks")) {
+      ObjectReader marks(*n, "marks");
+      for (const auto& [name, flag] : {std::pair{"crop", &request.marks.crop},
+                                       std::pair{"registration", &request.marks.registration},
+                                       std::pair{"slug", &request.marks.slug}}) {
+        if (const Node* mark = marks.Optional(name)) {
+          *flag = json_io::Expect(*mark, Node::Type::kBool, marks.PathOf(name)).boolean;
+        }
+      }
+      marks.RefuseUnknown();
+    }
+    if (const Node* n = top.Optional("max_stack")) {
+      request.max_stack = static_cast<int>(
+          std::clamp<std::int64_t>(fields_.Integer(*n, "max_stack"), 0, kMaxMaxStack + 1));
+    }
     top.RefuseUnknown();
     return request;
   }
@@ -64,6 +81,10 @@ class RequestReader {
   FieldReader fields_;
 };
 
+Out SizeJson(const Size& size) {
+  return {{"length", json_io::Mm(size.length)}, {"width", json_io::Mm(size.width)}};
+}
+
 }  // namespace
 
 std::variant<Request, RequestError> ParseRequest(std::string_view text) {
@@ -76,6 +97,37 @@ std::variant<Request, RequestError> ParseRequest(std::string_view text) {
   } catch (json_io::Refusal& refusal) {
     return std::move(refusal.error);
   }
+}
+
+std::string RequestJson(const Request& r) {
+  using json_io::Mm;
+  Out out;
+  out["sheet"] = SizeJson(r.sheet);
+  out["piece"] = SizeJson(r.piece);
+  out["bleed"] = Mm(r.bleed);
+  out["gutter"] = Mm(r.gutter);
+  out["margins"] = {{"gripper", Mm(r.margins.gripper)},
+                    {"tail", Mm(r.margins.tail)},
+                    {"left", Mm(r.margins.left)},
+                    {"right", Mm(r.margins.right)}};
+  out["grain"] = json_io::GrainName(r.grain);
+  out["cut"] = json_io::CutName(r.cut);
+  out["time_limit_ms"] = r.time_limit_ms;
+  if (r.job) {
+    Out& job = out["job"] = {{"quantity", r.job->quantity},
+                             {"overs", r.job->overs_percent},
+                             {"makeready", r.job->makeready}};
+    if (r.job->parent) job["parent"] = SizeJson(*r.job->parent);
+    if (r.job->grammage) job["grammage"] = *r.job->grammage;
+    if (r.job->price) {
+      job["price"] = {{json_io::PriceName(r.job->price->per), r.job->price->amount}};
+    }
+  }
+  out["sides"] = json_io::SidesName(r.sides);
+  out["marks"] = {
+      {"crop", r.marks.crop}, {"registration", r.marks.registration}, {"slug", r.marks.slug}};
+  out["max_stack"] = r.max_stack;
+  return out.dump();
 }
 
 }  // namespace sheetora::layout

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "runtime/gb2312.h"
 #include "runtime/error_log.h"
 #include "runtime/errors.h"
+#include "runtime/gb2312.h"
 #include "runtime/host_objects.h"
 
 namespace sheetora {

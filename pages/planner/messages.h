@@ -169,6 +169,36 @@ enum class Msg : std::uint16_t {
   kLayoutNumber,
   kGangPdfLink,
   kExampleFlyer,
+  // The files for the press and the guillotine.
+  kGroupPress,
+  kSides,
+  kSidesSingle,
+  kSidesSheetwise,
+  kSidesTurn,
+  kSidesTumble,
+  kMaxStack,
+  kLayersSuffix,
+  kCropMarks,
+  kRegistrationMarks,
+  kSlugLine,
+  kMarkOn,
+  kMarkOff,
+  kLiftList,
+  kLiftStacked,  ///< "{0} strips stacked"
+  kLiftOne,      ///< one strip
+  kLiftTurn,     ///< the strips turned a quarter first, "" when not
+  kLiftOneCycle,
+  kLiftCycles,  ///< "{0} cuts"
+  kLiftAlongX,
+  kLiftAlongY,
+  kLiftSeparator,  ///< between offsets
+  kLiftStep,       ///< {0} strips, {1} size, {2} turn, {3} cycles, {4} way, {5} offsets, {6} unit
+  kCycles,
+  kCyclesValue,  ///< {0} stacked, {1} one strip at a time
+  kPpfLink,
+  kJdfLink,
+  kArtwork,
+  kImposeSubmit,
   kCount
 };
 

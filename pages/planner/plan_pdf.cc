@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -226,13 +230,19 @@ void SheetPdf::FiguresPage(std::string_view title, std::string_view summary,
 
 void SheetPdf::CutSheet(std::string_view title, std::string_view summary, const Drawing& drawing,
                         const DrawingLabels& labels, const std::vector<Figure>& figures,
-                        const std::vector<std::string>& steps, std::string_view note,
-                        bool fit_page) {
+                        const std::vector<std::string>& steps, std::string_view note, bool fit_page,
+                        const std::vector<std::string>& lifts) {
   cairo_t* cr = context_.get();
   std::vector<std::string> numbered;
   numbered.reserve(steps.size());
   for (std::size_t i = 0; i < steps.size(); ++i) {
     numbered.push_back(std::to_string(i + 1) + ". " + steps[i]);
+  }
+  // Then the same cuts as the operator works them, identical strips stacked.
+  if (!lifts.empty()) numbered.emplace_back(locale_[Msg::kLiftList]);
+  for (std::size_t i = 0; i < lifts.size(); ++i) {
+    numbered.push_back(
+        std::string("(").append(std::to_string(i + 1)).append(") ").append(lifts[i]));
   }
   // The cut list goes beside the drawing, then on further pages. To keep the sheet one page,
   // a long list is first set smaller (down to 4.5 points) in as many columns as the widest step
@@ -318,7 +328,17 @@ std::string SheetPdf::Finish() {
   if (cairo_surface_status(surface_.get()) != CAIRO_STATUS_SUCCESS) {
     throw std::runtime_error("cannot draw the cut sheet");
   }
-  return std::move(pdf_);
+  // Cairo writes no document language; a screen reader takes its voice from the catalog's /Lang.
+  QPDF document;
+  document.processMemoryFile("cut sheet", pdf_.data(), pdf_.size());
+  document.getRoot().replaceKey("/Lang",
+                                QPDFObjectHandle::newString(std::string(locale_.language().tag)));
+  QPDFWriter writer(document);
+  writer.setOutputMemory();
+  writer.setDecodeLevel(qpdf_dl_none);  // the streams are copied, not decoded and compressed again
+  writer.write();
+  const std::shared_ptr<Buffer> bytes = writer.getBufferSharedPointer();
+  return {reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize()};
 }
 
 std::string PlanPdf(const layout::Request& request, const layout::Answer& answer,
@@ -326,9 +346,11 @@ std::string PlanPdf(const layout::Request& request, const layout::Answer& answer
   SheetPdf pdf(locale);
   const std::vector<std::string> steps =
       answer.cuts ? CutSteps(*answer.cuts, locale) : std::vector<std::string>{};
+  const std::vector<std::string> lifts =
+      answer.sequence ? LiftSteps(*answer.sequence, locale) : std::vector<std::string>{};
   pdf.CutSheet(std::string(locale[Msg::kCutSheetTitle]), RequestSummary(request, locale),
                DrawingOf(request, answer), PlanLabels(request, answer, locale),
-               Figures(answer, locale), steps, NoCutsNote(answer, locale), false);
+               Figures(answer, locale), steps, NoCutsNote(answer, locale), false, lifts);
   return pdf.Finish();
 }
 

@@ -43,11 +43,13 @@ class SheetPdf {
                    const std::vector<Figure>& figures, const std::vector<TextTable>& tables);
 
   /// A cut sheet: the drawing with its legend, the figures below it, the cut steps (or `note`
-  /// when there are none) to its right, continued on further pages when they are many. With
+  /// when there are none) to its right, then the `lifts` that stack them, continued on further
+  /// pages when they are many. With
   /// `fit_page` a long list is first set smaller, in columns, to keep the sheet one page.
   void CutSheet(std::string_view title, std::string_view summary, const Drawing& drawing,
                 const DrawingLabels& labels, const std::vector<Figure>& figures,
-                const std::vector<std::string>& steps, std::string_view note, bool fit_page);
+                const std::vector<std::string>& steps, std::string_view note, bool fit_page,
+                const std::vector<std::string>& lifts = {});
 
   /// The document's bytes; nothing may be added after.
   std::string Finish();

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "layout/lifts.h"
+
 namespace sheetora::planner {
 namespace {
 
@@ -54,6 +56,16 @@ std::vector<Figure> Figures(const layout::Answer& answer, const Locale& locale) 
       {"bound", locale[Msg::kBound], locale.Count(answer.bound)},
       {"utilisation", locale[Msg::kUtilisation], Percent(answer.utilisation, locale)},
   };
+  if (answer.sequence && answer.cuts) {
+    std::int64_t alone = 0;
+    for (const layout::CutNode& node : *answer.cuts) {
+      alone += static_cast<std::int64_t>(node.at.size());
+    }
+    figures.push_back(
+        {"cycles", locale[Msg::kCycles],
+         locale.Fill(Msg::kCyclesValue,
+                     {locale.Count(layout::Cycles(*answer.sequence)), locale.Count(alone)})});
+  }
   if (!answer.job) return figures;
   const layout::JobAnswer& job = *answer.job;
   if (job.error) {
@@ -102,6 +114,30 @@ std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, cons
     for (const Micrometres at : node.at) {
       steps.push_back(locale.Fill(way, {stack, size, locale.Length(at)}));
     }
+  }
+  return steps;
+}
+
+std::vector<std::string> LiftSteps(const std::vector<layout::Lift>& lifts, const Locale& locale) {
+  std::vector<std::string> steps;
+  for (const layout::Lift& lift : lifts) {
+    const std::size_t layers = lift.layers.size(), cycles = lift.at.size();
+    const std::string strips =
+        layers > 1
+            ? locale.Fill(Msg::kLiftStacked, {std::to_string(layers)})
+            : std::string(locale[lift.layers.front() == 0 ? Msg::kWholeSheet : Msg::kLiftOne]);
+    const std::string count = cycles == 1 ? std::string(locale[Msg::kLiftOneCycle])
+                                          : locale.Fill(Msg::kLiftCycles, {std::to_string(cycles)});
+    std::string offsets;
+    for (std::size_t k = 0; k < cycles; ++k) {
+      if (k > 0) offsets += locale[Msg::kLiftSeparator];
+      offsets += locale.Bare(lift.at[k]);
+    }
+    steps.push_back(locale.Fill(
+        Msg::kLiftStep,
+        {strips, locale.Size(lift.length, lift.width), lift.turn ? locale[Msg::kLiftTurn] : "",
+         count, locale[lift.axis == 'x' ? Msg::kLiftAlongX : Msg::kLiftAlongY], offsets,
+         locale.UnitName()}));
   }
   return steps;
 }

@@ -40,6 +40,9 @@ void AppendPaperFigures(std::vector<Figure>& figures, const layout::JobAnswer& j
 /// The cut program as the operator's steps, one per cut, in the order the cuts are made: which
 /// stack, which way, at what distance from the stack's edge.
 std::vector<std::string> CutSteps(const std::vector<layout::CutNode>& cuts, const Locale& locale);
+/// The operator's sequence: one step per lift, identical strips stacked ("叠 3 条（374 × 90），
+/// 转向，一刀：竖切，距左侧 50 mm").
+std::vector<std::string> LiftSteps(const std::vector<layout::Lift>& lifts, const Locale& locale);
 /// Why an answer has no cut program (die-cut work, or too many pieces to list), or "" when it
 /// has one.
 std::string NoCutsNote(const layout::Answer& answer, const Locale& locale);

@@ -1,5 +1,6 @@
 #include "pages/planner/planner.h"
 
+#include <algorithm>
 #include <set>
 #include <span>
 
@@ -9,6 +10,7 @@
 #include "pages/planner/plan_pdf.h"
 #include "pages/planner/plan_svg.h"
 #include "pages/planner/plan_view.h"
+#include "press/cut_data.h"
 #include "runtime/page.h"
 
 namespace sheetora::planner {
@@ -16,7 +18,13 @@ namespace {
 
 using layout::Micrometres;
 
-constexpr Msg kGroups[] = {Msg::kGroupSheet, Msg::kGroupLayout, Msg::kGroupJob};
+constexpr Msg kGroups[] = {Msg::kGroupSheet, Msg::kGroupLayout, Msg::kGroupJob, Msg::kGroupPress};
+
+constexpr Choice kSides[] = {{"single", Msg::kSidesSingle},
+                             {"sheetwise", Msg::kSidesSheetwise},
+                             {"work-and-turn", Msg::kSidesTurn},
+                             {"work-and-tumble", Msg::kSidesTumble}};
+constexpr Choice kOnOff[] = {{"on", Msg::kMarkOn}, {"off", Msg::kMarkOff}};
 
 constexpr auto kSheets = PresetKind::kSheet, kPieces = PresetKind::kPiece;
 
@@ -39,6 +47,11 @@ constexpr Field kFields[] = {
     {"grammage", Msg::kGrammage, Kind::kNumber, "g/m²", kNoMsg, "", {}, 2},
     {"price", Msg::kPrice, Kind::kNumber, "", kNoMsg, "", {}, 2},
     {"price_per", Msg::kPricePer, Kind::kChoice, "", kNoMsg, "", kPricePer, 2, true},
+    {"sides", Msg::kSides, Kind::kChoice, "", kNoMsg, "", kSides, 3},
+    {"max_stack", Msg::kMaxStack, Kind::kCount, "", Msg::kLayersSuffix, "4", {}, 3},
+    {"crop", Msg::kCropMarks, Kind::kChoice, "", kNoMsg, "", kOnOff, 3},
+    {"registration", Msg::kRegistrationMarks, Kind::kChoice, "", kNoMsg, "", kOnOff, 3},
+    {"slug", Msg::kSlugLine, Kind::kChoice, "", kNoMsg, "", kOnOff, 3},
 };
 
 layout::Request ReadRequest(FormReader& form) {
@@ -57,6 +70,14 @@ layout::Request ReadRequest(FormReader& form) {
   if (form.Given("right")) request.margins.right = form.LengthOf("right");
   request.grain = static_cast<layout::Grain>(form.ChoiceOf("grain", kGrains));
   request.cut = static_cast<layout::CutMode>(form.ChoiceOf("cut", kCuts));
+  request.sides = static_cast<layout::Sides>(form.ChoiceOf("sides", kSides));
+  if (form.Given("max_stack")) {
+    request.max_stack = static_cast<int>(
+        std::clamp<std::int64_t>(form.CountOf("max_stack"), 0, layout::kMaxMaxStack + 1));
+  }
+  request.marks = {.crop = form.ChoiceOf("crop", kOnOff) == 0,
+                   .registration = form.ChoiceOf("registration", kOnOff) == 0,
+                   .slug = form.ChoiceOf("slug", kOnOff) == 0};
 
   bool job_given = false;
   for (const std::string_view name :
@@ -81,7 +102,7 @@ layout::Request ReadRequest(FormReader& form) {
 
 /// The form field that an engine's field path ("job.parent.width") belongs to, or "".
 std::string FormFieldOf(std::string_view path) {
-  for (const std::string_view prefix : {"job.", "margins."}) {
+  for (const std::string_view prefix : {"job.", "margins.", "marks."}) {
     if (path.starts_with(prefix)) path.remove_prefix(prefix.size());
   }
   path = path.substr(0, path.find('.'));
@@ -138,6 +159,11 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
     // Focusable, so the keyboard can scroll a long list.
     html += "<ol id=\"cuts\" tabindex=\"0\" aria-labelledby=\"cut-list-title\">\n";
     for (const std::string& step : steps) html += "<li>" + step + "</li>\n";
+    html.append("</ol>\n<h2 id=\"lifts-title\">").append(locale[Msg::kLiftList]).append("</h2>\n");
+    html.append("<ol id=\"lifts\" tabindex=\"0\" aria-labelledby=\"lifts-title\">\n");
+    for (const std::string& lift : LiftSteps(*answer.sequence, locale)) {
+      html += "<li>" + lift + "</li>\n";
+    }
     html += "</ol>\n";
   }
   std::string query = QueryString(form);
@@ -151,7 +177,26 @@ void AppendResult(std::string& html, const ParsedForm& form, const layout::Answe
       .append(query)
       .append("\">")
       .append(locale[Msg::kSvgLink])
-      .append("</a></p>\n</section>\n</section>\n");
+      .append("</a><a href=\"/plan.ppf")
+      .append(query)
+      .append("\">")
+      .append(locale[Msg::kPpfLink])
+      .append("</a><a href=\"/plan.jdf")
+      .append(query)
+      .append("\">")
+      .append(locale[Msg::kJdfLink])
+      .append("</a></p>\n</section>\n");
+  // The artwork goes to the imposition with this very request, so the press sheet carries the
+  // layout shown here.
+  html.append("<form id=\"impose-form\" action=\"/api/v1/impose\" method=\"post\" ")
+      .append("enctype=\"multipart/form-data\">\n<input type=\"hidden\" name=\"request\" value=\"")
+      .append(EscapeHtmlAttribute(layout::RequestJson(request)))
+      .append("\">\n<label for=\"f-artwork\">")
+      .append(locale[Msg::kArtwork])
+      .append("</label>\n<input id=\"f-artwork\" name=\"artwork\" type=\"file\" ")
+      .append("accept=\"application/pdf\" required>\n<button type=\"submit\">")
+      .append(locale[Msg::kImposeSubmit])
+      .append("</button>\n</form>\n</section>\n");
 }
 
 }  // namespace
@@ -236,6 +281,25 @@ AppAnswer ServePlanSvg(const AppRequest& request) {
                           form.locale(), true),
           .headers = LanguageHeaders(form.locale())};
 }
+
+namespace {
+
+/// The layout as cut data for the guillotine, the same layout as the page's.
+AppAnswer CutData(const AppRequest& request, bool ppf) {
+  const ParsedForm form = ParsePlannerQuery(request.query);
+  if (!form.request) return RefusedFile(*form.error, form.locale());
+  const layout::Answer answer = layout::PlanOnce(*form.request, request.stop);
+  return {.content_type = ppf ? "application/octet-stream" : "application/vnd.cip4-jdf+xml",
+          .body = ppf ? press::PpfCutData(*form.request, answer, "plan")
+                      : press::JdfCutting(*form.request, answer, "plan"),
+          .headers = {{"Content-Disposition", ppf ? "attachment; filename=\"plan.ppf\""
+                                                  : "attachment; filename=\"plan.jdf\""}}};
+}
+
+}  // namespace
+
+AppAnswer ServePlanPpf(const AppRequest& request) { return CutData(request, true); }
+AppAnswer ServePlanJdf(const AppRequest& request) { return CutData(request, false); }
 
 AppAnswer ServePlanPdf(const AppRequest& request) {
   const ParsedForm form = ParsePlannerQuery(request.query, request.accept_language);

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/app_request.h"
 #include "layout/layout.h"
 #include "pages/planner/form.h"
+#include "runtime/app_request.h"
 
 namespace sheetora::planner {
 
@@ -41,5 +41,8 @@ const Field* FindPlannerField(std::string_view name);
 AppAnswer ServePlanPage(const AppRequest& request);
 AppAnswer ServePlanSvg(const AppRequest& request);
 AppAnswer ServePlanPdf(const AppRequest& request);
+/// /plan.ppf and /plan.jdf: the same layout as cut data for the guillotine.
+AppAnswer ServePlanPpf(const AppRequest& request);
+AppAnswer ServePlanJdf(const AppRequest& request);
 
 }  // namespace sheetora::planner

@@ -49,7 +49,7 @@ function readerText(page) {
 
 const kChinese = /[\u3000-\u9fff\uff00-\uffef]/;
 // What a Chinese page writes in Latin letters: units, file formats and the sizes' own codes.
-const kLatinOnChinesePages = /\b(mm|in|kg|PDF|SVG|SRA[1-3]|A[3-6]|B[12]|DL)\b|g\/m²/g;
+const kLatinOnChinesePages = /\b(mm|in|kg|PDF|SVG|PPF|JDF|SRA[1-3]|A[3-6]|B[12]|DL)\b|g\/m²/g;
 
 it('shows every page in English with no Chinese, and in Chinese with nothing untranslated', async (page) => {
   for (const query of [...kPages, ...kGangPages]) {
@@ -151,7 +151,7 @@ it('fits a phone: no sideways scrolling, the drawing on top', async (page) => {
       assert.ok(overflow <= 0, `${lang} ${query}: ${overflow} px too wide`);
       if (await page.locator('#drawing').count()) {
         const [drawing, form] = await Promise.all(
-          ['#drawing', 'form'].map((s) => page.locator(s).boundingBox()));
+          ['#drawing', 'form'].map((s) => page.locator(s).first().boundingBox()));
         assert.ok(drawing.y + drawing.height <= form.y, `${lang} ${query}: drawing not above the form`);
       }
     }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/gb2312.h"
 #include "host/http_server.h"
+#include "runtime/gb2312.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/utf8_check.h"
 #include "tests/support/http_client.h"

@@ -16,10 +16,10 @@
 #include <string_view>
 
 #include "host/cookies.h"
-#include "runtime/gb2312.h"
 #include "host/page_runner.h"
 #include "pages/page_table.h"
 #include "runtime/error_log.h"
+#include "runtime/gb2312.h"
 #include "runtime/page.h"
 #include "tests/fuzz/fuzz_check.h"
 

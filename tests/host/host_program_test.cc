@@ -140,7 +140,9 @@ std::vector<std::unique_ptr<testing::HttpConnection>> SendEach(std::uint16_t por
                                                                const std::string& request) {
   std::vector<std::unique_ptr<testing::HttpConnection>> connections;
   for (int i = 0; i < count; ++i) {
-    connections.push_back(std::make_unique<testing::HttpConnection>(port));
+    // Patient: on a busy machine a queue of searches or PDFs takes a while.
+    connections.push_back(
+        std::make_unique<testing::HttpConnection>(port, nullptr, std::chrono::seconds(120)));
     connections.back()->Send(request);
   }
   return connections;

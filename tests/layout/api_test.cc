@@ -151,5 +151,26 @@ TEST_F(LayoutApiTest, ProgramWritesTheApiBytesButElapsedTime) {
   EXPECT_TRUE(help.out.starts_with("Usage: sheetora-layout")) << help.out;
 }
 
+TEST_F(LayoutApiTest, GangPlansOverHttpAsTheProgramDoes) {
+  // A small sheet, quick to plan, and a time limit no loaded machine reaches, so that both
+  // answers are the searches' whole work.
+  const std::string gang = R"({"sheet": {"length": 320, "width": 240}, "bleed": 3,
+      "time_limit_ms": 60000, "items": [{"id": "cards", "length": 90, "width": 55, "quantity": 500},
+                                        {"id": "flyers", "length": 148, "width": 99, "quantity": 200}]})";
+  const HttpReply plan = Send("POST", "/api/v1/gang", gang);
+  EXPECT_EQ(plan.status, 200);
+  EXPECT_EQ(plan.Header("content-type"), kJson);
+  const ProgramRun run = RunProgram(gang, "--gang");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(WithoutElapsed(run.out), WithoutElapsed(plan.body));
+
+  const std::string bad = R"({"sheet": {"length": 720, "width": 520}, "items": []})";
+  const HttpReply refused = Send("POST", "/api/v1/gang", bad);
+  EXPECT_EQ(refused.status, 400);
+  EXPECT_EQ(refused.body, "{\"error\":\"must hold 1 to 200 items\",\"field\":\"items\"}\n");
+  EXPECT_EQ(RunProgram(bad, "--gang").err, refused.body);
+  EXPECT_EQ(Send("GET", "/api/v1/gang").Header("allow"), "POST");
+}
+
 }  // namespace
 }  // namespace sheetora

@@ -132,6 +132,8 @@ TEST(JsonAnswerTest, WritesTheContractsTextExactly) {
                      .parts = {1, 2}},
                     {.id = 1, .length = 546'000, .width = 296'999, .kind = CutKind::kPiece},
                     {.id = 2, .y = 296'999, .length = 546'000, .width = 96'251}}};
+  answer.sequence = {
+      {.layers = {0}, .length = 546'000, .width = 393'250, .axis = 'y', .at = {296'999}}};
   answer.elapsed_ms = 1.25;
   answer.job = JobAnswer{.run_sheets = 5,
                          .press_sheets = 6,
@@ -146,16 +148,20 @@ TEST(JsonAnswerTest, WritesTheContractsTextExactly) {
       R"({"id":0,"x":0,"y":0,"length":546,"width":393.25,"kind":"stack","axis":"y","at":[296.999],"parts":[1,2]},)"
       R"({"id":1,"x":0,"y":0,"length":546,"width":296.999,"kind":"piece","axis":null,"at":[],"parts":[]},)"
       R"({"id":2,"x":0,"y":296.999,"length":546,"width":96.251,"kind":"waste","axis":null,"at":[],"parts":[]}],)"
-      R"("complete":true,"elapsed_ms":1.25,"job":{"run_sheets":5,"press_sheets":6,"per_parent":4,"parent_sheets":2,)"
+      R"("sequence":[{"layers":[0],"length":546,"width":393.25,"axis":"y","at":[296.999],"turn":false,"cycles":1}],)"
+      R"("cycles":1,"complete":true,"elapsed_ms":1.25,"job":{"run_sheets":5,"press_sheets":6,"per_parent":4,"parent_sheets":2,)"
       R"("weight_kg":null,"cost":12.5,"paper_utilisation":0.5}})"
       "\n");
   answer.cuts.reset();
+  answer.sequence.reset();
   answer.cuts_note = CutsNote::kTooManyPieces;
   answer.complete = false;
   answer.job = JobAnswer{.error = "no piece fits the press sheet"};
   const std::string text = AnswerJson(answer);
-  EXPECT_NE(text.find(R"("cuts":null,"cuts_note":"too-many-pieces","complete":false,)"),
-            std::string::npos);
+  EXPECT_NE(
+      text.find(
+          R"("cuts":null,"cuts_note":"too-many-pieces","sequence":null,"cycles":null,"complete":false,)"),
+      std::string::npos);
   EXPECT_NE(text.find(R"("job":{"error":"no piece fits the press sheet"}})"), std::string::npos);
 }
 

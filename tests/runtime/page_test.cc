@@ -6,9 +6,9 @@
 #include <fstream>
 #include <thread>
 
-#include "runtime/gb2312.h"
 #include "pages/fuc.h"
 #include "runtime/errors.h"
+#include "runtime/gb2312.h"
 #include "tests/support/page_harness.h"
 
 namespace sheetora {

@@ -28,10 +28,10 @@ std::vector<std::string> HttpReply::Headers(std::string_view name) const {
   return values;
 }
 
-HttpConnection::HttpConnection(std::uint16_t port, const char* from)
+HttpConnection::HttpConnection(std::uint16_t port, const char* from, std::chrono::seconds patience)
     : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
   if (fd_ < 0) throw std::runtime_error("socket failed");
-  const timeval timeout{.tv_sec = 5, .tv_usec = 0};
+  const timeval timeout{.tv_sec = patience.count(), .tv_usec = 0};
   ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
   sockaddr_in address{};

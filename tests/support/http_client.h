@@ -27,8 +27,9 @@ struct HttpReply {
 class HttpConnection {
  public:
   /// Connects from the loopback address `from` when one is given (e.g. "127.0.0.2"), so that
-  /// the server sees another client address.
-  explicit HttpConnection(std::uint16_t port, const char* from = nullptr);
+  /// the server sees another client address. Reads and writes give up after `patience`.
+  explicit HttpConnection(std::uint16_t port, const char* from = nullptr,
+                          std::chrono::seconds patience = std::chrono::seconds(5));
   ~HttpConnection();
   HttpConnection(const HttpConnection&) = delete;
   HttpConnection& operator=(const HttpConnection&) = delete;

@@ -19,8 +19,8 @@ function schema(name) {
   return ajv.getSchema(`openapi.json#/components/schemas/${name}`);
 }
 
-function run(request) {
-  const result = spawnSync(program, [], { input: JSON.stringify(request), encoding: 'utf8' });
+function run(request, args = []) {
+  const result = spawnSync(program, args, { input: JSON.stringify(request), encoding: 'utf8' });
   assert.equal(result.error, undefined, `cannot run ${program}`);
   return result;
 }
@@ -43,6 +43,7 @@ test('answers and refusals of the program match the document', () => {
       job: { quantity: 5000, parent: { length: 1092, width: 787 }, grammage: 157, price: { per_tonne: 6000 } },
     },
     { ...plain, piece: { length: 2000, width: 140 }, job: { quantity: 10 } },
+    { ...plain, sides: 'work-and-turn', max_stack: 2, marks: { slug: false } },
   ];
   const request = schema('Request'), answer = schema('Answer'), error = schema('Error');
   for (const body of answers) {
@@ -55,4 +56,30 @@ test('answers and refusals of the program match the document', () => {
   assert.equal(refused.status, 2);
   assert.ok(error(JSON.parse(refused.stderr)), JSON.stringify(error.errors));
   assert.ok(!request({ ...plain, colour: 'red' }), 'the schema refuses unknown fields too');
+});
+
+test('gang answers and refusals of the program match the document', () => {
+  const gang = {
+    sheet: { length: 720, width: 520 }, margins: { gripper: 10 }, bleed: 3,
+    items: [
+      { id: 'cards', length: 90, width: 55, quantity: 5000 },
+      { id: 'flyers', length: 210, width: 99, quantity: 2000, grain: 'length', bleed: 2 },
+    ],
+  };
+  const answers = [
+    gang,
+    { ...gang, max_layouts: 1, makeready: 30, setup_sheets: 12.5, overs: 2 },
+    { ...gang, cut: 'die', paper: { parent: { length: 1040, width: 1440 }, grammage: 150, price: { per_sheet: 0.2 } } },
+  ];
+  const request = schema('GangRequest'), answer = schema('GangAnswer'), error = schema('Error');
+  for (const body of answers) {
+    assert.ok(request(body), JSON.stringify(request.errors));
+    const result = run(body, ['--gang']);
+    assert.equal(result.status, 0, result.stderr);
+    assert.ok(answer(JSON.parse(result.stdout)), JSON.stringify(answer.errors));
+  }
+  const refused = run({ ...gang, items: [] }, ['--gang']);
+  assert.equal(refused.status, 2);
+  assert.ok(error(JSON.parse(refused.stderr)), JSON.stringify(error.errors));
+  assert.ok(!request({ ...gang, piece: { length: 1, width: 1 } }), 'the schema refuses unknown fields too');
 });

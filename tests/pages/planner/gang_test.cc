@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 #include <set>
+#include <stop_token>
 
 #include "host/http_server.h"
 #include "pages/planner/gang_view.h"
@@ -137,6 +139,8 @@ TEST(GangQuery, RefusesTheFirstWrongFieldByItsKey) {
       {"job=A&size=90x54&qty=10&tail=-1", "tail"},
       {"job=A&size=90x54&qty=10&tail=60", ""},  // the margins together: no one field
       {"job=A&size=90x54&qty=10&jbleed=-1", "jbleed-0"},
+      {"job=A&size=90x54&qty=10&parent=big", "parent"},
+      {"job=A&size=90x54&qty=10&price=6000", "grammage"},  // a price a tonne needs the grammage
   };
   for (const auto& c : cases) {
     const ParsedGang form = ParseGangQuery(Q(std::string(kSheet) + std::string(c.fields)));
@@ -156,12 +160,15 @@ TEST(GangPage, ShowsTheTotalsEachJobAndEachLayoutInItsColours) {
         "id=\"plan-cost\">260<", "id=\"bound\">255.5<", "id=\"gap\">1.76%<",
         "id=\"proof\" data-proof=\"none\"", "<td class=\"produced\">1,080</td>",
         "<td class=\"overs\">180</td>", "<h2>版 2 · 印 10 张</h2>",
-        "<li>整张（100 × 70）横切，距咬口侧 40 mm</li>", "<p class=\"note\">没有裁切顺序</p>",
-        "href=\"/gang.svg?sheet=100x70&amp;gripper=10&amp;job=A&amp;size=45x30&amp;qty=500&amp;"
-        "jbleed=&amp;jgrain=&amp;job=B&amp;size=20x20&amp;qty=900&amp;jbleed=1&amp;jgrain=&amp;"
-        "lang=zh&amp;layout=2\""}) {
+        "<li>整张（100 × 70）横切，距咬口侧 40 mm</li>", "<p class=\"note\">没有裁切顺序</p>"}) {
     EXPECT_NE(html.find(shown), std::string::npos) << shown;
   }
+  // The drawing's link keeps every job's row whole, blank fields included.
+  const std::string link =
+      "href=\"/gang.svg?sheet=100x70&amp;gripper=10&amp;job=A&amp;size=45x30&amp;qty=500&amp;"
+      "jbleed=&amp;jgrain=&amp;job=B&amp;size=20x20&amp;qty=900&amp;jbleed=1&amp;jgrain=&amp;"
+      "lang=zh&amp;layout=2\"";
+  EXPECT_NE(html.find(link), std::string::npos);
   EXPECT_EQ(Occurrences(html, "<section class=\"layout\""), 2u);
   EXPECT_EQ(Occurrences(html, "class=\"piece job-0\""), 2u);
   EXPECT_EQ(Occurrences(html, "class=\"piece job-1\""), 12u);
@@ -194,6 +201,20 @@ TEST(GangPage, ShowsTheTotalsEachJobAndEachLayoutInItsColours) {
             std::string::npos);
 }
 
+TEST(GangPage, ShowsThePapersFiguresAsThePlannerDoes) {
+  GangAnswer answer = HandMadeGangAnswer();
+  answer.paper = layout::gang::GangPaperAnswer{
+      .per_parent = 4, .parent_sheets = 65, .weight_kg = 8.775, .paper_utilisation = 0.3125};
+  std::map<std::string_view, std::string> shown;
+  for (const Figure& figure : GangFigures(answer, Chinese())) shown[figure.id] = figure.value;
+  EXPECT_EQ(std::tuple(shown["per-parent"], shown["parent-sheets"], shown["weight"]),
+            std::tuple("4 开", "65 张", "8.775 kg"));
+  EXPECT_EQ(std::tuple(shown["cost"], shown["paper-utilisation"]),
+            std::tuple("—（未填价格）", "31.25%"));
+  answer.paper = layout::gang::GangPaperAnswer{.error = "too small"};
+  EXPECT_EQ(GangFigures(answer, Chinese()).back().value, "全张放不下一张上机纸");
+}
+
 TEST(GangPage, DistinctColoursForEveryJobTheRequestMayHold) {
   std::set<unsigned> colours;
   for (std::size_t i = 0; i < layout::gang::kMaxItems; ++i) colours.insert(JobColour(i));
@@ -215,6 +236,21 @@ TEST(GangPage, BadInputAnswers400WithTheFormAsTypedAndTheMessageInTheRow) {
             std::string::npos);
   EXPECT_EQ(answer.body.find("<script>alert"), std::string::npos);
   EXPECT_EQ(answer.body.find("id=\"sheets\""), std::string::npos);
+}
+
+// A client that has gone away stops the search; what was found so far is still a plan, and the
+// page says the search was cut short.
+TEST(GangPage, AStopRequestCutsTheSearchShort) {
+  std::stop_source gone;
+  gone.request_stop();
+  const AppAnswer answer = ServeGangPage(
+      {.method = "GET",
+       .path = "/gang",
+       .query = Q("sheet=1092x787&job=A&size=90x54&qty=20000&job=B&size=210x285&qty=6000"),
+       .stop = gone.get_token()});
+  EXPECT_EQ(answer.status, 200u);
+  EXPECT_NE(answer.body.find("id=\"complete\">"), std::string::npos);
+  EXPECT_NE(answer.body.find("<section class=\"layout\""), std::string::npos);
 }
 
 TEST(GangOutput, TheDrawingEscapesJobNamesAndThePdfHasAPageALayout) {

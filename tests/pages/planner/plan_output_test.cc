@@ -104,6 +104,7 @@ TEST(PlanPdf, SpeaksEnglishInInchesWithATitle) {
   const std::string info = Poppler(pdf, "pdfinfo {}");
   EXPECT_TRUE(std::regex_search(info, std::regex("Title: +Cut sheet\n"))) << info;
   EXPECT_TRUE(std::regex_search(info, std::regex("Subject: +Press sheet 3.93701 "))) << info;
+  EXPECT_NE(pdf.find("/Lang (en)"), std::string::npos);
 }
 
 TEST(PlanPdf, ALongCutListGoesOnToFurtherPages) {
