@@ -125,10 +125,97 @@ std::optional<Pattern> PackShelves(const Model& model, const std::vector<std::in
   return MakePattern(model, std::move(blocks));
 }
 
+/// Strips across the sheet (along x, or along y), each as deep as one cell side: the strip
+/// with the least waste goes first, filled with columns of the items whose cells stack deep
+/// in it with least to spare, each item lying the way that does. Many gang pieces share a
+/// side, which these strips fill exactly where shelves of the lowest way round leave gaps.
+std::optional<Pattern> PackStrips(const Model& model, const std::vector<std::int64_t>& counts,
+                                  bool along_x, Budget& budget) {
+  const Micrometres length = along_x ? model.X : model.Y, across = along_x ? model.Y : model.X;
+  const auto side = [&](const Shape& s) { return along_x ? s.x : s.y; };
+  const auto deep = [&](const Shape& s) { return along_x ? s.y : s.x; };
+  std::vector<std::int64_t> left = counts;
+  std::vector<CellBlock> blocks;
+  Micrometres offset = 0;
+  const auto any_left = [&] {
+    return std::any_of(left.begin(), left.end(), [](std::int64_t c) { return c > 0; });
+  };
+  while (any_left()) {
+    // Every depth a shape of an item still needed gives, filled greedily; the fullest wins.
+    double best_fill = 0;
+    std::vector<CellBlock> best_strip;
+    std::vector<std::int64_t> best_left;
+    Micrometres best_depth = 0;
+    for (const Shape& by : model.shapes) {
+      const Micrometres depth = deep(by);
+      if (left[by.item] == 0 || depth > across - offset || side(by) > length) continue;
+      if (!budget.Spend(static_cast<std::int64_t>(model.shapes.size()) * 4 + 1)) {
+        return std::nullopt;
+      }
+      // Each item's shape that stacks with least to spare in the depth.
+      std::vector<int> pick(static_cast<std::size_t>(model.items()), -1);
+      for (int s = 0; s < std::ssize(model.shapes); ++s) {
+        const Shape& shape = model.shapes[s];
+        if (left[shape.item] == 0 || deep(shape) > depth || side(shape) > length) continue;
+        int& p = pick[shape.item];
+        const auto spare = [&](const Shape& t) { return depth % deep(t); };
+        if (p < 0 || spare(shape) < spare(model.shapes[p]) ||
+            (spare(shape) == spare(model.shapes[p]) && side(shape) < side(model.shapes[p]))) {
+          p = s;
+        }
+      }
+      std::vector<int> order;
+      for (const int p : pick) {
+        if (p >= 0) order.push_back(p);
+      }
+      // The snuggest first, then the most area still needed.
+      std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const Shape &sa = model.shapes[a], &sb = model.shapes[b];
+        if (depth % deep(sa) != depth % deep(sb)) return depth % deep(sa) < depth % deep(sb);
+        return static_cast<double>(left[sa.item]) * model.cell_area[sa.item] >
+               static_cast<double>(left[sb.item]) * model.cell_area[sb.item];
+      });
+      std::vector<std::int64_t> strip_left = left;
+      std::vector<CellBlock> strip;
+      Micrometres at = 0;
+      double used = 0;
+      for (const int s : order) {
+        const Shape& shape = model.shapes[s];
+        const std::int64_t stack = depth / deep(shape);
+        std::int64_t& need = strip_left[shape.item];
+        const std::int64_t columns =
+            std::min((need + stack - 1) / stack, (length - at) / side(shape));
+        if (columns == 0) continue;
+        const std::int64_t full = std::min(columns, need / stack), rest = need - full * stack;
+        const auto add = [&](std::int64_t c, std::int64_t r) {
+          strip.push_back(along_x ? CellBlock{s, at, offset, c, r}
+                                  : CellBlock{s, offset, at, r, c});
+          at += c * side(shape);
+          const std::int64_t placed = std::min(need, c * r);
+          need -= placed;
+          used += static_cast<double>(placed) * model.cell_area[shape.item];
+        };
+        if (full > 0) add(full, stack);
+        if (columns > full && rest > 0) add(1, std::min(stack, rest));
+      }
+      const double fill = used / (static_cast<double>(depth) * static_cast<double>(length));
+      if (fill > best_fill) {
+        best_fill = fill, best_strip = std::move(strip), best_left = std::move(strip_left);
+        best_depth = depth;
+      }
+    }
+    if (best_strip.empty()) return std::nullopt;
+    blocks.insert(blocks.end(), best_strip.begin(), best_strip.end());
+    left = std::move(best_left);
+    offset += best_depth;
+  }
+  return MakePattern(model, std::move(blocks));
+}
+
 }  // namespace
 
 std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int64_t>& counts,
-                                  Budget& budget) {
+                                  Budget& budget, bool with_strips) {
   const int n = model.items();
   std::vector<int> items;
   for (int i = 0; i < n; ++i) {
@@ -157,6 +244,10 @@ std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int
       if (auto found = PackInOrder(model, counts, order, split_long, budget)) return found;
       if (budget.out()) return std::nullopt;
     }
+  }
+  if (!with_strips) return std::nullopt;
+  for (const bool along_x : {true, false}) {
+    if (auto strips = PackStrips(model, counts, along_x, budget)) return strips;
   }
   return std::nullopt;
 }

@@ -13,8 +13,10 @@
 namespace sheetora::layout::gang {
 
 /// A layout with at least `counts[i]` pieces of each item, or nullopt when none of the tried
-/// orders and splits found one (which proves nothing).
+/// orders and splits found one (which proves nothing). `with_strips` adds strips as deep as a
+/// cell side, filled snuggest first, when the rest fail: they fit tighter counts, but as
+/// layouts among several of a plan they served worse on the bench than the looser ones.
 std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int64_t>& counts,
-                                  Budget& budget);
+                                  Budget& budget, bool with_strips = false);
 
 }  // namespace sheetora::layout::gang

@@ -48,11 +48,12 @@ std::int64_t SingleRunBound(const Model& model, const std::vector<int>& items) {
 }
 
 std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vector<int>& items,
-                                             Budget& budget) {
+                                             Budget& budget, bool whole_plan) {
   const std::int64_t most = MostQuantity(model, items);
   std::optional<SingleLayout> best;
   const auto attempt = [&](std::int64_t runs) {
-    std::optional<Pattern> found = PackCounts(model, CopiesAt(model, items, runs), budget);
+    std::optional<Pattern> found =
+        PackCounts(model, CopiesAt(model, items, runs), budget, whole_plan);
     if (!found) return false;
     std::int64_t needed = 1;
     for (const int i : items)

@@ -21,8 +21,8 @@ struct SingleLayout {
 };
 
 /// One layout holding every item of `items` and the runs it needs; nullopt when no run length
-/// found one that fits.
+/// found one that fits. `whole_plan`: the layout is the plan, worth every packing tried.
 std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vector<int>& items,
-                                             Budget& budget);
+                                             Budget& budget, bool whole_plan = false);
 
 }  // namespace sheetora::layout::gang
