@@ -11,6 +11,7 @@
 #include "layout/gang/gang_json.h"
 #include "layout/gang/master.h"
 #include "layout/gang/model.h"
+#include "layout/gang/packer.h"
 #include "layout/gang/pricing.h"
 #include "layout/gang/single.h"
 #include "layout/plan.h"
@@ -158,6 +159,45 @@ TEST(GangPricingTest, GuillotineKnapsackFindsTheBruteForceOptimum) {
     }
     EXPECT_NEAR(Value(*found, values), best, 1e-9) << "round " << round;
   }
+}
+
+/// The packer on card-sized gangs at run lengths from the area bound up: what it returns lies
+/// inside the sheet without overlaps and holds the pieces asked; the strips fit counts that the
+/// shelves and free rectangles do not.
+TEST(GangPackerTest, PacksSoundlyAndStripsFitTighterCounts) {
+  Random random(13);
+  const std::pair<int, int> cards[] = {{90, 50}, {90, 55}, {100, 70}, {148, 105}, {210, 148}};
+  int strips_only = 0;
+  for (int round = 0; round < 30; ++round) {
+    GangRequest r{.sheet = {720 * kMm, 510 * kMm}, .bleed = 3 * kMm, .max_layouts = 1};
+    const int items = static_cast<int>(random.Between(3, 10));
+    for (int i = 0; i < items; ++i) {
+      const auto [l, w] = cards[random.Between(0, std::ssize(cards) - 1)];
+      r.items.push_back({.id = std::to_string(i),
+                         .piece = {l * kMm, w * kMm},
+                         .quantity = random.Between(500, 20'000)});
+    }
+    const Model model = Reduce(r);
+    std::vector<int> all(static_cast<std::size_t>(items));
+    for (int i = 0; i < items; ++i) all[i] = i;
+    const std::int64_t least = SingleRunBound(model, all);
+    for (std::int64_t runs = least; runs <= least * 3 / 2;
+         runs += std::max<std::int64_t>(1, least / 20)) {
+      Counts counts;
+      for (const std::int64_t q : model.quantity) counts.push_back((q + runs - 1) / runs);
+      Budget budget(1'000'000'000, {});
+      const std::optional<Pattern> plain = PackCounts(model, counts, budget);
+      const std::optional<Pattern> found = PackCounts(model, counts, budget, true);
+      if (plain) {
+        EXPECT_EQ(found, plain);
+      }
+      if (!found) continue;
+      if (!plain) ++strips_only;
+      EXPECT_TRUE(Fits(model, found->blocks)) << "round " << round << ", runs " << runs;
+      for (int i = 0; i < items; ++i) EXPECT_GE(found->count[i], counts[i]) << "round " << round;
+    }
+  }
+  EXPECT_GT(strips_only, 0);
 }
 
 /// Plans of small requests: sound by the geometry check, the bound never above the optimum that
