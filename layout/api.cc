@@ -21,18 +21,19 @@ ApiAnswer MethodNotAllowed(std::string_view allow) {
 
 }  // namespace
 
-ApiAnswer HandleLayoutRequest(std::string_view body, std::stop_token stop) {
+ApiAnswer HandleLayoutRequest(std::string_view body, const std::stop_token& stop) {
   if (body.size() > kMaxRequestBytes) return TooLargeAnswer();
   std::variant<Request, RequestError> parsed = ParseRequest(body);
   if (const auto* error = std::get_if<RequestError>(&parsed)) {
     return {.status = 400, .body = ErrorJson(*error)};
   }
-  return {.status = 200, .body = AnswerJson(PlanOnce(std::get<Request>(parsed), std::move(stop)))};
+  return {.status = 200, .body = AnswerJson(PlanOnce(std::get<Request>(parsed), stop))};
 }
 
-ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body, std::stop_token stop) {
+ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body,
+                         const std::stop_token& stop) {
   if (method != "POST") return MethodNotAllowed("POST");
-  return HandleLayoutRequest(body, std::move(stop));
+  return HandleLayoutRequest(body, stop);
 }
 
 ApiAnswer OpenApiEndpoint(std::string_view method) {

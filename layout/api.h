@@ -22,10 +22,11 @@ struct ApiAnswer {
 
 /// A planning request's body: 200 with the answer, or 400 with {"error", "field"}. A stop request
 /// (the caller hung up, the host is stopping) ends the searches as the time limit would.
-ApiAnswer HandleLayoutRequest(std::string_view body, std::stop_token stop = {});
+ApiAnswer HandleLayoutRequest(std::string_view body, const std::stop_token& stop = {});
 
 /// The layout endpoint for any method: POST plans, anything else is 405.
-ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body, std::stop_token stop = {});
+ApiAnswer LayoutEndpoint(std::string_view method, std::string_view body,
+                         const std::stop_token& stop = {});
 
 /// The OpenAPI document for GET and HEAD, 405 for anything else.
 ApiAnswer OpenApiEndpoint(std::string_view method);

@@ -5,16 +5,13 @@
 
 #include <algorithm>
 #include <memory>
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFWriter.hh>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "pages/planner/plan_view.h"
+#include "press/pdf_language.h"
 
 namespace sheetora::planner {
 namespace {
@@ -329,16 +326,7 @@ std::string SheetPdf::Finish() {
     throw std::runtime_error("cannot draw the cut sheet");
   }
   // Cairo writes no document language; a screen reader takes its voice from the catalog's /Lang.
-  QPDF document;
-  document.processMemoryFile("cut sheet", pdf_.data(), pdf_.size());
-  document.getRoot().replaceKey("/Lang",
-                                QPDFObjectHandle::newString(std::string(locale_.language().tag)));
-  QPDFWriter writer(document);
-  writer.setOutputMemory();
-  writer.setDecodeLevel(qpdf_dl_none);  // the streams are copied, not decoded and compressed again
-  writer.write();
-  const std::shared_ptr<Buffer> bytes = writer.getBufferSharedPointer();
-  return {reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize()};
+  return press::WithDocumentLanguage(pdf_, locale_.language().tag);
 }
 
 std::string PlanPdf(const layout::Request& request, const layout::Answer& answer,
