@@ -117,11 +117,10 @@ double AreaValueBound(const Model& model, const std::vector<double>& values) {
   std::sort(order.begin(), order.end(), [&](int a, int b) {
     return values[a] / model.cell_area[a] > values[b] / model.cell_area[b];
   });
-  double area = static_cast<double>(model.X) * static_cast<double>(model.Y), total = 0;
+  double area = model.usable_area, total = 0;
   for (const int i : order) {
-    const double cells = std::min(std::floor(static_cast<double>(model.X) *
-                                             static_cast<double>(model.Y) / model.cell_area[i]),
-                                  area / model.cell_area[i]);
+    const double cells =
+        std::min(std::floor(model.usable_area / model.cell_area[i]), area / model.cell_area[i]);
     total += cells * values[i];
     area -= cells * model.cell_area[i];
     if (area <= 0) break;

@@ -3,7 +3,14 @@
 #include <algorithm>
 #include <utility>
 
+#include "layout/raster.h"
+
 namespace sheetora::layout::gang {
+namespace {
+
+constexpr std::int64_t kMaxUsablePoints = 1 << 16;
+
+}  // namespace
 
 Spacing SpacingOf(const GangRequest& request, int item) {
   const GangItem& it = request.items[static_cast<std::size_t>(item)];
@@ -30,6 +37,15 @@ Model Reduce(const GangRequest& request) {
     const Size pitch = spacing.Pitch(false);
     model.cell_area.push_back(static_cast<double>(pitch.length) * static_cast<double>(pitch.width));
   }
+  // The longest sum of sides along an axis; the axis itself when the sums are too many to list.
+  const auto longest = [&](Micrometres limit, bool along_x) {
+    std::vector<std::int64_t> sides;
+    for (const Shape& s : model.shapes) sides.push_back(along_x ? s.x : s.y);
+    const auto axis = RasterAxis::FromSides(limit, sides, kMaxUsablePoints);
+    return static_cast<double>(axis ? axis->points().back() : limit);
+  };
+  const double x = static_cast<double>(model.X), y = static_cast<double>(model.Y);
+  model.usable_area = std::min(longest(model.X, true) * y, x * longest(model.Y, false));
   return model;
 }
 

@@ -24,6 +24,10 @@ struct Model {
   std::vector<Shape> shapes;           ///< every allowed way of every item, by item
   std::vector<std::int64_t> quantity;  ///< by item
   std::vector<double> cell_area;       ///< by item, in square micrometres
+  /// The most area cells can cover: a line across the area crosses cells whose sides along it
+  /// sum to at most the longest such sum that fits, so the cover is at most that times the
+  /// other side (the lesser of the two ways).
+  double usable_area = 0;
 
   [[nodiscard]] int items() const { return static_cast<int>(quantity.size()); }
 };

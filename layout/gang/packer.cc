@@ -127,10 +127,11 @@ std::optional<Pattern> PackShelves(const Model& model, const std::vector<std::in
 
 /// Strips across the sheet (along x, or along y), each as deep as one cell side: the strip
 /// with the least waste goes first, filled with columns of the items whose cells stack deep
-/// in it with least to spare, each item lying the way that does. Many gang pieces share a
-/// side, which these strips fill exactly where shelves of the lowest way round leave gaps.
+/// in it with least to spare (`snug_first`; else those with the most area still needed), each
+/// item lying the way that does. Many gang pieces share a side, which these strips fill
+/// exactly where shelves of the lowest way round leave gaps.
 std::optional<Pattern> PackStrips(const Model& model, const std::vector<std::int64_t>& counts,
-                                  bool along_x, Budget& budget) {
+                                  bool along_x, bool snug_first, Budget& budget) {
   const Micrometres length = along_x ? model.X : model.Y, across = along_x ? model.Y : model.X;
   const auto side = [&](const Shape& s) { return along_x ? s.x : s.y; };
   const auto deep = [&](const Shape& s) { return along_x ? s.y : s.x; };
@@ -171,7 +172,9 @@ std::optional<Pattern> PackStrips(const Model& model, const std::vector<std::int
       // The snuggest first, then the most area still needed.
       std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         const Shape &sa = model.shapes[a], &sb = model.shapes[b];
-        if (depth % deep(sa) != depth % deep(sb)) return depth % deep(sa) < depth % deep(sb);
+        if (snug_first && depth % deep(sa) != depth % deep(sb)) {
+          return depth % deep(sa) < depth % deep(sb);
+        }
         return static_cast<double>(left[sa.item]) * model.cell_area[sa.item] >
                static_cast<double>(left[sb.item]) * model.cell_area[sb.item];
       });
@@ -246,8 +249,10 @@ std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int
     }
   }
   if (!with_strips) return std::nullopt;
-  for (const bool along_x : {true, false}) {
-    if (auto strips = PackStrips(model, counts, along_x, budget)) return strips;
+  for (const bool snug_first : {true, false}) {
+    for (const bool along_x : {true, false}) {
+      if (auto strips = PackStrips(model, counts, along_x, snug_first, budget)) return strips;
+    }
   }
   return std::nullopt;
 }

@@ -207,7 +207,7 @@ bool MeetsAll(const Model& model, const Candidate& plan) {
 
 /// The least sheets any plan prints, by area and by each item alone.
 double SheetsByArea(const Model& model) {
-  const double area = static_cast<double>(model.X) * static_cast<double>(model.Y);
+  const double area = model.usable_area;
   double total = 0, most = 0;
   for (int i = 0; i < model.items(); ++i) {
     const double per_sheet = std::floor(area / model.cell_area[i]);

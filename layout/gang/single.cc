@@ -17,7 +17,7 @@ std::vector<std::int64_t> CopiesAt(const Model& model, const std::vector<int>& i
 }
 
 bool FitsByArea(const Model& model, const std::vector<int>& items, std::int64_t runs) {
-  const double area = static_cast<double>(model.X) * static_cast<double>(model.Y);
+  const double area = model.usable_area;
   double used = 0;
   for (const int i : items) {
     used += static_cast<double>(CeilDiv(model.quantity[i], runs)) * model.cell_area[i];
