@@ -14,6 +14,7 @@
 
 #include "host/http_server.h"
 #include "host/page_runner.h"
+#include "pages/planner/plan_pdf.h"
 
 namespace {
 
@@ -156,5 +157,7 @@ int main(int argc, char** argv) {
     std::cerr << "sheetora-host: " << e.what() << '\n';
     return 1;
   }
+  // The server and its threads are gone: nothing draws any more.
+  sheetora::planner::ReleaseFontCaches();
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cairo-pdf.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <memory>
@@ -340,6 +341,11 @@ std::string PlanPdf(const layout::Request& request, const layout::Answer& answer
                DrawingOf(request, answer), PlanLabels(request, answer, locale),
                Figures(answer, locale), steps, NoCutsNote(answer, locale), false, lifts);
   return pdf.Finish();
+}
+
+void ReleaseFontCaches() {
+  cairo_debug_reset_static_data();
+  FcFini();
 }
 
 }  // namespace sheetora::planner

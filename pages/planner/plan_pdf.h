@@ -71,4 +71,8 @@ class SheetPdf {
   void Heading(std::string_view title, std::string_view summary);
 };
 
+/// Releases the font caches that Cairo and fontconfig keep for the life of the process, so that a
+/// leak checker reports only our own allocations. Only once nothing draws any more: at exit.
+void ReleaseFontCaches();
+
 }  // namespace sheetora::planner

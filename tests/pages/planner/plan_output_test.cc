@@ -1,6 +1,5 @@
 // The drawing and the printable cut sheet, from hand-made answers and from the engine.
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -18,14 +17,9 @@
 namespace sheetora::planner {
 namespace {
 
-// Cairo and fontconfig keep their font caches for the life of the process; releasing them at the
-// end keeps the leak checker's report to our own allocations.
 class FontCaches : public ::testing::Environment {
  public:
-  void TearDown() override {
-    cairo_debug_reset_static_data();
-    FcFini();
-  }
+  void TearDown() override { ReleaseFontCaches(); }
 };
 [[maybe_unused]] const auto* const kFontCaches =
     ::testing::AddGlobalTestEnvironment(new FontCaches);
