@@ -28,11 +28,13 @@ constexpr std::array kAppRoutes = {
     AppRoute{.path = "/plan.pdf", .handler = &planner::ServePlanPdf},  // its printable cut sheet
     AppRoute{.path = "/plan.ppf", .handler = &planner::ServePlanPpf},  // its cut data, CIP3 PPF
     AppRoute{.path = "/plan.jdf", .handler = &planner::ServePlanJdf},  // its cut data, JDF
+#ifndef SHEETORA_WITHOUT_QPDF
     // The imposed press sheet: a layout request and the artwork PDF, streamed to disk.
     AppRoute{.path = "/api/v1/impose",
              .handler = &ServeImposeApi,
              .max_body_bytes = press::kMaxImposeBodyBytes,
              .body_to_file = true},
+#endif
     AppRoute{.path = "/gang", .handler = &planner::ServeGangPage},  // several jobs on shared sheets
     AppRoute{.path = "/gang.svg", .handler = &planner::ServeGangSvg},  // a layout of the gang plan
     AppRoute{.path = "/gang.pdf",

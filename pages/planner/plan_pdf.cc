@@ -327,7 +327,11 @@ std::string SheetPdf::Finish() {
     throw std::runtime_error("cannot draw the cut sheet");
   }
   // Cairo writes no document language; a screen reader takes its voice from the catalog's /Lang.
+#ifdef SHEETORA_WITHOUT_QPDF
+  return pdf_;
+#else
   return press::WithDocumentLanguage(pdf_, locale_.language().tag);
+#endif
 }
 
 std::string PlanPdf(const layout::Request& request, const layout::Answer& answer,
