@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <utility>
 
@@ -34,6 +35,11 @@ class Budget {
   [[nodiscard]] bool cut_short() const { return cut_short_; }
   [[nodiscard]] std::int64_t left() const { return left_; }
   [[nodiscard]] const Limits& limits() const { return limits_; }
+  /// The wall-clock seconds to the deadline, for the solvers' own limits (never 0, which they
+  /// take as none).
+  [[nodiscard]] double Seconds() const {
+    return std::max(0.001, std::chrono::duration<double>(limits_.deadline - Clock::now()).count());
+  }
 
   /// A part of the remaining steps for one stage, due by `deadline` at the latest; what it
   /// leaves unspent is not returned.

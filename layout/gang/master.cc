@@ -6,7 +6,6 @@
 #include <CoinPackedMatrix.hpp>
 #include <OsiClpSolverInterface.hpp>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <numeric>
 
@@ -16,11 +15,6 @@ namespace {
 constexpr double kTolerance = 1e-9;
 /// Rounding up a floating optimum: a value this close above a whole number is taken as it.
 constexpr double kRoundSlack = 1e-6;
-
-double Seconds(const Budget& budget) {
-  return std::max(0.0,
-                  std::chrono::duration<double>(budget.limits().deadline - Clock::now()).count());
-}
 
 /// The master programme's rows: one per item (demand), then "at least one layout" and "at most
 /// max_layouts layouts", both over the layouts' fractions runs / UsefulRuns.
@@ -65,7 +59,7 @@ class Master {
   }
 
   bool Solve(const Budget& budget) {
-    lp_.setMaximumWallSeconds(std::max(Seconds(budget), 0.001));
+    lp_.setMaximumWallSeconds(budget.Seconds());
     lp_.primal(1);
     return lp_.isProvenOptimal();
   }
@@ -140,19 +134,21 @@ std::int64_t UsefulRuns(const Model& model, const Pattern& pattern) {
 }
 
 Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<Pattern> start,
-                           GuillotineKnapsack* exact, Budget& budget) {
+                           Pricers pricers, Budget& budget, std::optional<double> decide) {
   Relaxation result{.pool = std::move(start)};
   Master master(model, costs);
   for (const Pattern& p : result.pool) master.Add(p);
   const auto known = [&](const Pattern& p) {
     return std::find(result.pool.begin(), result.pool.end(), p) != result.pool.end();
   };
-  bool solved = false;
-  for (;;) {
-    solved = master.Solve(budget);
-    if (!solved || !budget.Spend(1000)) break;
+  while (master.Solve(budget)) {
     result.value = master.Objective();
     const std::vector<double> values = master.Values();
+    // Farley's bound with the pricing bounded by area: cheap, and valid at every iteration.
+    result.bound =
+        std::max(result.bound, master.DualValue() / std::max(1.0, AreaValueBound(model, values)));
+    if (decide && (result.value <= *decide || result.bound > *decide)) break;
+    if (!budget.Spend(1000)) break;
     Pattern quick = StripKnapsack(model, values, budget);
     if (master.ReducedCost(quick) < -kTolerance && !known(quick)) {
       master.Add(quick);
@@ -161,9 +157,11 @@ Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<P
     }
     // The quick pricing found nothing: the exact one either finds a pattern or proves none.
     double best_value = 0;
-    // The exact pricing only while it can finish well within what is left.
-    if (exact != nullptr && exact->Cost() > budget.left()) exact = nullptr;
-    if (exact != nullptr) {
+    // A pricing only while it can finish well within what is left.
+    const auto affordable = [&](GuillotineKnapsack* p) {
+      return p != nullptr && p->Cost() <= budget.left() ? p : nullptr;
+    };
+    if (GuillotineKnapsack* exact = affordable(pricers.exact)) {
       std::optional<Pattern> found = exact->Solve(values, budget);
       if (!found) break;
       if (master.ReducedCost(*found) < -kTolerance && !known(*found)) {
@@ -172,23 +170,34 @@ Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<P
         continue;
       }
       best_value = Value(*found, values);
-    }
-    if (model.cut == CutMode::kDie || exact == nullptr) {
-      best_value = std::max(best_value, AreaValueBound(model, values));
+    } else {
+      best_value = AreaValueBound(model, values);
+      // The coarse cells' best layout is worth at least any layout's (its pattern is none).
+      if (GuillotineKnapsack* upper = affordable(pricers.upper)) {
+        if (std::optional<Pattern> found = upper->Solve(values, budget)) {
+          best_value = std::min(best_value, Value(*found, values));
+        }
+      }
     }
     // No column's reduced cost is below 1 - best_value (the layout terms are >= 0).
     const double least_reduced = 1 - best_value;
     const double dual = master.DualValue();
     result.exact = least_reduced >= -kTolerance;
-    result.bound = result.exact ? std::min(dual, result.value) : dual / (1 - least_reduced);
-    return result;
-  }
-  // Stopped early: a bound needs an upper bound on the pricing, cheap only by area.
-  if (solved) {
-    const std::vector<double> values = master.Values();
-    result.bound = master.DualValue() / std::max(1.0, AreaValueBound(model, values));
+    result.bound = std::max(
+        result.bound, result.exact ? std::min(dual, result.value) : dual / (1 - least_reduced));
+    break;
   }
   return result;
+}
+
+bool ProvenBeyond(const Model& model, double layouts, std::vector<Pattern>& pool, Pricers pricers,
+                  Budget& budget) {
+  if (budget.out()) return false;
+  // No setups and no limit: the programme's value is the sheets (here, layouts) needed.
+  Relaxation relaxation = SolveRelaxation(model, {.per_layout = 0, .max_layouts = 1'000'000},
+                                          std::move(pool), pricers, budget, layouts + kRoundSlack);
+  pool = std::move(relaxation.pool);
+  return relaxation.bound > layouts + kRoundSlack;
 }
 
 double RoundBound(double relaxation, const Costs& costs) {
@@ -264,7 +273,7 @@ std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const C
   cbc.setMaximumNodes(kNodes);
   // The time limit is the caller's wall clock, not this thread's processor time.
   cbc.setUseElapsedTime(true);
-  cbc.setMaximumSeconds(std::max(Seconds(budget), 0.001));
+  cbc.setMaximumSeconds(budget.Seconds());
   cbc.branchAndBound();
   budget.Spend(static_cast<std::int64_t>(cbc.getNodeCount()) * 2000);
   if (cbc.maximumSecondsReached()) budget.NoteCutShort();

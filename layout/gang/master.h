@@ -31,11 +31,18 @@ struct Relaxation {
   bool exact = false;
 };
 
-/// Column generation from `start` (which must hold every item somewhere). `exact` prices
-/// guillotine layouts exactly (nullptr: none affordable, or die mode); `die_cap` bounds the
-/// pieces of each item on one sheet for the die-cut relaxation.
+/// Column generation from `start` (which must hold every item somewhere). Without the exact
+/// pricing the bound rests on the upper one, or on the area. With `decide`, it stops as soon as
+/// the value is at most that or the bound above it.
 Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<Pattern> start,
-                           GuillotineKnapsack* exact, Budget& budget);
+                           Pricers pricers, Budget& budget,
+                           std::optional<double> decide = std::nullopt);
+
+/// Whether no `layouts` sheet layouts together hold the model's quantities: proven when the
+/// programme over every layout needs more sheets than that. False when unproven, the budget
+/// spent included. The patterns it generates join `pool`.
+bool ProvenBeyond(const Model& model, double layouts, std::vector<Pattern>& pool, Pricers pricers,
+                  Budget& budget);
 
 /// The best plan over `pool`: runs per pattern (0: unused), from an integer programme with
 /// `max_layouts` and the per-layout cost, starting from the plan `start` (all 0: none); nullopt

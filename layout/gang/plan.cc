@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "layout/cut_program.h"
+#include "layout/gang/bound.h"
 #include "layout/gang/gang.h"
 #include "layout/gang/master.h"
 #include "layout/gang/model.h"
@@ -27,6 +28,8 @@ constexpr std::int64_t kPlanSteps = 160'000'000;
 constexpr std::int64_t kMaxPricingCells = 400'000;
 /// Cut programs beyond this many pieces are too long for anyone to follow.
 constexpr std::int64_t kMaxCutProgramPieces = 5'000;
+/// The cells of the pricing that only bounds: about this many rectangles.
+constexpr double kCoarseCells = 40'000;
 /// Groups of items tried as single-layout gangs for plans with a few layouts.
 constexpr int kMaxGroupedItems = 30;
 
@@ -99,6 +102,16 @@ std::optional<RequestError> CheckFits(const GangRequest& request, const Model& m
   }
   (void)request;
   return std::nullopt;
+}
+
+/// The grain of the coarse pricing's cells: about kCoarseCells rectangles of a sheet, at most
+/// the least side.
+Micrometres CoarseGrain(const Model& model) {
+  Micrometres least = model.X;
+  for (const Shape& s : model.shapes) least = std::min({least, s.x, s.y});
+  const double grain =
+      std::sqrt(static_cast<double>(model.X) * static_cast<double>(model.Y) / kCoarseCells);
+  return std::clamp<Micrometres>(std::llround(grain), 1, least);
 }
 
 /// A plan in the plain problem: patterns and their runs.
@@ -378,13 +391,17 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
     consider(std::move(alone));
   }
 
-  std::optional<GuillotineKnapsack> exact;
-  if (model.cut == CutMode::kGuillotine) exact = GuillotineKnapsack::Build(model, kMaxPricingCells);
+  std::optional<GuillotineKnapsack> exact, upper;
+  const Model coarse = Coarsen(model, CoarseGrain(model));
+  if (model.cut == CutMode::kGuillotine) {
+    exact = GuillotineKnapsack::Build(model, kMaxPricingCells);
+    upper = GuillotineKnapsack::Build(coarse, kMaxPricingCells);
+  }
+  const Pricers pricers{.exact = exact ? &*exact : nullptr, .upper = upper ? &*upper : nullptr};
   // The relaxation leaves the integer plan a third of the steps and of the time.
   Budget relax = budget.Share(budget.left() * 2 / 3, start + (deadline - start) * 2 / 3);
   const std::int64_t relax_given = relax.left();
-  Relaxation relaxation =
-      SolveRelaxation(model, costs, start_pool, exact ? &*exact : nullptr, relax);
+  Relaxation relaxation = SolveRelaxation(model, costs, start_pool, pricers, relax);
   budget.Absorb(relax, relax_given);
   // The integer programme starts from the best plan so far, when its layouts are in the pool.
   std::vector<std::int64_t> start_runs(relaxation.pool.size(), 0);
@@ -423,11 +440,10 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   }
   // Every plan prints at least the sheets by area, and its layouts cost at least one setup.
   const double sheets = std::ceil(SheetsByArea(model) - 1e-9);
-  double bound = std::max(RoundBound(relaxation.bound, costs), sheets + costs.per_layout);
-  if (costs.max_layouts == 1) {
-    bound = std::max(bound, static_cast<double>(SingleRunBound(model, order)) + costs.per_layout);
+  answer.bound = std::max(RoundBound(relaxation.bound, costs), sheets + costs.per_layout);
+  if (!best || answer.cost > answer.bound + 1e-9) {
+    answer.bound = LayoutCountBound(model, costs, answer.bound, relaxation.pool, pricers, budget);
   }
-  answer.bound = bound;
   answer.proof =
       best && std::abs(answer.cost - answer.bound) < 1e-9 ? Proof::kOptimal : Proof::kNone;
   if (best && request.paper) answer.paper = PaperOf(request, answer.press_sheets, budget);

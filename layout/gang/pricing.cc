@@ -211,6 +211,15 @@ Pattern Strips(const Model& model, const std::vector<double>& values, const Rast
 
 }  // namespace
 
+Model Coarsen(const Model& model, Micrometres grain) {
+  Model coarse = model;
+  for (Shape& s : coarse.shapes) {
+    s.x -= s.x % grain;
+    s.y -= s.y % grain;
+  }
+  return coarse;
+}
+
 Pattern StripKnapsack(const Model& model, const std::vector<double>& values, Budget& budget) {
   const auto xs = RasterAxis::FromSides(model.X, Sides(model, true), 1 << 16);
   const auto ys = RasterAxis::FromSides(model.Y, Sides(model, false), 1 << 16);

@@ -42,6 +42,18 @@ class GuillotineKnapsack {
   static constexpr std::int32_t kCutY = 1 << 30;
 };
 
+/// The pricings column generation may use: the exact one (nullptr: none affordable, or die
+/// mode), and one over coarser cells whose layouts only bound the best value from above.
+struct Pricers {
+  GuillotineKnapsack* exact = nullptr;
+  GuillotineKnapsack* upper = nullptr;
+};
+
+/// The model with every cell's sides cut down to whole multiples of `grain` (at most the least
+/// side): each layout of the model is one of it too, its cells shrunk in place, so its best
+/// guillotine value bounds the model's, on a far smaller table.
+Model Coarsen(const Model& model, Micrometres grain);
+
 /// A good layout quickly: strips across the sheet (either way), each a row of columns of one
 /// shape, both levels chosen by exact one-dimensional knapsacks over raster points.
 Pattern StripKnapsack(const Model& model, const std::vector<double>& values, Budget& budget);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "layout/gang/packer.h"
+#include "layout/gang/strip_programme.h"
 
 namespace sheetora::layout::gang {
 namespace {
@@ -51,9 +52,11 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
                                              Budget& budget, bool whole_plan) {
   const std::int64_t most = MostQuantity(model, items);
   std::optional<SingleLayout> best;
+  bool programme = false;
   const auto attempt = [&](std::int64_t runs) {
-    std::optional<Pattern> found =
-        PackCounts(model, CopiesAt(model, items, runs), budget, whole_plan);
+    const std::vector<std::int64_t> copies = CopiesAt(model, items, runs);
+    std::optional<Pattern> found = programme ? PackStripProgramme(model, copies, budget)
+                                             : PackCounts(model, copies, budget, whole_plan);
     if (!found) return false;
     std::int64_t needed = 1;
     for (const int i : items)
@@ -71,14 +74,23 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
     runs = std::min(most, runs + std::max<std::int64_t>(step, runs / 64));
     step *= 2;
   }
-  std::int64_t fitted = best->runs;
-  while (fitted - failed > 1 && !budget.out()) {
-    const std::int64_t mid = failed + (fitted - failed) / 2;
-    if (attempt(mid)) {
-      fitted = std::min(mid, best->runs);
-    } else {
-      failed = mid;
+  const auto bisect = [&](std::int64_t failed) {
+    std::int64_t fitted = best->runs;
+    while (fitted - failed > 1 && !budget.out()) {
+      const std::int64_t mid = failed + (fitted - failed) / 2;
+      if (attempt(mid)) {
+        fitted = std::min(mid, best->runs);
+      } else {
+        failed = mid;
+      }
     }
+  };
+  bisect(failed);
+  if (whole_plan) {
+    // The strip programme fits tighter but costs more: it only bisects what the packers left,
+    // from the area bound up.
+    programme = true;
+    bisect(SingleRunBound(model, items) - 1);
   }
   return best;
 }

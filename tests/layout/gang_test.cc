@@ -14,6 +14,7 @@
 #include "layout/gang/packer.h"
 #include "layout/gang/pricing.h"
 #include "layout/gang/single.h"
+#include "layout/gang/strip_programme.h"
 #include "layout/plan.h"
 #include "tests/layout/answer_check.h"
 
@@ -158,16 +159,23 @@ TEST(GangPricingTest, GuillotineKnapsackFindsTheBruteForceOptimum) {
       best = std::max(best, v);
     }
     EXPECT_NEAR(Value(*found, values), best, 1e-9) << "round " << round;
+    // Cells cut down to whole multiples of a grain can only be worth more.
+    const Model coarse = Coarsen(model, random.Between(1, 2) * kMm);
+    auto upper = GuillotineKnapsack::Build(coarse, 1'000'000);
+    ASSERT_TRUE(upper);
+    const std::optional<Pattern> bound = upper->Solve(values, budget);
+    ASSERT_TRUE(bound);
+    EXPECT_GE(Value(*bound, values), best - 1e-9) << "round " << round;
   }
 }
 
-/// The packer on card-sized gangs at run lengths from the area bound up: what it returns lies
+/// The packers on card-sized gangs at run lengths from the area bound up: what they return lies
 /// inside the sheet without overlaps and holds the pieces asked; the strips fit counts that the
-/// shelves and free rectangles do not.
+/// shelves and free rectangles do not, and the strip programme counts that none of them do.
 TEST(GangPackerTest, PacksSoundlyAndStripsFitTighterCounts) {
   Random random(13);
   const std::pair<int, int> cards[] = {{90, 50}, {90, 55}, {100, 70}, {148, 105}, {210, 148}};
-  int strips_only = 0;
+  int strips_only = 0, programme_only = 0;
   for (int round = 0; round < 30; ++round) {
     GangRequest r{.sheet = {720 * kMm, 510 * kMm}, .bleed = 3 * kMm, .max_layouts = 1};
     const int items = static_cast<int>(random.Between(3, 10));
@@ -191,13 +199,18 @@ TEST(GangPackerTest, PacksSoundlyAndStripsFitTighterCounts) {
       if (plain) {
         EXPECT_EQ(found, plain);
       }
-      if (!found) continue;
-      if (!plain) ++strips_only;
-      EXPECT_TRUE(Fits(model, found->blocks)) << "round " << round << ", runs " << runs;
-      for (int i = 0; i < items; ++i) EXPECT_GE(found->count[i], counts[i]) << "round " << round;
+      const std::optional<Pattern> programme = PackStripProgramme(model, counts, budget);
+      for (const auto& packed : {found, programme}) {
+        if (!packed) continue;
+        EXPECT_TRUE(Fits(model, packed->blocks)) << "round " << round << ", runs " << runs;
+        for (int i = 0; i < items; ++i) EXPECT_GE(packed->count[i], counts[i]) << round;
+      }
+      strips_only += found && !plain ? 1 : 0;
+      programme_only += programme && !found ? 1 : 0;
     }
   }
   EXPECT_GT(strips_only, 0);
+  EXPECT_GT(programme_only, 0);
 }
 
 /// Plans of small requests: sound by the geometry check, the bound never above the optimum that
@@ -228,7 +241,7 @@ TEST(GangPlanTest, SmallPlansAgainstTheBruteForceOptimum) {
       start.push_back(StripKnapsack(model, only, quick));
     }
     Budget budget(10'000'000, {});
-    const Relaxation relaxed = SolveRelaxation(model, costs, start, nullptr, budget);
+    const Relaxation relaxed = SolveRelaxation(model, costs, start, {}, budget);
     EXPECT_LE(RoundBound(relaxed.bound, costs), static_cast<double>(optimum)) << "round " << round;
     EXPECT_GE(answer.cost, static_cast<double>(optimum)) << "round " << round;
     ++planned;
@@ -236,6 +249,62 @@ TEST(GangPlanTest, SmallPlansAgainstTheBruteForceOptimum) {
   }
   EXPECT_GT(planned, 150);
   EXPECT_GE(at_optimum * 10, planned * 9) << at_optimum << " of " << planned << " at the optimum";
+}
+
+/// The least cost of a plan of at most `layouts` of the patterns (each count vector no other
+/// dominates), a sheet per run and `per_layout` per layout, by trying every pair and run length.
+double FewestWithLayouts(const std::set<Counts>& patterns, const Counts& quantity, int layouts,
+                         double per_layout) {
+  const std::vector<Counts> all(patterns.begin(), patterns.end());
+  const std::int64_t most = *std::max_element(quantity.begin(), quantity.end());
+  const auto meets = [&](const Counts& a, std::int64_t ra, const Counts& b, std::int64_t rb) {
+    for (std::size_t i = 0; i < quantity.size(); ++i) {
+      if (ra * a[i] + rb * b[i] < quantity[i]) return false;
+    }
+    return true;
+  };
+  double best = 1e18;
+  for (std::size_t p = 0; p < all.size(); ++p) {
+    for (std::size_t o = p; o < all.size(); ++o) {
+      const bool pair = o != p && layouts >= 2;
+      if (o != p && !pair) continue;
+      for (std::int64_t ra = 1; ra <= most; ++ra) {
+        for (std::int64_t rb = pair ? 1 : 0; rb <= (pair ? most : 0); ++rb) {
+          if (meets(all[p], ra, all[o], rb)) {
+            best = std::min(best, static_cast<double>(ra + rb) + (pair ? 2 : 1) * per_layout);
+          }
+        }
+      }
+    }
+  }
+  return best;
+}
+
+/// Plans limited to one or two layouts, with setups: the bound never above the least cost that
+/// brute force finds over every such plan, and never a plan below it.
+TEST(GangPlanTest, FewLayoutsBoundsAgainstTheBruteForceOptimum) {
+  Random random(29);
+  int planned = 0, proven = 0;
+  for (int round = 0; round < 120; ++round) {
+    GangRequest request = SmallRequest(random, static_cast<int>(random.Between(2, 4)), 12);
+    request.max_layouts = static_cast<int>(random.Between(1, 2));
+    request.setup_sheets = static_cast<double>(random.Between(0, 4));
+    if (Validate(request)) continue;
+    const GangAnswer answer = Plan(request);
+    if (answer.layouts.empty()) continue;
+    Counts quantity;
+    for (const GangItem& item : request.items) quantity.push_back(item.quantity);
+    BruteForce brute(request);
+    const double optimum =
+        FewestWithLayouts(brute.Patterns(request.sheet.length / kMm, request.sheet.width / kMm),
+                          quantity, request.max_layouts, request.setup_sheets);
+    EXPECT_LE(answer.bound, optimum + 1e-9) << "round " << round;
+    EXPECT_GE(answer.cost, optimum - 1e-9) << "round " << round;
+    ++planned;
+    proven += answer.proof == Proof::kOptimal ? 1 : 0;
+  }
+  EXPECT_GT(planned, 60);
+  EXPECT_GT(proven, planned / 2);
 }
 
 /// Random print-shop requests with every option: sound plans, the bound at most the cost (and
