@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "layout/gang/exact_fit.h"
+
 namespace sheetora::layout::gang {
 namespace {
 
@@ -66,8 +68,13 @@ double LayoutCountBound(const Model& model, const Costs& costs, double floor,
     }
     if (terms[k].settled || budget.out()) return std::max(floor, cost(k));
     terms[k].settled = true;
+    // One layout of a guillotine plan: where the programme proves nothing, the pieces may be
+    // few enough to try every way to cut them.
     const auto proven_short = [&](std::int64_t s) {
-      return ProvenBeyond(CountsAt(model, s), k, pool, pricers, budget);
+      const Model counts = CountsAt(model, s);
+      return ProvenBeyond(counts, k, pool, pricers, budget) ||
+             (k == 1 && model.cut == CutMode::kGuillotine &&
+              ExactFitShare(model, counts.quantity, budget).fit == Fit::kNone);
     };
     // Galloping up from the term (most often it holds at once), then bisection; every S below
     // `low` is proven too few.

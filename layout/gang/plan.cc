@@ -372,7 +372,10 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
       if (costs.max_layouts == 1 && length < n) break;
       for (int first = 0; first + length <= n && !groups.out(); ++first) {
         std::vector<int> items(order.begin() + first, order.begin() + first + length);
-        if (auto single = SingleLayoutPlan(model, items, groups, costs.max_layouts == 1)) {
+        const Effort effort = costs.max_layouts == 1   ? Effort::kExhaustive
+                              : costs.max_layouts <= 3 ? Effort::kTight
+                                                       : Effort::kQuick;
+        if (auto single = SingleLayoutPlan(model, items, groups, effort)) {
           if (length == n) consider({{single->pattern}, {single->runs}});
           if (length > 1) start_pool.push_back(std::move(single->pattern));
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "layout/gang/exact_fit.h"
 #include "layout/gang/packer.h"
 #include "layout/gang/strip_programme.h"
 
@@ -49,14 +50,24 @@ std::int64_t SingleRunBound(const Model& model, const std::vector<int>& items) {
 }
 
 std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vector<int>& items,
-                                             Budget& budget, bool whole_plan) {
+                                             Budget& budget, Effort effort) {
   const std::int64_t most = MostQuantity(model, items);
   std::optional<SingleLayout> best;
-  bool programme = false;
+  enum class Packer { kGreedy, kProgramme, kExact } packer = Packer::kGreedy;
   const auto attempt = [&](std::int64_t runs) {
     const std::vector<std::int64_t> copies = CopiesAt(model, items, runs);
-    std::optional<Pattern> found = programme ? PackStripProgramme(model, copies, budget)
-                                             : PackCounts(model, copies, budget, whole_plan);
+    std::optional<Pattern> found;
+    switch (packer) {
+      case Packer::kGreedy:
+        found = PackCounts(model, copies, budget, effort != Effort::kQuick);
+        break;
+      case Packer::kProgramme:
+        found = PackStripProgramme(model, copies, budget);
+        break;
+      case Packer::kExact:
+        found = ExactFitShare(model, copies, budget).pattern;
+        break;
+    }
     if (!found) return false;
     std::int64_t needed = 1;
     for (const int i : items)
@@ -86,11 +97,15 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
     }
   };
   bisect(failed);
-  if (whole_plan) {
-    // The strip programme fits tighter but costs more: it only bisects what the packers left,
-    // from the area bound up.
-    programme = true;
+  // The strip programme fits tighter but costs more, and trying every cut more still (for a few
+  // pieces): each only bisects what the one before left, from the area bound up.
+  if (effort != Effort::kQuick) {
+    packer = Packer::kProgramme;
     bisect(SingleRunBound(model, items) - 1);
+    if (effort == Effort::kExhaustive && model.cut == CutMode::kGuillotine) {
+      packer = Packer::kExact;
+      bisect(SingleRunBound(model, items) - 1);
+    }
   }
   return best;
 }

@@ -20,9 +20,13 @@ struct SingleLayout {
   std::int64_t runs = 0;
 };
 
+/// How hard to look for a single layout: the quick packers for a group among many; the strip
+/// programme too where the plan has few layouts; trying every cut too where it is the plan.
+enum class Effort { kQuick, kTight, kExhaustive };
+
 /// One layout holding every item of `items` and the runs it needs; nullopt when no run length
-/// found one that fits. `whole_plan`: the layout is the plan, worth every packing tried.
+/// found one that fits.
 std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vector<int>& items,
-                                             Budget& budget, bool whole_plan = false);
+                                             Budget& budget, Effort effort = Effort::kQuick);
 
 }  // namespace sheetora::layout::gang

@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 
+#include "layout/gang/exact_fit.h"
 #include "layout/gang/gang_api.h"
 #include "layout/gang/gang_json.h"
 #include "layout/gang/master.h"
@@ -167,6 +168,40 @@ TEST(GangPricingTest, GuillotineKnapsackFindsTheBruteForceOptimum) {
     ASSERT_TRUE(bound);
     EXPECT_GE(Value(*bound, values), best - 1e-9) << "round " << round;
   }
+}
+
+/// Trying every cut against brute force: a count vector fits exactly when some guillotine
+/// layout holds it, and the layout given lies inside the sheet and holds it.
+TEST(GangPackerTest, ExactFitDecidesAsBruteForce) {
+  Random random(17);
+  int fits = 0, none = 0;
+  for (int round = 0; round < 150; ++round) {
+    const GangRequest request = SmallRequest(random, static_cast<int>(random.Between(1, 3)), 1);
+    if (Validate(request)) continue;
+    const Model model = Reduce(request);
+    Counts counts;
+    for (std::size_t i = 0; i < request.items.size(); ++i) counts.push_back(random.Between(0, 4));
+    BruteForce brute(request);
+    const auto& patterns = brute.Patterns(request.sheet.length / kMm, request.sheet.width / kMm);
+    const bool holds = std::any_of(patterns.begin(), patterns.end(), [&](const Counts& p) {
+      for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p[i] < counts[i]) return false;
+      }
+      return true;
+    });
+    Budget budget(1'000'000'000, {});
+    const FitAnswer answer = ExactFit(model, counts, budget);
+    ASSERT_NE(answer.fit, Fit::kUnknown) << "round " << round;
+    EXPECT_EQ(answer.fit == Fit::kFits, holds) << "round " << round;
+    if (answer.pattern) {
+      EXPECT_TRUE(Fits(model, answer.pattern->blocks)) << "round " << round;
+      for (std::size_t i = 0; i < counts.size(); ++i)
+        EXPECT_GE(answer.pattern->count[i], counts[i]);
+    }
+    (holds ? fits : none) += 1;
+  }
+  EXPECT_GT(fits, 30);
+  EXPECT_GT(none, 30);
 }
 
 /// The packers on card-sized gangs at run lengths from the area bound up: what they return lies
