@@ -358,7 +358,9 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   std::optional<Candidate> best;
   const auto consider = [&](Candidate plan) {
     if (plan.patterns.empty() || std::ssize(plan.patterns) > costs.max_layouts ||
-        !MeetsAll(model, plan)) {
+        !MeetsAll(model, plan) ||
+        std::any_of(plan.patterns.begin(), plan.patterns.end(),
+                    [&](const Pattern& p) { return !Fits(model, p.blocks); })) {
       return;
     }
     Trim(model, plan);
