@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numeric>
 
 #include "layout/gang/exact_fit.h"
+#include "layout/gang/single.h"
 
 namespace sheetora::layout::gang {
 namespace {
@@ -45,6 +47,8 @@ std::int64_t LeastFitting(std::int64_t low, std::int64_t high, Fits fits) {
 double LayoutCountBound(const Model& model, const Costs& costs, double floor,
                         std::vector<Pattern>& pool, Pricers pricers, Budget& budget) {
   const std::int64_t most = *std::max_element(model.quantity.begin(), model.quantity.end());
+  std::vector<int> all(static_cast<std::size_t>(model.items()));
+  std::iota(all.begin(), all.end(), 0);
   struct Term {
     std::int64_t sheets = 0;  // no plan of these layouts prints fewer
     bool settled = false;     // the programme has had its say
@@ -76,19 +80,23 @@ double LayoutCountBound(const Model& model, const Costs& costs, double floor,
              (k == 1 && model.cut == CutMode::kGuillotine &&
               ExactFitShare(model, counts.quantity, budget).fit == Fit::kNone);
     };
-    // Galloping up from the term (most often it holds at once), then bisection; every S below
-    // `low` is proven too few.
-    std::int64_t low = terms[k].sheets, probe = low, step = 1;
-    while (proven_short(probe)) {
+    // Only where some item's pieces drop can fewer sheets do: galloping up the breaks from the
+    // term (most often it holds at once), then bisection. Every break below `low` is proven
+    // too few, and with it the sheets up to the next.
+    const std::vector<std::int64_t> breaks =
+        RunBreaks(model, all, terms[k].sheets, std::max(terms[k].sheets, most));
+    const std::int64_t last = std::ssize(breaks) - 1;
+    std::int64_t low = 0, probe = 0, step = 1;
+    while (low <= last && proven_short(breaks[probe])) {
       low = probe + 1;
-      if (low >= most) break;
-      probe = std::min(most, low + step - 1);
+      probe = std::min(last, low + step - 1);
       step *= 2;
     }
     if (low < probe) {
-      low = LeastFitting(low, probe, [&](std::int64_t s) { return !proven_short(s); });
+      low = LeastFitting(low, probe, [&](std::int64_t b) { return !proven_short(breaks[b]); });
     }
-    terms[k].sheets = low;
+    // Proven at every break, even one copy each: no plan of these layouts at all.
+    terms[k].sheets = low > last ? most + 1 : breaks[low];
   }
 }
 

@@ -49,13 +49,44 @@ std::int64_t SingleRunBound(const Model& model, const std::vector<int>& items) {
   return low;
 }
 
+std::vector<std::int64_t> RunBreaks(const Model& model, const std::vector<int>& items,
+                                    std::int64_t low, std::int64_t high) {
+  // Copies c of a quantity q need ceil(q / c) runs at least: those in (low, high] are breaks.
+  constexpr std::int64_t kMost = 1 << 14;
+  std::vector<std::int64_t> breaks{low};
+  for (const int i : items) {
+    const std::int64_t q = model.quantity[i];
+    const std::int64_t fewest = CeilDiv(q, high);
+    for (std::int64_t c = fewest; c <= std::min(CeilDiv(q, low), fewest + kMost); ++c) {
+      const std::int64_t runs = CeilDiv(q, c);
+      if (runs > low && runs <= high) breaks.push_back(runs);
+    }
+  }
+  breaks.push_back(high);
+  std::sort(breaks.begin(), breaks.end());
+  breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
+  // Far too many to try anyway: an even selection keeps the searches' steps few.
+  if (std::ssize(breaks) > kMost) {
+    std::vector<std::int64_t> kept;
+    for (std::int64_t k = 0; k < kMost; ++k) {
+      kept.push_back(breaks[k * (std::ssize(breaks) - 1) / (kMost - 1)]);
+    }
+    breaks = std::move(kept);
+  }
+  return breaks;
+}
+
 std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vector<int>& items,
                                              Budget& budget, Effort effort) {
-  const std::int64_t most = MostQuantity(model, items);
+  const std::int64_t least = SingleRunBound(model, items);
+  const std::vector<std::int64_t> runs =
+      RunBreaks(model, items, least, std::max(least, MostQuantity(model, items)));
+  const int last = static_cast<int>(runs.size()) - 1;
   std::optional<SingleLayout> best;
   enum class Packer { kGreedy, kProgramme, kExact } packer = Packer::kGreedy;
-  const auto attempt = [&](std::int64_t runs) {
-    const std::vector<std::int64_t> copies = CopiesAt(model, items, runs);
+  // Tries the copies of runs[k]; true when a layout held them.
+  const auto attempt = [&](int k) {
+    const std::vector<std::int64_t> copies = CopiesAt(model, items, runs[k]);
     std::optional<Pattern> found;
     switch (packer) {
       case Packer::kGreedy:
@@ -75,25 +106,23 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
     if (!best || needed < best->runs) best = SingleLayout{*std::move(found), needed};
     return true;
   };
-  // Up from the area bound by growing steps until a layout fits, then bisection between the
-  // last run length that failed and the first that fitted (fitting is near monotone in it).
-  std::int64_t failed = SingleRunBound(model, items) - 1, step = 1;
-  std::int64_t runs = failed + 1;
-  while (!attempt(runs)) {
-    if (budget.out() || runs >= most) return best;
-    failed = runs;
-    runs = std::min(most, runs + std::max<std::int64_t>(step, runs / 64));
-    step *= 2;
+  // The index of the best plan's run length (a break itself: some item's copies set it).
+  const auto fitted = [&] {
+    return static_cast<int>(std::lower_bound(runs.begin(), runs.end(), best->runs) - runs.begin());
+  };
+  // Up from the area bound by growing steps until a layout fits.
+  int failed = -1;
+  for (int at = 0, step = 1; !attempt(at); step *= 2) {
+    if (budget.out() || at == last) return best;
+    failed = at;
+    at = std::min(last, at + step);
   }
-  const auto bisect = [&](std::int64_t failed) {
-    std::int64_t fitted = best->runs;
-    while (fitted - failed > 1 && !budget.out()) {
-      const std::int64_t mid = failed + (fitted - failed) / 2;
-      if (attempt(mid)) {
-        fitted = std::min(mid, best->runs);
-      } else {
-        failed = mid;
-      }
+  // Then bisection between the last that failed and the best that fitted (fitting is near
+  // monotone in the run length).
+  const auto bisect = [&](int failed) {
+    while (fitted() - failed > 1 && !budget.out()) {
+      const int mid = failed + (fitted() - failed) / 2;
+      if (!attempt(mid)) failed = mid;
     }
   };
   bisect(failed);
@@ -101,10 +130,10 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
   // pieces): each only bisects what the one before left, from the area bound up.
   if (effort != Effort::kQuick) {
     packer = Packer::kProgramme;
-    bisect(SingleRunBound(model, items) - 1);
+    bisect(-1);
     if (effort == Effort::kExhaustive && model.cut == CutMode::kGuillotine) {
       packer = Packer::kExact;
-      bisect(SingleRunBound(model, items) - 1);
+      bisect(-1);
     }
   }
   return best;

@@ -15,6 +15,11 @@ namespace sheetora::layout::gang {
 /// fewer sheets.
 std::int64_t SingleRunBound(const Model& model, const std::vector<int>& items);
 
+/// The run lengths from `low` to `high` (both included) below which the copies of some item of
+/// `items` grow: between two of them the copies stay the same, so only these need trying.
+std::vector<std::int64_t> RunBreaks(const Model& model, const std::vector<int>& items,
+                                    std::int64_t low, std::int64_t high);
+
 struct SingleLayout {
   Pattern pattern;
   std::int64_t runs = 0;
