@@ -17,11 +17,18 @@ constexpr int kNodes = 500;
 /// A strip is as deep as one or two cells of some shape (deeper strips are these stacked).
 constexpr int kStacked = 2;
 
-/// One strip's contents: columns of each shape side by side, each as many cells deep as fit.
+/// A column of a strip: cells stacked across the strip, each row one shape, as wide as its
+/// widest; `stack` holds (shape, how many stacked).
+struct Column {
+  Micrometres width = 0;
+  std::vector<std::pair<int, std::int64_t>> stack;
+};
+
+/// One strip's contents: columns side by side, each repeated `.second` times.
 struct Strip {
   Micrometres depth = 0;
-  std::vector<std::pair<int, std::int64_t>> columns;  // shape, how many side by side
-  std::vector<std::int64_t> pieces;                   // by item, at most the count asked
+  std::vector<std::pair<Column, std::int64_t>> columns;
+  std::vector<std::int64_t> pieces;  // by item, at most the count asked
 };
 
 /// The sheet seen with strips running along x (`along_x`) or along y.
@@ -34,60 +41,121 @@ struct Frame {
   [[nodiscard]] Micrometres deep(const Shape& s) const { return along_x ? s.y : s.x; }
 };
 
-/// The most valuable strip of a depth: a bounded knapsack over the strip's length, kept as the
-/// list of undominated (length, value) states because lengths are any micrometre.
-Strip BestStrip(const Frame& frame, Micrometres depth, const std::vector<double>& values,
-                const std::vector<std::int64_t>& counts, Budget& budget) {
-  const Model& model = frame.model;
+struct Ware {
+  Micrometres size = 0;
+  double worth = 0;
+  std::int64_t most = 0;
+};
+
+/// How many of each ware fill `capacity` most valuably, each at most `most` times: a bounded
+/// knapsack kept as the list of undominated (size, worth) states, because sizes are any
+/// micrometre; the wares in chunks of 1, 2, 4, ...
+std::vector<std::int64_t> Knapsack(Micrometres capacity, const std::vector<Ware>& wares,
+                                   Budget& budget) {
   struct State {
-    Micrometres length = 0;
-    double value = 0;
-    int parent = -1, shape = -1;
-    std::int64_t columns = 0;
+    Micrometres size = 0;
+    double worth = 0;
+    int parent = -1, ware = -1;
+    std::int64_t taken = 0;
   };
   std::vector<State> states{{}};
-  std::vector<int> front{0};  // by length, each worth more than every shorter one
-  for (int s = 0; s < std::ssize(model.shapes); ++s) {
-    const Shape& shape = model.shapes[s];
-    const std::int64_t need = counts[shape.item];
-    if (need == 0 || frame.deep(shape) > depth || frame.side(shape) > frame.length()) continue;
-    const std::int64_t stack = depth / frame.deep(shape);
-    const double worth = values[shape.item] * static_cast<double>(stack);
-    if (worth <= kTolerance) continue;
-    // Columns beyond those the count needs add nothing; taken in chunks of 1, 2, 4, ...
-    std::int64_t left = std::min((need + stack - 1) / stack, frame.length() / frame.side(shape));
+  std::vector<int> front{0};  // by size, each worth more than every smaller one
+  for (int w = 0; w < std::ssize(wares); ++w) {
+    const Ware& ware = wares[w];
+    if (ware.worth <= kTolerance || ware.size > capacity) continue;
+    std::int64_t left = std::min(ware.most, capacity / ware.size);
     for (std::int64_t chunk = 1; left > 0; chunk *= 2) {
       const std::int64_t take = std::min(chunk, left);
       left -= take;
-      const Micrometres width = take * frame.side(shape);
       std::vector<int> grown;
       for (const int f : front) {
-        if (states[f].length + width > frame.length()) break;
+        if (states[f].size + take * ware.size > capacity) break;
         grown.push_back(static_cast<int>(states.size()));
-        states.push_back({states[f].length + width,
-                          states[f].value + worth * static_cast<double>(take), f, s, take});
+        states.push_back({states[f].size + take * ware.size,
+                          states[f].worth + ware.worth * static_cast<double>(take), f, w, take});
       }
       std::vector<int> merged(front.size() + grown.size());
       std::merge(front.begin(), front.end(), grown.begin(), grown.end(), merged.begin(),
-                 [&](int a, int b) { return states[a].length < states[b].length; });
+                 [&](int a, int b) { return states[a].size < states[b].size; });
       front.clear();
       for (const int m : merged) {
-        if (front.empty() || states[m].value > states[front.back()].value + kTolerance) {
-          if (!front.empty() && states[front.back()].length == states[m].length) front.pop_back();
+        if (front.empty() || states[m].worth > states[front.back()].worth + kTolerance) {
+          if (!front.empty() && states[front.back()].size == states[m].size) front.pop_back();
           front.push_back(m);
         }
       }
       budget.Spend(static_cast<std::int64_t>(merged.size()) + 1);
     }
   }
+  std::vector<std::int64_t> taken(wares.size(), 0);
+  for (int at = front.back(); states[at].parent >= 0; at = states[at].parent) {
+    taken[static_cast<std::size_t>(states[at].ware)] += states[at].taken;
+  }
+  return taken;
+}
+
+/// The most valuable strip of a depth. Its columns: each shape stacked alone, and for each
+/// width the best stack of the shapes no wider (the knapsack across the strip), all pieces
+/// valued at most up to the counts.
+Strip BestStrip(const Frame& frame, Micrometres depth, const std::vector<double>& values,
+                const std::vector<std::int64_t>& counts, Budget& budget) {
+  const Model& model = frame.model;
+  std::vector<int> usable;
+  for (int s = 0; s < std::ssize(model.shapes); ++s) {
+    const Shape& shape = model.shapes[s];
+    if (counts[shape.item] > 0 && values[shape.item] > kTolerance && frame.deep(shape) <= depth &&
+        frame.side(shape) <= frame.length()) {
+      usable.push_back(s);
+    }
+  }
+  std::vector<Column> columns;
+  std::vector<Ware> wares;
+  const auto offer = [&](Column column) {
+    double worth = 0;
+    std::int64_t most = frame.length() / column.width;
+    for (const auto& [s, n] : column.stack) {
+      const Shape& shape = model.shapes[s];
+      worth += values[shape.item] * static_cast<double>(n);
+      most = std::min(most, (counts[shape.item] + n - 1) / n);
+    }
+    wares.push_back({column.width, worth, most});
+    columns.push_back(std::move(column));
+  };
+  std::vector<Micrometres> widths;
+  for (const int s : usable) {
+    const Shape& shape = model.shapes[s];
+    const std::int64_t n = std::min(depth / frame.deep(shape), counts[shape.item]);
+    offer({frame.side(shape), {{s, n}}});
+    widths.push_back(frame.side(shape));
+  }
+  std::sort(widths.begin(), widths.end());
+  widths.erase(std::unique(widths.begin(), widths.end()), widths.end());
+  for (const Micrometres width : widths) {
+    std::vector<Ware> rows;
+    std::vector<int> shapes;
+    for (const int s : usable) {
+      const Shape& shape = model.shapes[s];
+      if (frame.side(shape) > width) continue;
+      rows.push_back({frame.deep(shape), values[shape.item], counts[shape.item]});
+      shapes.push_back(s);
+    }
+    const std::vector<std::int64_t> stacked = Knapsack(depth, rows, budget);
+    Column column{.width = width};
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (stacked[r] > 0) column.stack.emplace_back(shapes[r], stacked[r]);
+    }
+    if (column.stack.size() > 1) offer(std::move(column));
+  }
+  const std::vector<std::int64_t> taken = Knapsack(frame.length(), wares, budget);
   Strip strip{.depth = depth,
               .pieces = std::vector<std::int64_t>(static_cast<std::size_t>(model.items()), 0)};
-  for (int at = front.back(); states[at].parent >= 0; at = states[at].parent) {
-    const State& state = states[at];
-    strip.columns.emplace_back(state.shape, state.columns);
-    const Shape& shape = model.shapes[state.shape];
-    std::int64_t& pieces = strip.pieces[shape.item];
-    pieces = std::min(counts[shape.item], pieces + state.columns * (depth / frame.deep(shape)));
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (taken[c] == 0) continue;
+    for (const auto& [s, n] : columns[c].stack) {
+      const int item = model.shapes[s].item;
+      strip.pieces[item] = std::min(counts[item], strip.pieces[item] + taken[c] * n);
+    }
+    strip.columns.emplace_back(columns[c], taken[c]);
   }
   return strip;
 }
@@ -204,12 +272,15 @@ std::optional<Pattern> PackAlong(const Frame& frame, const std::vector<std::int6
   for (int p = 0; p < m; ++p) {
     for (std::int64_t copy = std::llround(solution[p]); copy > 0; --copy) {
       Micrometres at = 0;
-      for (const auto& [s, columns] : strips[p].columns) {
-        const Shape& shape = model.shapes[s];
-        const std::int64_t stack = strips[p].depth / frame.deep(shape);
-        blocks.push_back(frame.along_x ? CellBlock{s, at, offset, columns, stack}
-                                       : CellBlock{s, offset, at, stack, columns});
-        at += columns * frame.side(shape);
+      for (const auto& [column, repeated] : strips[p].columns) {
+        for (std::int64_t r = 0; r < repeated; ++r, at += column.width) {
+          Micrometres down = offset;
+          for (const auto& [s, n] : column.stack) {
+            blocks.push_back(frame.along_x ? CellBlock{s, at, down, 1, n}
+                                           : CellBlock{s, down, at, n, 1});
+            down += n * frame.deep(model.shapes[s]);
+          }
+        }
       }
       offset += strips[p].depth;
     }
