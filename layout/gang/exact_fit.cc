@@ -225,7 +225,7 @@ FitAnswer ExactFit(const Model& model, const std::vector<std::int64_t>& counts, 
 
 FitAnswer ExactFitShare(const Model& model, const std::vector<std::int64_t>& counts,
                         Budget& budget) {
-  constexpr std::int64_t kSteps = 20'000'000;
+  constexpr std::int64_t kSteps = 40'000'000;
   Budget share = budget.Share(kSteps);
   const std::int64_t given = share.left();
   FitAnswer answer = ExactFit(model, counts, share);

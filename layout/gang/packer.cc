@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <random>
 
 namespace sheetora::layout::gang {
 namespace {
@@ -252,6 +253,18 @@ std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int
   for (const bool snug_first : {true, false}) {
     for (const bool along_x : {true, false}) {
       if (auto strips = PackStrips(model, counts, along_x, snug_first, budget)) return strips;
+    }
+  }
+  // A few large pieces fit in some order that no rule gives: shuffled orders, the same ones on
+  // every machine.
+  constexpr int kShuffles = 256;
+  std::mt19937_64 random(20261208);
+  std::vector<int> order = items;
+  for (int t = 0; t < kShuffles; ++t) {
+    std::shuffle(order.begin(), order.end(), random);
+    for (const bool split_long : {true, false}) {
+      if (auto found = PackInOrder(model, counts, order, split_long, budget)) return found;
+      if (budget.out()) return std::nullopt;
     }
   }
   return std::nullopt;

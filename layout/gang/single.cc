@@ -126,14 +126,17 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
     }
   };
   bisect(failed);
-  // The strip programme fits tighter but costs more, and trying every cut more still (for a few
-  // pieces): each only bisects what the one before left, from the area bound up.
+  // The strip programme fits tighter but costs more: it bisects what the packers left, from
+  // the area bound up. Trying every cut (for a few pieces) costs the most, and most where the
+  // pieces are many: it steps down from the best run length while it finds layouts.
   if (effort != Effort::kQuick) {
     packer = Packer::kProgramme;
     bisect(-1);
     if (effort == Effort::kExhaustive && model.cut == CutMode::kGuillotine) {
       packer = Packer::kExact;
-      bisect(-1);
+      while (fitted() > 0 && !budget.out()) {
+        if (!attempt(fitted() - 1)) break;
+      }
     }
   }
   return best;
