@@ -106,15 +106,18 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
     if (!best || needed < best->runs) best = SingleLayout{*std::move(found), needed};
     return true;
   };
-  // The index of the best plan's run length (a break itself: some item's copies set it).
+  // The index of the best plan's run length (a break itself: some item's copies set it), past
+  // the last while there is none.
   const auto fitted = [&] {
-    return static_cast<int>(std::lower_bound(runs.begin(), runs.end(), best->runs) - runs.begin());
+    return best ? static_cast<int>(std::lower_bound(runs.begin(), runs.end(), best->runs) -
+                                   runs.begin())
+                : last + 1;
   };
   // Up from the area bound by growing steps until a layout fits.
   int failed = -1;
   for (int at = 0, step = 1; !attempt(at); step *= 2) {
-    if (budget.out() || at == last) return best;
     failed = at;
+    if (budget.out() || at == last) break;
     at = std::min(last, at + step);
   }
   // Then bisection between the last that failed and the best that fitted (fitting is near

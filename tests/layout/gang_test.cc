@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
+#include <numeric>
 #include <random>
 #include <set>
 
@@ -171,12 +173,17 @@ TEST(GangPricingTest, GuillotineKnapsackFindsTheBruteForceOptimum) {
 }
 
 /// Trying every cut against brute force: a count vector fits exactly when some guillotine
-/// layout holds it, and the layout given lies inside the sheet and holds it.
+/// layout holds it, and the layout given lies inside the sheet and holds it. Some requests
+/// repeat an item, whose pieces the search takes as one kind.
 TEST(GangPackerTest, ExactFitDecidesAsBruteForce) {
   Random random(17);
   int fits = 0, none = 0;
   for (int round = 0; round < 150; ++round) {
-    const GangRequest request = SmallRequest(random, static_cast<int>(random.Between(1, 3)), 1);
+    GangRequest request = SmallRequest(random, static_cast<int>(random.Between(1, 3)), 1);
+    if (round % 3 == 0) {
+      request.items.push_back(request.items.front());
+      request.items.back().id = "again";
+    }
     if (Validate(request)) continue;
     const Model model = Reduce(request);
     Counts counts;
@@ -202,6 +209,62 @@ TEST(GangPackerTest, ExactFitDecidesAsBruteForce) {
   }
   EXPECT_GT(fits, 30);
   EXPECT_GT(none, 30);
+}
+
+/// The single-layout search at its most thorough against brute force over every guillotine
+/// layout: the least run length, on requests small enough for every cut to be tried.
+TEST(GangPlanTest, OneLayoutSearchFindsTheLeastRunLength) {
+  Random random(31);
+  int searched = 0;
+  for (int round = 0; round < 80; ++round) {
+    const GangRequest request = SmallRequest(random, static_cast<int>(random.Between(1, 3)), 30);
+    if (Validate(request)) continue;
+    const Model model = Reduce(request);
+    BruteForce brute(request);
+    std::int64_t least = std::numeric_limits<std::int64_t>::max();
+    for (const Counts& p : brute.Patterns(request.sheet.length / kMm, request.sheet.width / kMm)) {
+      std::int64_t runs = 1;
+      for (std::size_t i = 0; i < p.size() && runs < least; ++i) {
+        runs = p[i] == 0 ? least : std::max(runs, (model.quantity[i] + p[i] - 1) / p[i]);
+      }
+      least = std::min(least, runs);
+    }
+    if (least == std::numeric_limits<std::int64_t>::max()) continue;  // no one layout holds all
+    std::vector<int> all(request.items.size());
+    std::iota(all.begin(), all.end(), 0);
+    Budget budget(1'000'000'000, {});
+    const auto plan = SingleLayoutPlan(model, all, budget, Effort::kExhaustive);
+    ASSERT_TRUE(plan) << "round " << round;
+    EXPECT_EQ(plan->runs, least) << "round " << round;
+    ++searched;
+  }
+  EXPECT_GT(searched, 60);
+}
+
+/// The run lengths where copies change, against every run length from the least to the most:
+/// between two breaks every item's copies stay the same, and they change at each break.
+TEST(GangPlanTest, RunBreaksAreWhereTheCopiesChange) {
+  Random random(37);
+  for (int round = 0; round < 50; ++round) {
+    Model model;
+    const int items = static_cast<int>(random.Between(1, 5));
+    for (int i = 0; i < items; ++i) model.quantity.push_back(random.Between(1, 3'000));
+    std::vector<int> all(static_cast<std::size_t>(items));
+    std::iota(all.begin(), all.end(), 0);
+    const std::int64_t low = random.Between(1, 200), high = low + random.Between(0, 3'000);
+    const std::vector<std::int64_t> breaks = RunBreaks(model, all, low, high);
+    ASSERT_EQ(breaks.front(), low);
+    ASSERT_EQ(breaks.back(), high);
+    const auto copies = [&](std::int64_t runs) {
+      Counts c;
+      for (const std::int64_t q : model.quantity) c.push_back((q + runs - 1) / runs);
+      return c;
+    };
+    for (std::int64_t runs = low + 1; runs < high; ++runs) {
+      const bool listed = std::binary_search(breaks.begin(), breaks.end(), runs);
+      EXPECT_EQ(listed, copies(runs) != copies(runs - 1)) << "round " << round << ", " << runs;
+    }
+  }
 }
 
 /// The packers on card-sized gangs at run lengths from the area bound up: what they return lies
