@@ -141,8 +141,7 @@ void Report(std::string_view only) {
     if (!only.empty() && job.name.find(only) != 0) continue;
     const GangRequest& r = job.request;
     const auto start = std::chrono::steady_clock::now();
-    GangRequest rr = r; if (!only.empty()) rr.time_limit_ms = 60000;
-    const layout::gang::GangAnswer answer = layout::gang::Plan(rr);
+    const layout::gang::GangAnswer answer = layout::gang::Plan(r);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const ReferencePlan reference = PlanReference(r);
