@@ -64,11 +64,13 @@ double LayoutCountBound(const Model& model, const Costs& costs, double floor,
     terms[k].sheets = std::max(
         low, LeastFitting(1, most, [&](std::int64_t s) { return FitsByArea(model, s, k); }));
   }
-  // The cheapest term first: its programme either raises it or settles the bound.
+  // The cheapest term first: its programme either raises it or settles the bound. Of equal
+  // terms, the one of most layouts, which holds the pieces most easily: while it stands, the
+  // bound does.
   for (;;) {
     int k = 1;
     for (int j = 2; j <= costs.max_layouts; ++j) {
-      if (cost(j) < cost(k)) k = j;
+      if (cost(j) <= cost(k)) k = j;
     }
     if (terms[k].settled || budget.out()) return std::max(floor, cost(k));
     terms[k].settled = true;

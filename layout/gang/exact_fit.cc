@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -10,8 +11,9 @@
 namespace sheetora::layout::gang {
 namespace {
 
-/// Searches beyond these many ways to choose part of the pieces, or raster points of an axis,
-/// are not tried.
+/// Searches beyond these many pieces, ways to choose part of them, or raster points of an
+/// axis, are not tried: they would not end within any budget.
+constexpr std::int64_t kMaxPieces = 32;
 constexpr std::int64_t kMaxSubsets = 1 << 13;
 constexpr std::int64_t kMaxPoints = 1 << 11;
 
@@ -54,8 +56,19 @@ class Search {
     const auto key = static_cast<std::uint64_t>(
         (set * xs_.size() + i) * static_cast<std::int64_t>(ys_.size()) + j);
     if (const auto found = memo_.find(key); found != memo_.end()) return found->second;
-    // A step is about a nanosecond of the other searches: a visit costs tens of them.
-    if (!budget_.Spend(32 + static_cast<std::int64_t>(kinds_.size()))) return -1;
+    // A set that fits a rectangle fits any larger one; one that does not, no smaller one.
+    auto& known = known_[set];
+    if (!budget_.Spend(static_cast<std::int64_t>(known.size()))) return -1;
+    for (const auto& [ki, kj, fits] : known) {
+      if (fits && ki <= i && kj <= j) {
+        larger_[key] = {ki, kj};
+        return memo_[key] = 1;
+      }
+      if (!fits && ki >= i && kj >= j) return memo_[key] = 0;
+    }
+    // A step is some nanoseconds of the other searches: a visit, with its hash tables, costs
+    // about a hundred.
+    if (!budget_.Spend(128 + static_cast<std::int64_t>(kinds_.size()))) return -1;
     const Micrometres w = xs_[i], h = ys_[j];
     double area = 0;
     std::int64_t pieces = 0;
@@ -103,12 +116,14 @@ class Search {
         const int r = sub(axis.Floor(axis[end] - axis[high]), rest);
         if (r == 1) {
           choice_[key] = {across_y, part, high};
+          Learn(set, i, j, true);
           return memo_[key] = 1;
         }
         unknown = unknown || r < 0;
       }
     }
     if (unknown) return -1;
+    Learn(set, i, j, false);
     return memo_[key] = 0;
   }
 
@@ -118,6 +133,10 @@ class Search {
     if (set == 0) return;
     const auto key = static_cast<std::uint64_t>(
         (set * xs_.size() + i) * static_cast<std::int64_t>(ys_.size()) + j);
+    if (const auto found = larger_.find(key); found != larger_.end()) {
+      Emit(found->second.first, found->second.second, set, x, y, left, out);
+      return;
+    }
     if (const auto found = choice_.find(key); found != choice_.end()) {
       const auto& [across_y, part, at] = found->second;
       const RasterAxis& axis = across_y ? ys_ : xs_;
@@ -148,6 +167,16 @@ class Search {
   }
 
  private:
+  /// Keeps, of each set, only the least rectangles it fits and the largest it does not.
+  void Learn(std::int64_t set, int i, int j, bool fits) {
+    auto& known = known_[set];
+    std::erase_if(known, [&](const auto& k) {
+      const auto& [ki, kj, kfits] = k;
+      return kfits == fits && (fits ? ki >= i && kj >= j : ki <= i && kj <= j);
+    });
+    known.emplace_back(i, j, fits);
+  }
+
   [[nodiscard]] std::int64_t Digit(std::int64_t set, std::size_t k) const {
     return set / radix_[k] % (kinds_[k].count + 1);
   }
@@ -172,6 +201,10 @@ class Search {
   Budget& budget_;
   std::vector<std::int64_t> radix_;
   std::unordered_map<std::uint64_t, int> memo_;
+  /// By set: rectangles it was found to fit (true) or not to fit (false) by search.
+  std::unordered_map<std::int64_t, std::vector<std::tuple<int, int, bool>>> known_;
+  /// Rectangles a set fits because it fits the smaller one given.
+  std::unordered_map<std::uint64_t, std::pair<int, int>> larger_;
   std::unordered_map<std::uint64_t, Choice> choice_;
 };
 
@@ -183,7 +216,7 @@ FitAnswer ExactFit(const Model& model, const std::vector<std::int64_t>& counts, 
   }
   std::map<std::vector<std::pair<Micrometres, Micrometres>>, Kind> by_ways;
   std::vector<std::int64_t> xs, ys;
-  std::int64_t subsets = 1;
+  std::int64_t subsets = 1, pieces = 0;
   for (int i = 0; i < model.items(); ++i) {
     if (counts[i] == 0) continue;
     std::vector<std::pair<Micrometres, Micrometres>> ways;
@@ -200,7 +233,8 @@ FitAnswer ExactFit(const Model& model, const std::vector<std::int64_t>& counts, 
     kind.area = model.cell_area[i];
     kind.count += counts[i];
     kind.items.push_back(i);
-    if (subsets > kMaxSubsets) return {};
+    pieces += counts[i];
+    if (subsets > kMaxSubsets || pieces > kMaxPieces) return {};
   }
   auto x_axis = RasterAxis::FromSides(model.X, xs, kMaxPoints);
   auto y_axis = RasterAxis::FromSides(model.Y, ys, kMaxPoints);
