@@ -11,35 +11,11 @@
 namespace sheetora::layout::gang {
 namespace {
 
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
-
 /// The model with each item's quantity the pieces one layout of a plan of `sheets` must hold.
-Model CountsAt(const Model& model, std::int64_t sheets) {
+Model CountsAt(const Model& model, const std::vector<int>& all, std::int64_t sheets) {
   Model counts = model;
-  for (std::int64_t& q : counts.quantity) q = CeilDiv(q, sheets);
+  counts.quantity = CopiesAt(model, all, sheets);
   return counts;
-}
-
-bool FitsByArea(const Model& model, std::int64_t sheets, int layouts) {
-  double used = 0;
-  for (int i = 0; i < model.items(); ++i) {
-    used += static_cast<double>(CeilDiv(model.quantity[i], sheets)) * model.cell_area[i];
-  }
-  return used <= layouts * model.usable_area;
-}
-
-/// The least S >= low with `fits(S)`, for `fits` monotone in S and true at `high`.
-template <typename Fits>
-std::int64_t LeastFitting(std::int64_t low, std::int64_t high, Fits fits) {
-  while (low < high) {
-    const std::int64_t mid = low + (high - low) / 2;
-    if (fits(mid)) {
-      high = mid;
-    } else {
-      low = mid + 1;
-    }
-  }
-  return low;
 }
 
 }  // namespace
@@ -61,8 +37,7 @@ double LayoutCountBound(const Model& model, const Costs& costs, double floor,
     // A plan of k layouts costs at least `floor`, so it prints at least floor - k setups.
     const auto low =
         static_cast<std::int64_t>(std::max(1.0, std::ceil(floor - k * costs.per_layout - 1e-6)));
-    terms[k].sheets = std::max(
-        low, LeastFitting(1, most, [&](std::int64_t s) { return FitsByArea(model, s, k); }));
+    terms[k].sheets = std::max(low, SingleRunBound(model, all, k));
   }
   // The cheapest term first: its programme either raises it or settles the bound. Of equal
   // terms, the one of most layouts, which holds the pieces most easily: while it stands, the
@@ -77,7 +52,7 @@ double LayoutCountBound(const Model& model, const Costs& costs, double floor,
     // One layout of a guillotine plan: where the programme proves nothing, the pieces may be
     // few enough to try every way to cut them.
     const auto proven_short = [&](std::int64_t s) {
-      const Model counts = CountsAt(model, s);
+      const Model counts = CountsAt(model, all, s);
       return ProvenBeyond(counts, k, pool, pricers, budget) ||
              (k == 1 && model.cut == CutMode::kGuillotine &&
               ExactFitShare(model, counts.quantity, budget).fit == Fit::kNone);

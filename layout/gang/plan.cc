@@ -368,15 +368,15 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   };
   const std::vector<int> order = ByQuantity(model);
   if (costs.max_layouts == 1 || n <= kMaxGroupedItems) {
+    const Effort effort = costs.max_layouts == 1   ? Effort::kExhaustive
+                          : costs.max_layouts <= 3 ? Effort::kTight
+                                                   : Effort::kQuick;
     Budget groups = budget.Share(budget.left() / 4);
     const std::int64_t given = groups.left();
     for (int length = n; length >= 1 && !groups.out(); --length) {
       if (costs.max_layouts == 1 && length < n) break;
       for (int first = 0; first + length <= n && !groups.out(); ++first) {
         std::vector<int> items(order.begin() + first, order.begin() + first + length);
-        const Effort effort = costs.max_layouts == 1   ? Effort::kExhaustive
-                              : costs.max_layouts <= 3 ? Effort::kTight
-                                                       : Effort::kQuick;
         if (auto single = SingleLayoutPlan(model, items, groups, effort)) {
           if (length == n) consider({{single->pattern}, {single->runs}});
           if (length > 1) start_pool.push_back(std::move(single->pattern));
@@ -397,9 +397,10 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   }
 
   std::optional<GuillotineKnapsack> exact, upper;
-  const Model coarse = Coarsen(model, CoarseGrain(model));
+  Model coarse;  // outlives `upper`, which prices it
   if (model.cut == CutMode::kGuillotine) {
     exact = GuillotineKnapsack::Build(model, kMaxPricingCells);
+    coarse = Coarsen(model, CoarseGrain(model));
     upper = GuillotineKnapsack::Build(coarse, kMaxPricingCells);
   }
   const Pricers pricers{.exact = exact ? &*exact : nullptr, .upper = upper ? &*upper : nullptr};

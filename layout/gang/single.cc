@@ -9,24 +9,6 @@
 namespace sheetora::layout::gang {
 namespace {
 
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
-
-std::vector<std::int64_t> CopiesAt(const Model& model, const std::vector<int>& items,
-                                   std::int64_t runs) {
-  std::vector<std::int64_t> copies(static_cast<std::size_t>(model.items()), 0);
-  for (const int i : items) copies[i] = CeilDiv(model.quantity[i], runs);
-  return copies;
-}
-
-bool FitsByArea(const Model& model, const std::vector<int>& items, std::int64_t runs) {
-  const double area = model.usable_area;
-  double used = 0;
-  for (const int i : items) {
-    used += static_cast<double>(CeilDiv(model.quantity[i], runs)) * model.cell_area[i];
-  }
-  return used <= area;
-}
-
 std::int64_t MostQuantity(const Model& model, const std::vector<int>& items) {
   std::int64_t most = 1;
   for (const int i : items) most = std::max(most, model.quantity[i]);
@@ -35,18 +17,22 @@ std::int64_t MostQuantity(const Model& model, const std::vector<int>& items) {
 
 }  // namespace
 
-std::int64_t SingleRunBound(const Model& model, const std::vector<int>& items) {
+std::vector<std::int64_t> CopiesAt(const Model& model, const std::vector<int>& items,
+                                   std::int64_t runs) {
+  std::vector<std::int64_t> copies(static_cast<std::size_t>(model.items()), 0);
+  for (const int i : items) copies[i] = CeilDiv(model.quantity[i], runs);
+  return copies;
+}
+
+std::int64_t SingleRunBound(const Model& model, const std::vector<int>& items, int layouts) {
   // Fewer runs need more pieces: the least run length that fits by area, by bisection.
-  std::int64_t low = 1, high = MostQuantity(model, items);
-  while (low < high) {
-    const std::int64_t mid = low + (high - low) / 2;
-    if (FitsByArea(model, items, mid)) {
-      high = mid;
-    } else {
-      low = mid + 1;
+  return LeastFitting(1, MostQuantity(model, items), [&](std::int64_t runs) {
+    double used = 0;
+    for (const int i : items) {
+      used += static_cast<double>(CeilDiv(model.quantity[i], runs)) * model.cell_area[i];
     }
-  }
-  return low;
+    return used <= layouts * model.usable_area;
+  });
 }
 
 std::vector<std::int64_t> RunBreaks(const Model& model, const std::vector<int>& items,
