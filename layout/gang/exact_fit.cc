@@ -1,6 +1,8 @@
 #include "layout/gang/exact_fit.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <map>
 #include <tuple>
 #include <unordered_map>
@@ -96,8 +98,17 @@ class Search {
         const std::int64_t rest = set - part;
         if (part > rest) continue;
         if (!budget_.Spend(8)) return -1;
+        // Neither side can be shorter than its widest piece or its area allows: that leaves
+        // the part a range of sides without a search, or none.
+        const double part_needs = Least(part, across_y, across_y ? w : h);
+        const double rest_needs = Least(rest, across_y, across_y ? w : h);
+        if (part_needs + rest_needs > static_cast<double>(axis[end])) continue;
+        const int room = axis.Floor(axis[end] - static_cast<Micrometres>(std::ceil(rest_needs)));
+        int low = axis.Floor(static_cast<Micrometres>(std::floor(part_needs)));
+        if (axis[low] < part_needs) ++low;
+        if (low > room) continue;
         // The least side the part needs, by bisection (it fits any longer side too).
-        int low = 1, high = end;
+        int high = room;
         const int whole = sub(high, part);
         if (whole <= 0) {
           unknown = unknown || whole < 0;
@@ -177,6 +188,23 @@ class Search {
     known.emplace_back(i, j, fits);
   }
 
+  /// The least side along the cut (across y or x) any layout of `set` takes in a rectangle
+  /// whose other side is `other`: its widest piece, and its area over `other`.
+  [[nodiscard]] double Least(std::int64_t set, bool across_y, Micrometres other) const {
+    double area = 0, widest = 0;
+    for (std::size_t k = 0; k < kinds_.size(); ++k) {
+      const std::int64_t n = Digit(set, k);
+      if (n == 0) continue;
+      auto side = std::numeric_limits<double>::infinity();
+      for (const auto& [x, y] : kinds_[k].ways) {
+        if ((across_y ? x : y) <= other)
+          side = std::min(side, static_cast<double>(across_y ? y : x));
+      }
+      widest = std::max(widest, side);
+      area += static_cast<double>(n) * kinds_[k].area;
+    }
+    return std::max(widest, area / static_cast<double>(other));
+  }
   [[nodiscard]] std::int64_t Digit(std::int64_t set, std::size_t k) const {
     return set / radix_[k] % (kinds_[k].count + 1);
   }
