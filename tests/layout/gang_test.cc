@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 
+#include "layout/gang/bound.h"
 #include "layout/gang/exact_fit.h"
 #include "layout/gang/gang_api.h"
 #include "layout/gang/gang_json.h"
@@ -410,10 +411,16 @@ TEST(GangPlanTest, FewLayoutsBoundsAgainstTheBruteForceOptimum) {
     Counts quantity;
     for (const GangItem& item : request.items) quantity.push_back(item.quantity);
     BruteForce brute(request);
+    const std::set<Counts> patterns =
+        brute.Patterns(request.sheet.length / kMm, request.sheet.width / kMm);
     const double optimum =
-        FewestWithLayouts(brute.Patterns(request.sheet.length / kMm, request.sheet.width / kMm),
-                          quantity, request.max_layouts, request.setup_sheets);
+        FewestWithLayouts(patterns, quantity, request.max_layouts, request.setup_sheets);
     EXPECT_LE(answer.bound, optimum + 1e-9) << "round " << round;
+    // Any plan of one or two layouts is two runs of at most two layouts, one run excepted.
+    Budget budget(1'000'000'000, {});
+    EXPECT_LE(TwoRunSheets(Reduce(request), budget),
+              std::max(2.0, FewestWithLayouts(patterns, quantity, 2, 0)))
+        << "round " << round;
     if (die) continue;
     EXPECT_GE(answer.cost, optimum - 1e-9) << "round " << round;
     ++planned;
@@ -421,6 +428,32 @@ TEST(GangPlanTest, FewLayoutsBoundsAgainstTheBruteForceOptimum) {
   }
   EXPECT_GT(planned, 60);
   EXPECT_GT(proven, planned / 2);
+}
+
+/// The two-run bound's grid of second runs against trying every second run: never above the
+/// least two runs that fit by area, and at most a hundredth below; cut short, still below.
+TEST(GangPlanTest, TwoRunBoundOnItsGridAsOnEveryRun) {
+  Random random(31);
+  for (int round = 0; round < 12; ++round) {
+    GangRequest request = SmallRequest(random, static_cast<int>(random.Between(2, 5)), 3000);
+    if (Validate(request)) continue;
+    const Model model = Reduce(request);
+    Budget budget(1'000'000'000, {});
+    const std::int64_t most = *std::max_element(model.quantity.begin(), model.quantity.end());
+    std::int64_t every = std::numeric_limits<std::int64_t>::max();
+    for (std::int64_t second = 1; second <= most; ++second) {
+      if (!TwoRunsFit(model, most, second, budget)) continue;
+      const std::int64_t first = LeastFitting(1, most, [&](std::int64_t r) {
+        return TwoRunsFit(model, std::max(r, second), second, budget);
+      });
+      every = std::min(every, std::max(first, second) + second);
+    }
+    const std::int64_t grid = TwoRunSheets(model, budget);
+    EXPECT_LE(grid, every) << "round " << round;
+    EXPECT_GE(static_cast<double>(grid), 0.99 * static_cast<double>(every)) << "round " << round;
+    Budget spent(1, {});
+    EXPECT_LE(TwoRunSheets(model, spent), every) << "round " << round << ", cut short";
+  }
 }
 
 /// Random print-shop requests with every option: sound plans, the bound at most the cost (and
