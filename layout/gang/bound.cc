@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <numeric>
 
 #include "layout/gang/exact_fit.h"
 #include "layout/gang/single.h"
+#include "layout/gang/two_runs.h"
 
 namespace sheetora::layout::gang {
 namespace {
@@ -20,59 +20,6 @@ Model CountsAt(const Model& model, const std::vector<int>& all, std::int64_t she
 }
 
 }  // namespace
-
-bool TwoRunsFit(const Model& model, std::int64_t first, std::int64_t second, Budget& budget) {
-  const auto excess = [&](double w) {
-    double cover = 0;
-    for (int i = 0; i < model.items(); ++i) {
-      const std::int64_t q = model.quantity[i];
-      double least = std::numeric_limits<double>::infinity();
-      for (std::int64_t on_first = 0; on_first <= CeilDiv(q, first); ++on_first) {
-        const auto on_second =
-            static_cast<double>(CeilDiv(std::max<std::int64_t>(0, q - on_first * first), second));
-        least = std::min(least, w * static_cast<double>(on_first) + (1 - w) * on_second);
-      }
-      budget.Spend(CeilDiv(q, first) + 1);
-      cover += least * model.cell_area[i];
-    }
-    return cover - model.usable_area * (1 + 1e-12);
-  };
-  constexpr double kGolden = 0.6180339887498949;
-  double low = 0, high = 1;
-  if (excess(low) > 0 || excess(high) > 0) return false;
-  double a = high - kGolden * (high - low), b = low + kGolden * (high - low);
-  double at_a = excess(a), at_b = excess(b);
-  for (int round = 0; round < 24; ++round) {
-    if (at_a > 0 || at_b > 0) return false;
-    if (at_a < at_b) {
-      low = a, a = b, at_a = at_b;
-      b = low + kGolden * (high - low), at_b = excess(b);
-    } else {
-      high = b, b = a, at_b = at_a;
-      a = high - kGolden * (high - low), at_a = excess(a);
-    }
-  }
-  return true;
-}
-
-std::int64_t TwoRunSheets(const Model& model, Budget& budget) {
-  const std::int64_t most = *std::max_element(model.quantity.begin(), model.quantity.end());
-  std::int64_t best = std::numeric_limits<std::int64_t>::max(), first = most;
-  std::int64_t second = 1;
-  while (second <= most && second < best / 2 && !budget.out()) {
-    const std::int64_t next = second + std::max<std::int64_t>(1, second / 100);
-    const std::int64_t last = std::min(next, most + 1) - 1;
-    if (TwoRunsFit(model, most, last, budget)) {
-      first = LeastFitting(1, first, [&](std::int64_t r) {
-        return TwoRunsFit(model, std::max(r, last), last, budget);
-      });
-      best = std::min(best, std::max(first, second) + second);
-    }
-    second = next;
-  }
-  // Cut short, the second runs not tried still print twice as many sheets at least.
-  return std::min(best, 2 * second);
-}
 
 double LayoutCountBound(const Model& model, const Costs& costs, double floor,
                         std::vector<Pattern>& pool, Pricers pricers, Budget& budget) {

@@ -15,6 +15,7 @@
 #include "layout/gang/model.h"
 #include "layout/gang/pricing.h"
 #include "layout/gang/single.h"
+#include "layout/gang/two_runs.h"
 #include "layout/job.h"
 #include "layout/pack.h"
 
@@ -384,6 +385,25 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
       }
     }
     budget.Absorb(groups, given);
+  }
+
+  // Two layouts with runs of their own, where few layouts are allowed: the groups' layouts
+  // each hold whole items, and the programme's layouts suit plans of many.
+  if (costs.max_layouts >= 2 && costs.max_layouts <= 3 && n >= 2) {
+    const std::int64_t most = *std::max_element(model.quantity.begin(), model.quantity.end());
+    // Two layouts beat the best plan only by printing fewer sheets than it costs, less their
+    // setups.
+    const auto beat = best ? static_cast<std::int64_t>(
+                                 std::ceil(CostOf(*best, costs) - 2 * costs.per_layout - 1e-9))
+                           : 2 * most + 1;
+    Budget two = budget.Share(budget.left() / 8);
+    const std::int64_t given = two.left();
+    if (auto plan = TwoLayoutPlan(model, beat, two)) {
+      consider({{plan->first, plan->second}, {plan->first_runs, plan->second_runs}});
+      start_pool.push_back(std::move(plan->first));
+      start_pool.push_back(std::move(plan->second));
+    }
+    budget.Absorb(two, given);
   }
 
   // Each item alone on its best layout, when the layouts allowed are enough.

@@ -9,7 +9,6 @@
 #include <random>
 #include <set>
 
-#include "layout/gang/bound.h"
 #include "layout/gang/exact_fit.h"
 #include "layout/gang/gang_api.h"
 #include "layout/gang/gang_json.h"
@@ -19,6 +18,7 @@
 #include "layout/gang/pricing.h"
 #include "layout/gang/single.h"
 #include "layout/gang/strip_programme.h"
+#include "layout/gang/two_runs.h"
 #include "layout/plan.h"
 #include "tests/layout/answer_check.h"
 
@@ -454,6 +454,45 @@ TEST(GangPlanTest, TwoRunBoundOnItsGridAsOnEveryRun) {
     Budget spent(1, {});
     EXPECT_LE(TwoRunSheets(model, spent), every) << "round " << round << ", cut short";
   }
+}
+
+/// Two layouts with runs of their own: sound layouts that meet every quantity together, in
+/// fewer sheets than asked to beat and never fewer than the two-run bound.
+TEST(GangPlanTest, TwoLayoutsMeetEveryQuantityWithinTheBound) {
+  Random random(37);
+  int found = 0;
+  for (int round = 0; round < 16; ++round) {
+    GangRequest r{.sheet = {random.Between(500, 1020) * kMm, random.Between(350, 720) * kMm},
+                  .bleed = 3 * kMm};
+    for (int i = 0, items = static_cast<int>(random.Between(3, 9)); i < items; ++i) {
+      r.items.push_back({.id = Named("job ", i),
+                         .piece = {random.Between(50, 300) * kMm, random.Between(40, 220) * kMm},
+                         .quantity = random.Between(250, 30'000)});
+    }
+    if (Validate(r)) continue;
+    const Model model = Reduce(r);
+    Budget budget(100'000'000, {});
+    const std::int64_t most = *std::max_element(model.quantity.begin(), model.quantity.end());
+    const std::optional<TwoLayouts> plan = TwoLayoutPlan(model, 2 * most + 1, budget);
+    if (!plan) continue;
+    ++found;
+    EXPECT_TRUE(Fits(model, plan->first.blocks) && Fits(model, plan->second.blocks));
+    for (int i = 0; i < model.items(); ++i) {
+      EXPECT_GE(plan->first.count[i] * plan->first_runs + plan->second.count[i] * plan->second_runs,
+                model.quantity[i])
+          << "round " << round << ", item " << i;
+    }
+    EXPECT_GE(plan->first_runs, plan->second_runs);
+    EXPECT_GE(plan->second_runs, 1);
+    const std::int64_t sheets = plan->first_runs + plan->second_runs;
+    EXPECT_LE(sheets, 2 * most) << "round " << round;
+    EXPECT_GE(sheets, TwoRunSheets(model, budget)) << "round " << round;
+    // Asked to beat itself, it finds fewer sheets or nothing.
+    if (const auto better = TwoLayoutPlan(model, sheets, budget)) {
+      EXPECT_LT(better->first_runs + better->second_runs, sheets) << "round " << round;
+    }
+  }
+  EXPECT_GT(found, 10);
 }
 
 /// Random print-shop requests with every option: sound plans, the bound at most the cost (and
