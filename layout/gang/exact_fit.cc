@@ -58,6 +58,14 @@ class Search {
     const auto key = static_cast<std::uint64_t>(
         (set * xs_.size() + i) * static_cast<std::int64_t>(ys_.size()) + j);
     if (const auto found = memo_.find(key); found != memo_.end()) return found->second;
+    // Pieces pushed left and down as far as they go start where others end, so the set fits
+    // the rectangle exactly when it fits the one of the longest sums of its own sides inside.
+    if (const auto [si, sj] = Shrunk(i, j, set); si != i || sj != j) {
+      const int r = Fits(si, sj, set);
+      if (r == 1) larger_[key] = {si, sj};
+      if (r >= 0) memo_[key] = r;
+      return r;
+    }
     // A set that fits a rectangle fits any larger one; one that does not, no smaller one.
     auto& known = known_[set];
     if (!budget_.Spend(static_cast<std::int64_t>(known.size()))) return -1;
@@ -188,6 +196,41 @@ class Search {
     known.emplace_back(i, j, fits);
   }
 
+  /// The indices of the longest sums of the set's sides along x and y within xs[i] and ys[j].
+  std::pair<int, int> Shrunk(int i, int j, std::int64_t set) {
+    auto [at, added] = sums_.try_emplace(set);
+    Sums& sums = at->second;
+    if (added) {
+      budget_.Spend(static_cast<std::int64_t>(xs_.size() + ys_.size()));
+      sums.x.assign(static_cast<std::size_t>(xs_.size()), false);
+      sums.y.assign(static_cast<std::size_t>(ys_.size()), false);
+      sums.x[0] = sums.y[0] = true;
+      for (std::size_t k = 0; k < kinds_.size(); ++k) {
+        for (std::int64_t n = Digit(set, k); n > 0; --n) {
+          Reach(xs_, sums.x, kinds_[k].ways, true);
+          Reach(ys_, sums.y, kinds_[k].ways, false);
+        }
+      }
+    }
+    while (!sums.x[static_cast<std::size_t>(i)]) --i;
+    while (!sums.y[static_cast<std::size_t>(j)]) --j;
+    return {i, j};
+  }
+  /// Adds one piece lying any of `ways` to the sums `reached` of the axis.
+  void Reach(const RasterAxis& axis, std::vector<bool>& reached,
+             const std::vector<std::pair<Micrometres, Micrometres>>& ways, bool along_x) {
+    for (int p = axis.size() - 1; p >= 0; --p) {
+      if (!reached[static_cast<std::size_t>(p)]) continue;
+      for (const auto& [x, y] : ways) {
+        const Micrometres end = axis[p] + (along_x ? x : y);
+        if (end > axis[axis.size() - 1]) continue;
+        const int q = axis.Floor(end);
+        if (axis[q] == end) reached[static_cast<std::size_t>(q)] = true;
+      }
+    }
+    budget_.Spend(static_cast<std::int64_t>(axis.size()));
+  }
+
   /// The least side along the cut (across y or x) any layout of `set` takes in a rectangle
   /// whose other side is `other`: its widest piece, and its area over `other`.
   [[nodiscard]] double Least(std::int64_t set, bool across_y, Micrometres other) const {
@@ -234,6 +277,10 @@ class Search {
   /// Rectangles a set fits because it fits the smaller one given.
   std::unordered_map<std::uint64_t, std::pair<int, int>> larger_;
   std::unordered_map<std::uint64_t, Choice> choice_;
+  struct Sums {
+    std::vector<bool> x, y;  // by raster index: some of the set's pieces side by side end there
+  };
+  std::unordered_map<std::int64_t, Sums> sums_;
 };
 
 }  // namespace
