@@ -22,9 +22,9 @@
 namespace sheetora::layout::gang {
 namespace {
 
-/// The steps a plan may take: they bound its work alike on every machine (about a second of
-/// this machine's time); the time limit only cuts them short.
-constexpr std::int64_t kPlanSteps = 160'000'000;
+/// The steps a plan may take: they bound its work alike on every machine (at most about two
+/// seconds of this machine's time, most plans far less); the time limit only cuts them short.
+constexpr std::int64_t kPlanSteps = 400'000'000;
 /// The largest table of the exact guillotine pricing.
 constexpr std::int64_t kMaxPricingCells = 400'000;
 /// Cut programs beyond this many pieces are too long for anyone to follow.
