@@ -104,7 +104,7 @@ class Master {
 };
 
 /// The most a die-cut sheet can be worth: the fractional knapsack of cell areas, each item
-/// capped at the cells its area allows.
+/// capped at the cells its area allows and at the most any layout holds.
 double AreaValueBound(const Model& model, const std::vector<double>& values) {
   std::vector<int> order(static_cast<std::size_t>(model.items()));
   std::iota(order.begin(), order.end(), 0);
@@ -114,7 +114,8 @@ double AreaValueBound(const Model& model, const std::vector<double>& values) {
   double area = model.usable_area, total = 0;
   for (const int i : order) {
     const double cells =
-        std::min(std::floor(model.usable_area / model.cell_area[i]), area / model.cell_area[i]);
+        std::min({std::floor(model.usable_area / model.cell_area[i]),
+                  static_cast<double>(model.most_cells[i]), area / model.cell_area[i]});
     total += cells * values[i];
     area -= cells * model.cell_area[i];
     if (area <= 0) break;

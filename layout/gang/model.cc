@@ -37,15 +37,24 @@ Model Reduce(const GangRequest& request) {
     const Size pitch = spacing.Pitch(false);
     model.cell_area.push_back(static_cast<double>(pitch.length) * static_cast<double>(pitch.width));
   }
-  // The longest sum of sides along an axis; the axis itself when the sums are too many to list.
-  const auto longest = [&](Micrometres limit, bool along_x) {
+  // The longest sum of sides (of one item's shapes, or of all with -1) along an axis; the axis
+  // itself when the sums are too many to list.
+  const auto longest = [&](Micrometres limit, bool along_x, int item) {
     std::vector<std::int64_t> sides;
-    for (const Shape& s : model.shapes) sides.push_back(along_x ? s.x : s.y);
+    for (const Shape& s : model.shapes) {
+      if (item < 0 || s.item == item) sides.push_back(along_x ? s.x : s.y);
+    }
     const auto axis = RasterAxis::FromSides(limit, sides, kMaxUsablePoints);
-    return static_cast<double>(axis ? axis->points().back() : limit);
+    return axis ? axis->points().back() : limit;
   };
   const double x = static_cast<double>(model.X), y = static_cast<double>(model.Y);
-  model.usable_area = std::min(longest(model.X, true) * y, x * longest(model.Y, false));
+  model.usable_area = std::min(static_cast<double>(longest(model.X, true, -1)) * y,
+                               x * static_cast<double>(longest(model.Y, false, -1)));
+  for (int i = 0; i < model.items(); ++i) {
+    const Size pitch = SpacingOf(request, i).Pitch(false);
+    model.most_cells.push_back(longest(model.X, true, i) * longest(model.Y, false, i) /
+                               (pitch.length * pitch.width));
+  }
   return model;
 }
 

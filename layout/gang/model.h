@@ -28,6 +28,9 @@ struct Model {
   /// sum to at most the longest such sum that fits, so the cover is at most that times the
   /// other side (the lesser of the two ways).
   double usable_area = 0;
+  /// By item, the most cells of it any layout holds: all of them lie within the longest sums
+  /// of its own sides along x and y.
+  std::vector<std::int64_t> most_cells;
 
   [[nodiscard]] int items() const { return static_cast<int>(quantity.size()); }
 };

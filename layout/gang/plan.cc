@@ -224,7 +224,8 @@ double SheetsByArea(const Model& model) {
   const double area = model.usable_area;
   double total = 0, most = 0;
   for (int i = 0; i < model.items(); ++i) {
-    const double per_sheet = std::floor(area / model.cell_area[i]);
+    const double per_sheet =
+        std::min(std::floor(area / model.cell_area[i]), static_cast<double>(model.most_cells[i]));
     total += static_cast<double>(model.quantity[i]) * model.cell_area[i];
     most = std::max(most, std::ceil(static_cast<double>(model.quantity[i]) / per_sheet));
   }

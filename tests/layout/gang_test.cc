@@ -529,9 +529,11 @@ TEST(GangPlanTest, RandomRequestsGiveSoundPlansAndValidBounds) {
     const std::vector<std::string> faults = testing::CheckGangAnswer(r, answer);
     ASSERT_TRUE(faults.empty()) << "round " << round << ": " << faults.front();
     EXPECT_TRUE(answer.complete);
-    // Each item alone on the engine's best layout is a plan too, when the layouts allow it.
+    // Each item alone on the engine's best layout is a plan too, when the layouts allow it;
+    // and no layout holds more of it than the model says any can.
     if (items <= r.max_layouts) {
       double alone = 0;
+      const Model model = Reduce(r);
       for (const GangItem& item : r.items) {
         const Answer single = layout::Plan({.sheet = r.sheet,
                                             .piece = item.piece,
@@ -540,6 +542,7 @@ TEST(GangPlanTest, RandomRequestsGiveSoundPlansAndValidBounds) {
                                             .margins = r.margins,
                                             .grain = item.grain,
                                             .cut = r.cut});
+        EXPECT_LE(single.ups, model.most_cells[&item - r.items.data()]) << "round " << round;
         alone += static_cast<double>((item.quantity + single.ups - 1) / single.ups) +
                  static_cast<double>(r.makeready) + r.setup_sheets;
       }
