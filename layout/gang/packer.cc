@@ -219,7 +219,7 @@ std::optional<Pattern> PackStrips(const Model& model, const std::vector<std::int
 }  // namespace
 
 std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int64_t>& counts,
-                                  Budget& budget, bool with_strips) {
+                                  Budget& budget, int shuffles) {
   const int n = model.items();
   std::vector<int> items;
   for (int i = 0; i < n; ++i) {
@@ -249,18 +249,17 @@ std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int
       if (budget.out()) return std::nullopt;
     }
   }
-  if (!with_strips) return std::nullopt;
+  if (shuffles == 0) return std::nullopt;
   for (const bool snug_first : {true, false}) {
     for (const bool along_x : {true, false}) {
       if (auto strips = PackStrips(model, counts, along_x, snug_first, budget)) return strips;
     }
   }
-  // A few large pieces fit in some order that no rule gives: shuffled orders, the same ones on
-  // every machine.
-  constexpr int kShuffles = 256;
+  // Large pieces fit in some order that no rule gives: shuffled orders, the same ones on every
+  // machine.
   std::mt19937_64 random(20261208);
   std::vector<int> order = items;
-  for (int t = 0; t < kShuffles; ++t) {
+  for (int t = 0; t < shuffles; ++t) {
     std::shuffle(order.begin(), order.end(), random);
     for (const bool split_long : {true, false}) {
       if (auto found = PackInOrder(model, counts, order, split_long, budget)) return found;

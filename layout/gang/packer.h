@@ -12,12 +12,15 @@
 
 namespace sheetora::layout::gang {
 
+/// Shuffled orders of the tight packing: enough for a few large pieces.
+inline constexpr int kTightShuffles = 256;
+
 /// A layout with at least `counts[i]` pieces of each item, or nullopt when none of the tried
-/// orders and splits found one (which proves nothing). `with_strips` adds strips as deep as a
-/// cell side, filled snuggest first, then free rectangles in shuffled orders, when the rest
-/// fail: they fit tighter counts, but as layouts among several of a plan they served worse on
-/// the bench than the looser ones.
+/// orders and splits found one (which proves nothing). With `shuffles`, strips as deep as a
+/// cell side, filled snuggest first, then free rectangles in that many shuffled orders, when
+/// the rest fail: they fit tighter counts, but as layouts among several of a plan they served
+/// worse on the bench than the looser ones.
 std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int64_t>& counts,
-                                  Budget& budget, bool with_strips = false);
+                                  Budget& budget, int shuffles = 0);
 
 }  // namespace sheetora::layout::gang

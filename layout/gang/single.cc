@@ -9,6 +9,10 @@
 namespace sheetora::layout::gang {
 namespace {
 
+/// Shuffled orders where a single layout is the whole plan: fills of nineteen parts in twenty
+/// need one of thousands.
+constexpr int kManyShuffles = 32768;
+
 std::int64_t MostQuantity(const Model& model, const std::vector<int>& items) {
   std::int64_t most = 1;
   for (const int i : items) most = std::max(most, model.quantity[i]);
@@ -69,14 +73,17 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
       RunBreaks(model, items, least, std::max(least, MostQuantity(model, items)));
   const int last = static_cast<int>(runs.size()) - 1;
   std::optional<SingleLayout> best;
-  enum class Packer { kGreedy, kProgramme, kExact } packer = Packer::kGreedy;
+  enum class Packer { kGreedy, kProgramme, kShuffled, kExact } packer = Packer::kGreedy;
   // Tries the copies of runs[k]; true when a layout held them.
   const auto attempt = [&](int k) {
     const std::vector<std::int64_t> copies = CopiesAt(model, items, runs[k]);
     std::optional<Pattern> found;
     switch (packer) {
       case Packer::kGreedy:
-        found = PackCounts(model, copies, budget, effort != Effort::kQuick);
+        found = PackCounts(model, copies, budget, effort != Effort::kQuick ? kTightShuffles : 0);
+        break;
+      case Packer::kShuffled:
+        found = PackCounts(model, copies, budget, kManyShuffles);
         break;
       case Packer::kProgramme:
         found = PackStripProgramme(model, copies, budget);
@@ -116,16 +123,23 @@ std::optional<SingleLayout> SingleLayoutPlan(const Model& model, const std::vect
   };
   bisect(failed);
   // The strip programme fits tighter but costs more: it bisects what the packers left, from
-  // the area bound up. Trying every cut (for a few pieces) costs the most, and most where the
-  // pieces are many: it steps down from the best run length while it finds layouts.
+  // the area bound up. Trying every cut (for a few pieces), then many more shuffled orders,
+  // cost the most, and most where nothing fits: they step down from the best run length while
+  // they find layouts.
+  const auto descend = [&] {
+    while (fitted() > 0 && !budget.out() && attempt(fitted() - 1)) {
+    }
+  };
   if (effort != Effort::kQuick) {
     packer = Packer::kProgramme;
     bisect(-1);
-    if (effort == Effort::kExhaustive && model.cut == CutMode::kGuillotine) {
-      packer = Packer::kExact;
-      while (fitted() > 0 && !budget.out()) {
-        if (!attempt(fitted() - 1)) break;
+    if (effort == Effort::kExhaustive) {
+      if (model.cut == CutMode::kGuillotine) {
+        packer = Packer::kExact;
+        descend();
       }
+      packer = Packer::kShuffled;
+      descend();
     }
   }
   return best;

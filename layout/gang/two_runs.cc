@@ -115,9 +115,9 @@ std::optional<TwoLayouts> TwoLayoutPlan(const Model& model, std::int64_t beat, B
   const auto pack = [&](std::int64_t first, std::int64_t second) -> std::optional<TwoLayouts> {
     const TwoRunCopies copies = Balanced(model, first, second, budget);
     if (std::max(copies.first_area, copies.second_area) > model.usable_area) return std::nullopt;
-    std::optional<Pattern> a = PackCounts(model, copies.first, budget, true);
+    std::optional<Pattern> a = PackCounts(model, copies.first, budget, kTightShuffles);
     if (!a) return std::nullopt;
-    std::optional<Pattern> b = PackCounts(model, copies.second, budget, true);
+    std::optional<Pattern> b = PackCounts(model, copies.second, budget, kTightShuffles);
     if (!b) return std::nullopt;
     return TwoLayouts{*std::move(a), *std::move(b), first, second};
   };

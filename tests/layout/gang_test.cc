@@ -294,7 +294,7 @@ TEST(GangPackerTest, PacksSoundlyAndStripsFitTighterCounts) {
       for (const std::int64_t q : model.quantity) counts.push_back((q + runs - 1) / runs);
       Budget budget(1'000'000'000, {});
       const std::optional<Pattern> plain = PackCounts(model, counts, budget);
-      const std::optional<Pattern> found = PackCounts(model, counts, budget, true);
+      const std::optional<Pattern> found = PackCounts(model, counts, budget, kTightShuffles);
       if (plain) {
         EXPECT_EQ(found, plain);
       }
