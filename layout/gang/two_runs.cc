@@ -9,19 +9,35 @@
 
 namespace sheetora::layout::gang {
 
+namespace {
+
+/// Calls `share(on_first, on_second)` for each way to meet item i's quantity on two layouts
+/// printed `first` and `second` times, with as few copies on the second as the first leaves, no
+/// layout holding more than any can.
+template <typename Share>
+void EachShare(const Model& model, int i, std::int64_t first, std::int64_t second, Budget& budget,
+               Share share) {
+  const std::int64_t q = model.quantity[i], most = model.most_cells[i];
+  const std::int64_t last = std::min(CeilDiv(q, first), most);
+  budget.Spend(last + 1);
+  for (std::int64_t f = 0; f <= last; ++f) {
+    const std::int64_t s = CeilDiv(std::max<std::int64_t>(0, q - f * first), second);
+    if (s <= most) share(f, s);
+  }
+}
+
+}  // namespace
+
 TwoRunCopies LeastCover(const Model& model, std::int64_t first, std::int64_t second, double weight,
                         Budget& budget) {
   TwoRunCopies copies;
   for (int i = 0; i < model.items(); ++i) {
-    const std::int64_t q = model.quantity[i];
     double least = std::numeric_limits<double>::infinity();
     std::int64_t on_first = 0, on_second = 0;
-    for (std::int64_t f = 0; f <= CeilDiv(q, first); ++f) {
-      const std::int64_t s = CeilDiv(std::max<std::int64_t>(0, q - f * first), second);
+    EachShare(model, i, first, second, budget, [&](std::int64_t f, std::int64_t s) {
       const double cover = weight * static_cast<double>(f) + (1 - weight) * static_cast<double>(s);
       if (cover < least) least = cover, on_first = f, on_second = s;
-    }
-    budget.Spend(CeilDiv(q, first) + 1);
+    });
     copies.first.push_back(on_first);
     copies.second.push_back(on_second);
     copies.cover += least * model.cell_area[i];
@@ -90,11 +106,8 @@ TwoRunCopies Balanced(const Model& model, std::int64_t first, std::int64_t secon
   for (bool moved = true; moved && !budget.out();) {
     moved = false;
     for (int i = 0; i < model.items(); ++i) {
-      const std::int64_t q = model.quantity[i];
       const double area = model.cell_area[i];
-      budget.Spend(CeilDiv(q, first) + 1);
-      for (std::int64_t f = 0; f <= CeilDiv(q, first); ++f) {
-        const std::int64_t s = CeilDiv(std::max<std::int64_t>(0, q - f * first), second);
+      EachShare(model, i, first, second, budget, [&](std::int64_t f, std::int64_t s) {
         const double a = copies.first_area + area * static_cast<double>(f - copies.first[i]);
         const double b = copies.second_area + area * static_cast<double>(s - copies.second[i]);
         if (std::max(a, b) < larger(copies) - 1e-6 * area) {
@@ -102,7 +115,7 @@ TwoRunCopies Balanced(const Model& model, std::int64_t first, std::int64_t secon
           copies.first_area = a, copies.second_area = b;
           moved = true;
         }
-      }
+      });
     }
   }
   return copies;
@@ -114,7 +127,10 @@ std::optional<TwoLayouts> TwoLayoutPlan(const Model& model, std::int64_t beat, B
   // The tighter packers: a plan of two layouts is worth their cost.
   const auto pack = [&](std::int64_t first, std::int64_t second) -> std::optional<TwoLayouts> {
     const TwoRunCopies copies = Balanced(model, first, second, budget);
-    if (std::max(copies.first_area, copies.second_area) > model.usable_area) return std::nullopt;
+    if (std::isinf(copies.cover) ||
+        std::max(copies.first_area, copies.second_area) > model.usable_area) {
+      return std::nullopt;
+    }
     std::optional<Pattern> a = PackCounts(model, copies.first, budget, kTightShuffles);
     if (!a) return std::nullopt;
     std::optional<Pattern> b = PackCounts(model, copies.second, budget, kTightShuffles);

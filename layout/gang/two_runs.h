@@ -13,8 +13,9 @@
 namespace sheetora::layout::gang {
 
 /// Each item's copies on two layouts printed `first` and `second` times (first >= second >= 1)
-/// that meet its quantity, chosen for the least cover: `weight` of the first layout's area plus
-/// 1 - `weight` of the second's.
+/// that meet its quantity, no layout holding more than any can, chosen for the least cover:
+/// `weight` of the first layout's area plus 1 - `weight` of the second's (infinite where some
+/// item cannot be met).
 struct TwoRunCopies {
   std::vector<std::int64_t> first, second;  ///< by item
   double cover = 0;
