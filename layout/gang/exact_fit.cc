@@ -201,7 +201,6 @@ class Search {
     auto [at, added] = sums_.try_emplace(set);
     Sums& sums = at->second;
     if (added) {
-      budget_.Spend(static_cast<std::int64_t>(xs_.size() + ys_.size()));
       sums.x.assign(static_cast<std::size_t>(xs_.size()), false);
       sums.y.assign(static_cast<std::size_t>(ys_.size()), false);
       sums.x[0] = sums.y[0] = true;
