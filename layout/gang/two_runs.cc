@@ -26,6 +26,37 @@ void EachShare(const Model& model, int i, std::int64_t first, std::int64_t secon
   }
 }
 
+/// The copies of two runs with the larger of the layouts' areas least: from the least cover at
+/// the weight that balances them best (a heavier weight on the first layout moves copies to
+/// the second), then moving one item's copies at a time while that lowers the larger area.
+TwoRunCopies Balanced(const Model& model, std::int64_t first, std::int64_t second, Budget& budget) {
+  const auto larger = [](const TwoRunCopies& c) { return std::max(c.first_area, c.second_area); };
+  TwoRunCopies copies = LeastCover(model, first, second, 0.5, budget);
+  double low = 0, high = 1;
+  for (int round = 0; round < 16; ++round) {
+    const double w = (low + high) / 2;
+    TwoRunCopies tried = LeastCover(model, first, second, w, budget);
+    (tried.first_area > tried.second_area ? low : high) = w;
+    if (larger(tried) < larger(copies)) copies = std::move(tried);
+  }
+  for (bool moved = true; moved && !budget.out();) {
+    moved = false;
+    for (int i = 0; i < model.items(); ++i) {
+      const double area = model.cell_area[i];
+      EachShare(model, i, first, second, budget, [&](std::int64_t f, std::int64_t s) {
+        const double a = copies.first_area + area * static_cast<double>(f - copies.first[i]);
+        const double b = copies.second_area + area * static_cast<double>(s - copies.second[i]);
+        if (std::max(a, b) < larger(copies) - 1e-6 * area) {
+          copies.first[i] = f, copies.second[i] = s;
+          copies.first_area = a, copies.second_area = b;
+          moved = true;
+        }
+      });
+    }
+  }
+  return copies;
+}
+
 }  // namespace
 
 TwoRunCopies LeastCover(const Model& model, std::int64_t first, std::int64_t second, double weight,
@@ -87,41 +118,6 @@ std::int64_t TwoRunSheets(const Model& model, Budget& budget) {
   // Cut short, the second runs not tried still print twice as many sheets at least.
   return std::min(best, 2 * second);
 }
-
-namespace {
-
-/// The copies of two runs with the larger of the layouts' areas least: from the least cover at
-/// the weight that balances them best (a heavier weight on the first layout moves copies to
-/// the second), then moving one item's copies at a time while that lowers the larger area.
-TwoRunCopies Balanced(const Model& model, std::int64_t first, std::int64_t second, Budget& budget) {
-  const auto larger = [](const TwoRunCopies& c) { return std::max(c.first_area, c.second_area); };
-  TwoRunCopies copies = LeastCover(model, first, second, 0.5, budget);
-  double low = 0, high = 1;
-  for (int round = 0; round < 16; ++round) {
-    const double w = (low + high) / 2;
-    TwoRunCopies tried = LeastCover(model, first, second, w, budget);
-    (tried.first_area > tried.second_area ? low : high) = w;
-    if (larger(tried) < larger(copies)) copies = std::move(tried);
-  }
-  for (bool moved = true; moved && !budget.out();) {
-    moved = false;
-    for (int i = 0; i < model.items(); ++i) {
-      const double area = model.cell_area[i];
-      EachShare(model, i, first, second, budget, [&](std::int64_t f, std::int64_t s) {
-        const double a = copies.first_area + area * static_cast<double>(f - copies.first[i]);
-        const double b = copies.second_area + area * static_cast<double>(s - copies.second[i]);
-        if (std::max(a, b) < larger(copies) - 1e-6 * area) {
-          copies.first[i] = f, copies.second[i] = s;
-          copies.first_area = a, copies.second_area = b;
-          moved = true;
-        }
-      });
-    }
-  }
-  return copies;
-}
-
-}  // namespace
 
 std::optional<TwoLayouts> TwoLayoutPlan(const Model& model, std::int64_t beat, Budget& budget) {
   // The tighter packers: a plan of two layouts is worth their cost.
