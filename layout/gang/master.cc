@@ -156,27 +156,29 @@ Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<P
       result.pool.push_back(std::move(quick));
       continue;
     }
-    // The quick pricing found nothing: the exact one either finds a pattern or proves none.
-    double best_value = 0;
-    // A pricing only while it can finish well within what is left.
-    const auto affordable = [&](GuillotineKnapsack* p) {
-      return p != nullptr && p->Cost() <= budget.left() ? p : nullptr;
+    // The quick pricing found nothing. No layout is worth more than the area allows, nor more
+    // than the coarse cells' best layout, asked where the exact pricing might not finish.
+    double best_value = AreaValueBound(model, values);
+    const auto within = [&](const GuillotineKnapsack* p) {
+      return p != nullptr && p->Cost() <= budget.left();
     };
-    if (GuillotineKnapsack* exact = affordable(pricers.exact)) {
-      std::optional<Pattern> found = exact->Solve(values, budget);
-      if (!found) break;
-      if (master.ReducedCost(*found) < -kTolerance && !known(*found)) {
-        master.Add(*found);
-        result.pool.push_back(*std::move(found));
-        continue;
+    if (!within(pricers.exact) && within(pricers.upper)) {
+      if (std::optional<Pattern> found = pricers.upper->Solve(values, budget)) {
+        best_value = std::min(best_value, Value(*found, values));
       }
-      best_value = Value(*found, values);
-    } else {
-      best_value = AreaValueBound(model, values);
-      // The coarse cells' best layout is worth at least any layout's (its pattern is none).
-      if (GuillotineKnapsack* upper = affordable(pricers.upper)) {
-        if (std::optional<Pattern> found = upper->Solve(values, budget)) {
-          best_value = std::min(best_value, Value(*found, values));
+    }
+    // The exact pricing either finds a pattern or proves none. Its cuts stop once a rectangle
+    // holds its area's worth at the densest value, so it mostly takes a small part of its worst
+    // case: it is tried whenever its table was built.
+    if (pricers.exact != nullptr) {
+      if (std::optional<Pattern> found = pricers.exact->Solve(values, budget)) {
+        best_value = Value(*found, values);
+        // Farley's bound with the exact value: kept should the budget end the next pricing.
+        result.bound = std::max(result.bound, master.DualValue() / std::max(1.0, best_value));
+        if (master.ReducedCost(*found) < -kTolerance && !known(*found)) {
+          master.Add(*found);
+          result.pool.push_back(*std::move(found));
+          continue;
         }
       }
     }

@@ -25,8 +25,9 @@ namespace {
 /// The steps a plan may take: they bound its work alike on every machine (at most about two
 /// seconds of this machine's time, most plans far less); the time limit only cuts them short.
 constexpr std::int64_t kPlanSteps = 400'000'000;
-/// The largest table of the exact guillotine pricing.
-constexpr std::int64_t kMaxPricingCells = 400'000;
+/// The largest table of the exact guillotine pricing (7 MB): a few sizes on the largest press
+/// sheets need up to about half a million rectangles.
+constexpr std::int64_t kMaxPricingCells = 600'000;
 /// Cut programs beyond this many pieces are too long for anyone to follow.
 constexpr std::int64_t kMaxCutProgramPieces = 5'000;
 /// The cells of the pricing that only bounds: about this many rectangles.

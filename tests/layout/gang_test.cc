@@ -364,6 +364,39 @@ TEST(GangPlanTest, SmallPlansAgainstTheBruteForceOptimum) {
   EXPECT_GE(at_optimum * 10, planned * 9) << at_optimum << " of " << planned << " at the optimum";
 }
 
+/// The exact pricing takes a small part of its worst case: given fewer steps than that one
+/// pricing might take, the programme is still proven. Cut short anywhere, its bound stays at
+/// most the optimum; cut short in the last pricing, it keeps what the ones before proved.
+TEST(GangPlanTest, ExactPricingProvesWithinLessThanItsWorstCase) {
+  GangRequest r{.sheet = {520 * kMm, 360 * kMm}, .bleed = 3 * kMm};
+  for (const auto& [l, w, q] : {std::tuple(90, 55, 3000), {148, 210, 800}, {120, 120, 1000}}) {
+    r.items.push_back({.id = Named("job ", l), .piece = {l * kMm, w * kMm}, .quantity = q});
+  }
+  const Model model = Reduce(r);
+  const Costs costs{.max_layouts = kMaxLayouts};
+  std::vector<Pattern> start;
+  for (int i = 0; i < model.items(); ++i) {
+    std::vector<double> only(r.items.size(), 0.0);
+    only[i] = 1;
+    Budget quick(1'000'000, {});
+    start.push_back(StripKnapsack(model, only, quick));
+  }
+  auto exact = GuillotineKnapsack::Build(model, 1'000'000);
+  ASSERT_TRUE(exact);
+  Budget budget(exact->Cost(), {});
+  const Relaxation proven = SolveRelaxation(model, costs, start, {.exact = &*exact}, budget);
+  ASSERT_TRUE(proven.exact);
+  Budget last(exact->Cost() - budget.left() - 1, {});
+  EXPECT_GE(SolveRelaxation(model, costs, start, {.exact = &*exact}, last).bound,
+            0.98 * proven.bound);
+  for (std::int64_t steps = 1000; steps < exact->Cost(); steps *= 2) {
+    Budget cut(steps, {});
+    EXPECT_LE(SolveRelaxation(model, costs, start, {.exact = &*exact}, cut).bound,
+              proven.bound + 1e-6)
+        << steps << " steps";
+  }
+}
+
 /// The least cost of a plan of at most `layouts` of the patterns (each count vector no other
 /// dominates), a sheet per run and `per_layout` per layout, by trying every pair and run length.
 double FewestWithLayouts(const std::set<Counts>& patterns, const Counts& quantity, int layouts,
