@@ -7,7 +7,11 @@
 #include <OsiClpSolverInterface.hpp>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
+#include <optional>
+
+#include "layout/raster.h"
 
 namespace sheetora::layout::gang {
 namespace {
@@ -103,7 +107,7 @@ class Master {
   ClpSimplex lp_;
 };
 
-/// The most a die-cut sheet can be worth: the fractional knapsack of cell areas, each item
+/// The most a sheet can be worth by area: the fractional knapsack of cell areas, each item
 /// capped at the cells its area allows and at the most any layout holds.
 double AreaValueBound(const Model& model, const std::vector<double>& values) {
   std::vector<int> order(static_cast<std::size_t>(model.items()));
@@ -122,6 +126,45 @@ double AreaValueBound(const Model& model, const std::vector<double>& values) {
   }
   return total;
 }
+
+/// The most a sheet can be worth by its lines across: every line along `axis` crosses cells
+/// whose sides along it fit in its length, each cell worth its value per unit of its other side,
+/// so the sheet is worth at most the best such line (a knapsack over the axis's raster points)
+/// times the other side. It holds for any layout, die-cut or not, and sees the waste where
+/// sides do not add up to the length, which the area cannot.
+class LineBound {
+ public:
+  LineBound(const Model& model, bool along_x) : model_(model), along_x_(along_x) {
+    std::vector<std::int64_t> sides;
+    for (const Shape& s : model.shapes) sides.push_back(along_x ? s.x : s.y);
+    axis_ = RasterAxis::FromSides(along_x ? model.X : model.Y, sides, kMaxPoints);
+  }
+
+  /// Infinite where the axis has too many raster points to try.
+  double Value(const std::vector<double>& values, Budget& budget) const {
+    if (!axis_ || !budget.Spend(std::ssize(model_.shapes) * axis_->size())) {
+      return std::numeric_limits<double>::infinity();
+    }
+    const RasterAxis& axis = *axis_;
+    std::vector<double> best(static_cast<std::size_t>(axis.size()), 0.0);
+    for (int p = 1; p < axis.size(); ++p) {
+      best[p] = best[p - 1];
+      for (const Shape& s : model_.shapes) {
+        const Micrometres side = along_x_ ? s.x : s.y, other = along_x_ ? s.y : s.x;
+        if (side > axis[p]) continue;
+        best[p] = std::max(best[p], best[axis.Floor(axis[p] - side)] +
+                                        values[s.item] / static_cast<double>(other));
+      }
+    }
+    return best.back() * static_cast<double>(along_x_ ? model_.Y : model_.X);
+  }
+
+ private:
+  static constexpr std::int64_t kMaxPoints = 100'000;
+  const Model& model_;
+  bool along_x_;
+  std::optional<RasterAxis> axis_;
+};
 
 }  // namespace
 
@@ -142,12 +185,19 @@ Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<P
   const auto known = [&](const Pattern& p) {
     return std::find(result.pool.begin(), result.pool.end(), p) != result.pool.end();
   };
+  const LineBound along_x(model, true), along_y(model, false);
+  // No layout is worth more than its area or its lines across allow.
+  const auto value_bound = [&](const std::vector<double>& values) {
+    return std::min({AreaValueBound(model, values), along_x.Value(values, budget),
+                     along_y.Value(values, budget)});
+  };
   while (master.Solve(budget)) {
     result.value = master.Objective();
     const std::vector<double> values = master.Values();
-    // Farley's bound with the pricing bounded by area: cheap, and valid at every iteration.
-    result.bound =
-        std::max(result.bound, master.DualValue() / std::max(1.0, AreaValueBound(model, values)));
+    // Farley's bound with the pricing bounded by area and lines: cheap, and valid at every
+    // iteration.
+    const double most_value = value_bound(values);
+    result.bound = std::max(result.bound, master.DualValue() / std::max(1.0, most_value));
     if (decide && (result.value <= *decide || result.bound > *decide)) break;
     if (!budget.Spend(1000)) break;
     Pattern quick = StripKnapsack(model, values, budget);
@@ -156,9 +206,10 @@ Relaxation SolveRelaxation(const Model& model, const Costs& costs, std::vector<P
       result.pool.push_back(std::move(quick));
       continue;
     }
-    // The quick pricing found nothing. No layout is worth more than the area allows, nor more
-    // than the coarse cells' best layout, asked where the exact pricing might not finish.
-    double best_value = AreaValueBound(model, values);
+    // The quick pricing found nothing. No layout is worth more than the area and the lines
+    // allow, nor more than the coarse cells' best layout, asked where the exact pricing might
+    // not finish.
+    double best_value = most_value;
     const auto within = [&](const GuillotineKnapsack* p) {
       return p != nullptr && p->Cost() <= budget.left();
     };

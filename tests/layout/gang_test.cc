@@ -312,6 +312,18 @@ TEST(GangPackerTest, PacksSoundlyAndStripsFitTighterCounts) {
   EXPECT_GT(programme_only, 0);
 }
 
+/// Each item's best strips alone: the starting patterns of a relaxation.
+std::vector<Pattern> EachAlone(const Model& model) {
+  std::vector<Pattern> start;
+  for (int i = 0; i < model.items(); ++i) {
+    std::vector<double> only(static_cast<std::size_t>(model.items()), 0.0);
+    only[i] = 1;
+    Budget quick(1'000'000, {});
+    start.push_back(StripKnapsack(model, only, quick));
+  }
+  return start;
+}
+
 /// Plans of small requests: sound by the geometry check, the bound never above the optimum that
 /// brute force finds, and the plan at it nearly always.
 TEST(GangPlanTest, SmallPlansAgainstTheBruteForceOptimum) {
@@ -332,13 +344,7 @@ TEST(GangPlanTest, SmallPlansAgainstTheBruteForceOptimum) {
     // Without the exact pricing the relaxation's bound rests on the area alone, and stays valid.
     const Model model = Reduce(request);
     const Costs costs{.max_layouts = kMaxLayouts};
-    std::vector<Pattern> start;
-    for (std::size_t i = 0; i < request.items.size(); ++i) {
-      std::vector<double> only(request.items.size(), 0.0);
-      only[i] = 1;
-      Budget quick(1'000'000, {});
-      start.push_back(StripKnapsack(model, only, quick));
-    }
+    const std::vector<Pattern> start = EachAlone(model);
     Budget budget(10'000'000, {});
     const Relaxation relaxed = SolveRelaxation(model, costs, start, {}, budget);
     EXPECT_LE(RoundBound(relaxed.bound, costs), static_cast<double>(optimum)) << "round " << round;
@@ -374,13 +380,7 @@ TEST(GangPlanTest, ExactPricingProvesWithinLessThanItsWorstCase) {
   }
   const Model model = Reduce(r);
   const Costs costs{.max_layouts = kMaxLayouts};
-  std::vector<Pattern> start;
-  for (int i = 0; i < model.items(); ++i) {
-    std::vector<double> only(r.items.size(), 0.0);
-    only[i] = 1;
-    Budget quick(1'000'000, {});
-    start.push_back(StripKnapsack(model, only, quick));
-  }
+  const std::vector<Pattern> start = EachAlone(model);
   auto exact = GuillotineKnapsack::Build(model, 1'000'000);
   ASSERT_TRUE(exact);
   Budget budget(exact->Cost(), {});
@@ -395,6 +395,25 @@ TEST(GangPlanTest, ExactPricingProvesWithinLessThanItsWorstCase) {
               proven.bound + 1e-6)
         << steps << " steps";
   }
+}
+
+/// Die-cut rows of 70 or of two 40 across a 100 mm sheet: the area would hold a sixth more, but
+/// no line across holds more than a row, and the bound without any pricing says so.
+TEST(GangPlanTest, LinesAcrossBoundWhatSidesLeaveUnused) {
+  GangRequest r{.sheet = {100 * kMm, 100 * kMm}, .cut = CutMode::kDie};
+  for (const auto& [l, q] : {std::pair(70, 500), {40, 1000}}) {
+    r.items.push_back({.id = Named("job ", l),
+                       .piece = {l * kMm, 20 * kMm},
+                       .quantity = q,
+                       .grain = Grain::kLength});
+  }
+  const Model model = Reduce(r);
+  const std::vector<Pattern> start = EachAlone(model);
+  Budget budget(1'000'000, {});
+  const Relaxation relaxation =
+      SolveRelaxation(model, {.max_layouts = kMaxLayouts}, start, {}, budget);
+  EXPECT_NEAR(relaxation.value, 200, 1e-6);
+  EXPECT_NEAR(relaxation.bound, 200, 1e-6);
 }
 
 /// The least cost of a plan of at most `layouts` of the patterns (each count vector no other
