@@ -134,11 +134,8 @@ double AreaValueBound(const Model& model, const std::vector<double>& values) {
 /// sides do not add up to the length, which the area cannot.
 class LineBound {
  public:
-  LineBound(const Model& model, bool along_x) : model_(model), along_x_(along_x) {
-    std::vector<std::int64_t> sides;
-    for (const Shape& s : model.shapes) sides.push_back(along_x ? s.x : s.y);
-    axis_ = RasterAxis::FromSides(along_x ? model.X : model.Y, sides, kMaxPoints);
-  }
+  LineBound(const Model& model, bool along_x)
+      : model_(model), along_x_(along_x), axis_(SidesAxis(model, along_x, kMaxPoints)) {}
 
   /// Infinite where the axis has too many raster points to try.
   double Value(const std::vector<double>& values, Budget& budget) const {

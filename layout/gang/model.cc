@@ -17,6 +17,12 @@ Spacing SpacingOf(const GangRequest& request, int item) {
   return {.piece = it.piece, .bleed = it.bleed.value_or(request.bleed), .gutter = request.gutter};
 }
 
+std::optional<RasterAxis> SidesAxis(const Model& model, bool along_x, std::int64_t max_points) {
+  std::vector<std::int64_t> sides;
+  for (const Shape& s : model.shapes) sides.push_back(along_x ? s.x : s.y);
+  return RasterAxis::FromSides(along_x ? model.X : model.Y, sides, max_points);
+}
+
 Model Reduce(const GangRequest& request) {
   const Margins& m = request.margins;
   Model model{.X = request.sheet.length - m.left - m.right + request.gutter,

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "layout/gang/gang.h"
 #include "layout/geometry.h"
+#include "layout/raster.h"
 
 namespace sheetora::layout::gang {
 
@@ -39,6 +41,10 @@ struct Model {
 Spacing SpacingOf(const GangRequest& request, int item);
 
 Model Reduce(const GangRequest& request);
+
+/// The raster points of every shape's sides along x (or y) up to the area's side: where any
+/// layout's cells and cuts lie. nullopt beyond `max_points` of them.
+std::optional<RasterAxis> SidesAxis(const Model& model, bool along_x, std::int64_t max_points);
 
 /// columns x rows cells of one shape, the first with its corner at (x, y) of the plain problem.
 struct CellBlock {

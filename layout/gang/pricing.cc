@@ -6,12 +6,6 @@
 namespace sheetora::layout::gang {
 namespace {
 
-std::vector<std::int64_t> Sides(const Model& model, bool along_x) {
-  std::vector<std::int64_t> sides;
-  for (const Shape& s : model.shapes) sides.push_back(along_x ? s.x : s.y);
-  return sides;
-}
-
 /// The value of the densest cell: no rectangle of area A holds more than A times it.
 double Density(const Model& model, const std::vector<double>& values) {
   double best = 0;
@@ -28,9 +22,9 @@ constexpr double kRelative = 1e-12;
 
 std::optional<GuillotineKnapsack> GuillotineKnapsack::Build(const Model& model,
                                                             std::int64_t max_cells) {
-  auto xs = RasterAxis::FromSides(model.X, Sides(model, true), max_cells);
+  auto xs = SidesAxis(model, true, max_cells);
   if (!xs) return std::nullopt;
-  auto ys = RasterAxis::FromSides(model.Y, Sides(model, false), max_cells / xs->size() + 1);
+  auto ys = SidesAxis(model, false, max_cells / xs->size() + 1);
   if (!ys || static_cast<std::int64_t>(xs->size()) * ys->size() > max_cells) return std::nullopt;
   return GuillotineKnapsack(model, *std::move(xs), *std::move(ys));
 }
@@ -221,8 +215,8 @@ Model Coarsen(const Model& model, Micrometres grain) {
 }
 
 Pattern StripKnapsack(const Model& model, const std::vector<double>& values, Budget& budget) {
-  const auto xs = RasterAxis::FromSides(model.X, Sides(model, true), 1 << 16);
-  const auto ys = RasterAxis::FromSides(model.Y, Sides(model, false), 1 << 16);
+  const auto xs = SidesAxis(model, true, 1 << 16);
+  const auto ys = SidesAxis(model, false, 1 << 16);
   if (!xs || !ys) return MakePattern(model, {});
   Pattern rows = Strips(model, values, *xs, *ys, true, budget);
   Pattern columns = Strips(model, values, *ys, *xs, false, budget);
