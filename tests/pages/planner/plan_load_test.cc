@@ -6,6 +6,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "layout/answer_cache.h"
@@ -41,10 +42,13 @@ std::vector<std::jthread> Load() {
   return threads;
 }
 
-/// The PDF without its creation date, the one thing in it that the clock decides.
+/// The PDF without what the clock decides: its creation date, and the file's ID, which qpdf
+/// seeds with the current second when it adds the document's language.
 std::string Undated(std::string pdf) {
-  const std::size_t at = pdf.find("/CreationDate (");
-  if (at != std::string::npos) pdf.erase(at, pdf.find(')', at) + 1 - at);
+  for (const auto& [from, to] : {std::pair{"/CreationDate (", ')'}, std::pair{"/ID [", ']'}}) {
+    const std::size_t at = pdf.find(from);
+    if (at != std::string::npos) pdf.erase(at, pdf.find(to, at) + 1 - at);
+  }
   return pdf;
 }
 
