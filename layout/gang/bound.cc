@@ -21,7 +21,7 @@ Model CountsAt(const Model& model, const std::vector<int>& all, std::int64_t she
 
 }  // namespace
 
-double LayoutCountBound(const Model& model, const Costs& costs, double floor,
+double LayoutCountBound(const Model& model, const Costs& costs, double floor, std::int64_t sheets,
                         std::vector<Pattern>& pool, Pricers pricers, Budget& budget) {
   const std::int64_t most = *std::max_element(model.quantity.begin(), model.quantity.end());
   std::vector<int> all(static_cast<std::size_t>(model.items()));
@@ -38,7 +38,7 @@ double LayoutCountBound(const Model& model, const Costs& costs, double floor,
     // A plan of k layouts costs at least `floor`, so it prints at least floor - k setups.
     const auto low =
         static_cast<std::int64_t>(std::max(1.0, std::ceil(floor - k * costs.per_layout - 1e-6)));
-    terms[k].sheets = std::max(low, SingleRunBound(model, all, k));
+    terms[k].sheets = std::max({low, sheets, SingleRunBound(model, all, k)});
   }
   if (costs.max_layouts >= 2) {
     terms[2].sheets = std::max(terms[2].sheets, TwoRunSheets(model, budget));

@@ -265,6 +265,8 @@ std::optional<std::vector<std::int64_t>> IntegerPlan(const Model& model, const C
                                                      const std::vector<Pattern>& pool,
                                                      const std::vector<std::int64_t>& start,
                                                      Budget& budget) {
+  // The solver keeps only to the clock: without steps left, its plan would depend on the machine.
+  if (budget.out()) return std::nullopt;
   const int n = model.items(), m = static_cast<int>(pool.size());
   // Columns: runs of each pattern, then whether it is used.
   CoinPackedMatrix matrix(true, 0, 0);

@@ -431,18 +431,41 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
   const std::int64_t relax_given = relax.left();
   Relaxation relaxation = SolveRelaxation(model, costs, start_pool, pricers, relax);
   budget.Absorb(relax, relax_given);
-  // The integer programme starts from the best plan so far, when its layouts are in the pool.
-  std::vector<std::int64_t> start_runs(relaxation.pool.size(), 0);
-  for (std::size_t p = 0; best && p < best->patterns.size(); ++p) {
-    const auto at = std::find(relaxation.pool.begin(), relaxation.pool.end(), best->patterns[p]);
-    if (at == relaxation.pool.end()) {
-      std::fill(start_runs.begin(), start_runs.end(), 0);
-      break;
+  const auto integer_plan = [&](const std::vector<Pattern>& pool) {
+    // The integer programme starts from the best plan so far, when its layouts are in the pool.
+    std::vector<std::int64_t> start_runs(pool.size(), 0);
+    for (std::size_t p = 0; best && p < best->patterns.size(); ++p) {
+      const auto at = std::find(pool.begin(), pool.end(), best->patterns[p]);
+      if (at == pool.end()) {
+        std::fill(start_runs.begin(), start_runs.end(), 0);
+        break;
+      }
+      start_runs[at - pool.begin()] += best->runs[p];
     }
-    start_runs[at - relaxation.pool.begin()] += best->runs[p];
-  }
-  if (auto runs = IntegerPlan(model, costs, relaxation.pool, start_runs, budget)) {
-    consider(FromRuns(relaxation.pool, *runs));
+    if (auto runs = IntegerPlan(model, costs, pool, start_runs, budget)) {
+      consider(FromRuns(pool, *runs));
+    }
+  };
+  integer_plan(relaxation.pool);
+  // Every plan prints at least the sheets by area, and its layouts cost at least one setup.
+  double sheets = std::ceil(SheetsByArea(model) - 1e-9);
+  const auto bound = [&] {
+    return std::max(RoundBound(relaxation.bound, costs), sheets + costs.per_layout);
+  };
+  const auto unproven = [&] { return !best || CostOf(*best, costs) > bound() + 1e-9; };
+  if (costs.per_layout > 0 && unproven()) {
+    // The pricing cannot see setups: it stalls on layouts that only their setup keeps out, and
+    // the bound it leaves is weak. Without setups it converges, and no plan prints fewer sheets
+    // than that programme's bound; its layouts may make a better plan. It gets a quarter of the
+    // steps left and leaves the last sixth of the time.
+    Budget part = budget.Share(budget.left() / 4, start + (deadline - start) * 5 / 6);
+    const std::int64_t given = part.left(), known = std::ssize(relaxation.pool);
+    Relaxation without = SolveRelaxation(model, {.per_layout = 0, .max_layouts = costs.max_layouts},
+                                         std::move(relaxation.pool), pricers, part);
+    budget.Absorb(part, given);
+    sheets = std::max(sheets, RoundBound(without.bound, {.max_layouts = 1}));
+    relaxation.pool = std::move(without.pool);
+    if (std::ssize(relaxation.pool) > known && unproven()) integer_plan(relaxation.pool);
   }
   GangAnswer answer;
   if (best) {
@@ -466,11 +489,10 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
                               .produced = Produced(*best, i)});
     }
   }
-  // Every plan prints at least the sheets by area, and its layouts cost at least one setup.
-  const double sheets = std::ceil(SheetsByArea(model) - 1e-9);
-  answer.bound = std::max(RoundBound(relaxation.bound, costs), sheets + costs.per_layout);
-  if (!best || answer.cost > answer.bound + 1e-9) {
-    answer.bound = LayoutCountBound(model, costs, answer.bound, relaxation.pool, pricers, budget);
+  answer.bound = bound();
+  if (unproven()) {
+    answer.bound = LayoutCountBound(model, costs, answer.bound, static_cast<std::int64_t>(sheets),
+                                    relaxation.pool, pricers, budget);
   }
   answer.proof =
       best && std::abs(answer.cost - answer.bound) < 1e-9 ? Proof::kOptimal : Proof::kNone;
