@@ -389,8 +389,9 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
     budget.Absorb(groups, given);
   }
 
-  // Two layouts with runs of their own, where few layouts are allowed: the groups' layouts
-  // each hold whole items, and the programme's layouts suit plans of many.
+  // Two layouts with runs of their own, where few layouts are allowed: the groups of neighbours
+  // by quantity are not the splits that fill a long run's sheets, and the programme's layouts
+  // suit plans of many.
   if (costs.max_layouts >= 2 && costs.max_layouts <= 3 && n >= 2) {
     const std::int64_t most = *std::max_element(model.quantity.begin(), model.quantity.end());
     // Two layouts beat the best plan only by printing fewer sheets than it costs, less their
@@ -400,7 +401,8 @@ GangAnswer Plan(const GangRequest& request, std::stop_token stop) {
                            : 2 * most + 1;
     Budget two = budget.Share(budget.left() / 8);
     const std::int64_t given = two.left();
-    if (auto plan = TwoLayoutPlan(model, beat, two)) {
+    for (auto plan : {TwoLayoutPlan(model, beat, two), TwoGroupsPlan(model, beat, two)}) {
+      if (!plan) continue;
       consider({{plan->first, plan->second}, {plan->first_runs, plan->second_runs}});
       start_pool.push_back(std::move(plan->first));
       start_pool.push_back(std::move(plan->second));

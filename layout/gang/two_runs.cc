@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "layout/gang/packer.h"
 #include "layout/gang/single.h"
@@ -160,6 +163,47 @@ std::optional<TwoLayouts> TwoLayoutPlan(const Model& model, std::int64_t beat, B
     beat = fits + second;
   }
   return best;
+}
+
+std::optional<TwoLayouts> TwoGroupsPlan(const Model& model, std::int64_t beat, Budget& budget) {
+  const int n = model.items();
+  // The item that needs the most runs on its own sets the first layout's run.
+  std::vector<std::int64_t> own(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) own[i] = CeilDiv(model.quantity[i], model.most_cells[i]);
+  const int anchor = static_cast<int>(std::max_element(own.begin(), own.end()) - own.begin());
+  const std::optional<SingleLayout> alone = SingleLayoutPlan(model, {anchor}, budget);
+  if (!alone || alone->runs >= beat) return std::nullopt;
+  // The others join it, the most paper first, while its sheets hold them at that run.
+  std::vector<int> order;
+  for (int i = 0; i < n; ++i) {
+    if (i != anchor) order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return static_cast<double>(model.quantity[a]) * model.cell_area[a] >
+           static_cast<double>(model.quantity[b]) * model.cell_area[b];
+  });
+  std::vector<int> first{anchor}, second;
+  Pattern filled = alone->pattern;
+  for (const int i : order) {
+    std::vector<int> tried = first;
+    tried.push_back(i);
+    const std::vector<std::int64_t> copies = CopiesAt(model, tried, alone->runs);
+    double area = 0;
+    for (int j = 0; j < n; ++j) area += static_cast<double>(copies[j]) * model.cell_area[j];
+    std::optional<Pattern> packed;
+    if (area <= model.usable_area && !budget.out()) {
+      packed = PackCounts(model, copies, budget, kTightShuffles);
+    }
+    if (packed) {
+      first = std::move(tried), filled = *std::move(packed);
+    } else {
+      second.push_back(i);
+    }
+  }
+  if (second.empty()) return std::nullopt;  // one layout holds them all: not two
+  const std::optional<SingleLayout> rest = SingleLayoutPlan(model, second, budget, Effort::kTight);
+  if (!rest || alone->runs + rest->runs >= beat) return std::nullopt;
+  return TwoLayouts{std::move(filled), rest->pattern, alone->runs, rest->runs};
 }
 
 }  // namespace sheetora::layout::gang

@@ -47,4 +47,11 @@ struct TwoLayouts {
 /// their areas are alike, the packers fit.
 std::optional<TwoLayouts> TwoLayoutPlan(const Model& model, std::int64_t beat, Budget& budget);
 
+/// Two layouts printing fewer than `beat` sheets together, each holding whole items and printed
+/// until they are met, or nullopt when none was found. The item that needs the longest run on
+/// its own (few of it fit a sheet) anchors the first layout; the others join it, the most paper
+/// first, while its sheets at that run hold them, and the rest share the second. A sharing of
+/// copies by area misses this where the anchor's sheets leave room only for some items.
+std::optional<TwoLayouts> TwoGroupsPlan(const Model& model, std::int64_t beat, Budget& budget);
+
 }  // namespace sheetora::layout::gang

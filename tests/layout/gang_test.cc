@@ -446,6 +446,42 @@ TEST(GangPlanTest, SetupsKeepTheSheetsTheProgrammeWithoutThemNeeds) {
   EXPECT_LE(with.cost, 1.01 * with.bound);
 }
 
+/// Two layouts for eight jobs, one of them A3 posters of which a sheet holds two. Whatever the
+/// planner does, it prints no more than the split a clerk would make: the posters with the
+/// jobs that fit beside them on one layout, the rest on the other, each a single-layout gang.
+TEST(GangPlanTest, TwoLayoutsDoAtLeastAsWellAsFillingThePostersSheets) {
+  GangRequest r{
+      .sheet = {720 * kMm, 520 * kMm},
+      .margins = {.gripper = 10 * kMm, .tail = 5 * kMm, .left = 5 * kMm, .right = 5 * kMm},
+      .gutter = 2 * kMm,
+      .max_layouts = 2,
+      .time_limit_ms = kMaxGangTimeLimitMs};
+  for (const auto& [l, w, q, grain] : {std::tuple(297, 420, 12'000, Grain::kLength),
+                                       {90, 50, 35'000, Grain::kLength},
+                                       {100, 70, 3750, Grain::kAny},
+                                       {210, 297, 2750, Grain::kAny},
+                                       {210, 99, 250, Grain::kAny},
+                                       {148, 105, 4500, Grain::kAny},
+                                       {140, 140, 26'000, Grain::kAny},
+                                       {200, 200, 6000, Grain::kLength}}) {
+    r.items.push_back({.id = Named("job ", static_cast<int>(r.items.size())),
+                       .piece = {l * kMm, w * kMm},
+                       .quantity = q,
+                       .grain = grain});
+  }
+  const auto one_layout = [&](std::size_t from, std::size_t to) {
+    GangRequest part = r;
+    part.max_layouts = 1;
+    part.items.assign(r.items.begin() + static_cast<std::ptrdiff_t>(from),
+                      r.items.begin() + static_cast<std::ptrdiff_t>(to));
+    return Plan(part).sheets;
+  };
+  const GangAnswer answer = Plan(r);
+  const std::vector<std::string> faults = testing::CheckGangAnswer(r, answer);
+  ASSERT_TRUE(faults.empty()) << faults.front();
+  EXPECT_LE(answer.sheets, one_layout(0, 3) + one_layout(3, 8));
+}
+
 /// The least cost of a plan of at most `layouts` of the patterns (each count vector no other
 /// dominates), a sheet per run and `per_layout` per layout, by trying every pair and run length.
 double FewestWithLayouts(const std::set<Counts>& patterns, const Counts& quantity, int layouts,
