@@ -222,9 +222,13 @@ std::optional<Pattern> PackCounts(const Model& model, const std::vector<std::int
                                   Budget& budget, int shuffles) {
   const int n = model.items();
   std::vector<int> items;
+  double area = 0;
   for (int i = 0; i < n; ++i) {
     if (counts[i] > 0) items.push_back(i);
+    area += static_cast<double>(counts[i]) * model.cell_area[i];
   }
+  // No layout covers more than the usable area: such counts need no packer to refuse them.
+  if (area > model.usable_area) return std::nullopt;
   // Orders: by the area the item needs, by its longest cell side, by its count.
   const auto longest = [&](int i) {
     Micrometres m = 0;

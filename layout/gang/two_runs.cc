@@ -126,10 +126,7 @@ std::optional<TwoLayouts> TwoLayoutPlan(const Model& model, std::int64_t beat, B
   // The tighter packers: a plan of two layouts is worth their cost.
   const auto pack = [&](std::int64_t first, std::int64_t second) -> std::optional<TwoLayouts> {
     const TwoRunCopies copies = Balanced(model, first, second, budget);
-    if (std::isinf(copies.cover) ||
-        std::max(copies.first_area, copies.second_area) > model.usable_area) {
-      return std::nullopt;
-    }
+    if (std::isinf(copies.cover)) return std::nullopt;
     std::optional<Pattern> a = PackCounts(model, copies.first, budget, kTightShuffles);
     if (!a) return std::nullopt;
     std::optional<Pattern> b = PackCounts(model, copies.second, budget, kTightShuffles);
@@ -187,12 +184,9 @@ std::optional<TwoLayouts> TwoGroupsPlan(const Model& model, std::int64_t beat, B
   for (const int i : order) {
     std::vector<int> tried = first;
     tried.push_back(i);
-    const std::vector<std::int64_t> copies = CopiesAt(model, tried, alone->runs);
-    double area = 0;
-    for (int j = 0; j < n; ++j) area += static_cast<double>(copies[j]) * model.cell_area[j];
     std::optional<Pattern> packed;
-    if (area <= model.usable_area && !budget.out()) {
-      packed = PackCounts(model, copies, budget, kTightShuffles);
+    if (!budget.out()) {
+      packed = PackCounts(model, CopiesAt(model, tried, alone->runs), budget, kTightShuffles);
     }
     if (packed) {
       first = std::move(tried), filled = *std::move(packed);
