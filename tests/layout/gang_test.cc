@@ -311,6 +311,11 @@ TEST(GangPackerTest, PacksSoundlyAndStripsFitTighterCounts) {
   }
   EXPECT_GT(strips_only, 0);
   EXPECT_GT(programme_only, 0);
+  // Counts that cover the usable area exactly still pack.
+  const GangRequest full{.sheet = {100 * kMm, 100 * kMm},
+                         .items = {{.id = "q", .piece = {50 * kMm, 50 * kMm}, .quantity = 1}}};
+  Budget budget(1'000'000, {});
+  EXPECT_TRUE(PackCounts(Reduce(full), {4}, budget).has_value());
 }
 
 /// Each item's best strips alone: the starting patterns of a relaxation.
